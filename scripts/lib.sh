@@ -1,0 +1,67 @@
+# Shared by ./run, ./test and the benchmarks: packages, build, Wine prefix, installation.
+# Source it from the repository root.
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD="$ROOT/build"
+
+log() { printf '\n== %s\n' "$*" >&2; }
+
+# Installs with apt-get whatever of the tool chain is missing (needs root on a fresh machine).
+ensure_packages() {
+  local wanted=(cmake make g++ googletest g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 fonts-wine
+                xvfb xauth x11-utils imagemagick clang libclang-rt-14-dev)
+  local missing=()
+  local p
+  for p in "${wanted[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  log "installing: ${missing[*]}"
+  local sudo=()
+  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+  "${sudo[@]}" apt-get update
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+}
+
+# Cross-compiles the program and its test programs into build/.
+build_windows() {
+  log "building Kestrane for Windows"
+  cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
+        -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build "$BUILD" --parallel "$(nproc)"
+}
+
+# Points Wine at a prefix of our own under build/ (never the user's ~/.wine) and creates it if needed.
+use_prefix() {
+  export WINEPREFIX="$BUILD/$1"
+  export WINEARCH=win64
+  export WINEDEBUG=-all
+  # No Mono or Gecko installers: the program needs neither.
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    log "creating the Wine prefix $WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    wine wineboot -i >/dev/null 2>&1 || true
+    wineserver -w
+  fi
+}
+
+stop_prefix() { wineserver -k 2>/dev/null || true; }
+
+# The application folder as C:\Program Files\Kestrane\ of the current prefix. Configurations already
+# there are kept: a new installation never overwrites a user's configuration.
+install_app() {
+  local dest="$WINEPREFIX/drive_c/Program Files/Kestrane"
+  log "installing the application folder into $dest"
+  mkdir -p "$dest"
+  (cd "$ROOT/data" && find . -type d -exec mkdir -p "$dest/{}" \;)
+  (cd "$ROOT/data" && find . -type f ! -path './Config/*' -exec cp -f {} "$dest/{}" \;)
+  (cd "$ROOT/data" && find ./Config -type f -exec cp -n {} "$dest/{}" \;)
+  cp -f "$BUILD/Kestrane.exe" "$dest/Kestrane.exe"
+}
+
+# Registers the demo services (the test service program under several names) and starts some.
+install_demo_services() {
+  log "registering the demo services"
+  wine "$BUILD/bin/kestrane_demo.exe" install
+}

@@ -1,0 +1,67 @@
+// Identifiers of resources, controls and menu items. Each window has its own range.
+#pragma once
+
+#define IDI_KESTRANE 1
+#define IDR_MANIFEST 1
+
+// Fen1, the main window: controls 1000-1099
+#define IDC_CBNOMVUETRIER 1001
+#define IDC_CBNOMSYS 1002
+#define IDC_CBNOMVUE 1003
+#define IDC_LABNB 1004
+#define IDC_LABETAT 1005
+#define IDC_COMBO1 1006
+#define IDC_COMBO2 1007
+#define IDC_TBCHEM 1008
+#define IDC_TBDEMARRE 1009
+#define IDC_TBETAT 1010
+#define IDC_TBNOMCOMPTE 1011
+#define IDC_TBTYPE 1012
+#define IDC_RICHTEXTBOX1 1013
+#define IDC_RICHTEXTBOX2 1014
+#define IDC_BTDEFILEBAS 1015
+#define IDC_BTDEFILEHAUT 1016
+#define IDC_BTREFRESHSERV 1017
+#define IDC_BTSTARTSERV 1018
+#define IDC_BTSTOPSERV 1019
+#define IDC_BTCONFSERVAUTO 1020
+#define IDC_BTCONFSERVMANU 1021
+#define IDC_BTCONFSERVSTOP 1022
+#define IDC_COMMAND1 1023
+#define IDC_CBLISTECONF 1024
+#define IDC_LABLISTECONF 1025
+#define IDC_LABSTART 1026
+#define IDC_LABSTOP 1027
+#define IDC_LABAUTO 1028
+#define IDC_LABMANU 1029
+#define IDC_LABDISA 1030
+#define IDC_LABEL3 1031
+#define IDC_LABEL4 1032
+#define IDC_CAPTION_FIRST 1050  // caption labels, 1050-1099
+
+// Fen1 menu items: 1100-1199
+#define IDM_START 1101
+#define IDM_STOP 1102
+#define IDM_PAUSE 1103
+#define IDM_NOPAUSE 1104
+#define IDM_AUTO 1105
+#define IDM_MANUEL 1106
+#define IDM_DESACTIVE 1107
+#define IDM_SUPSERV 1108
+#define IDM_DETAILSERV 1109
+#define IDM_REFRESHSERV 1110
+#define IDM_QUITTER 1111
+#define IDM_CHARGECONF 1112
+#define IDM_EXPORTCONF 1113
+#define IDM_IMPORTCONF 1114
+#define IDM_SAUVECONF 1115
+#define IDM_SUPCONF 1116
+#define IDM_REFRESH 1117
+#define IDM_CREERCONF 1118
+#define IDM_EXTERNE 1119
+#define IDM_OPAUTO 1120
+#define IDM_HELP 1121
+#define IDM_INFO 1122
+#define IDM_QUI 1123
+#define IDM_FILTER_FIRST 1130  // the eleven selective-display filters, 1130-1140
+#define IDM_SKIN_FIRST 1150    // the eleven skins, 1150-1160

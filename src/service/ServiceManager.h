@@ -1,0 +1,133 @@
+// The one way into the machine's services.
+//
+// Every caller sees services the way the Win32_Service management class presents them: texts such as
+// "Running" or "Auto", a null (std::nullopt) where the class gives no value, and the published
+// Win32_Service method return codes (0 = request accepted, 1..24 = the documented failures).
+// Nothing is cached: each call opens its own connection to the service database and closes it.
+#pragma once
+
+// windows.h first, in every file that sees this interface: it turns StartService into StartServiceW, and
+// the method below must carry the same name wherever it is declared, overridden or called.
+#include <windows.h>
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace kestrane {
+
+// A property value; std::nullopt is the null of the management class.
+using Text = std::optional<std::wstring>;
+
+// One line of the inventory, in the order the service database lists them.
+struct ServiceEntry {
+    std::wstring Name;
+    std::wstring DisplayName;
+    Text State;
+    Text StartMode;
+};
+
+// Every property of one service, as text.
+struct ServiceInfo {
+    Text Name;
+    Text DisplayName;
+    Text Caption;
+    Text PathName;
+    Text Description;
+    Text ServiceType;
+    Text AcceptPause;
+    Text AcceptStop;
+    Text State;
+    Text Status;
+    Text StartMode;
+    Text Started;
+    Text DesktopInteract;
+    Text StartName;
+    Text SystemName;
+    Text SystemCreationClassName;
+    Text CreationClassName;
+    Text InstallDate;
+    Text WaitHint;
+    Text ProcessId;
+    Text TagId;
+    Text CheckPoint;
+    Text ExitCode;
+    Text ErrorControl;
+    Text ServiceSpecificExitCode;
+};
+
+// Published return codes of the Win32_Service methods that callers name.
+namespace ReturnCode {
+constexpr int Success = 0;
+constexpr int NotSupported = 1;
+constexpr int AccessDenied = 2;
+constexpr int DependentServicesRunning = 3;
+constexpr int InvalidServiceControl = 4;
+constexpr int ServiceCannotAcceptControl = 5;
+constexpr int ServiceNotActive = 6;
+constexpr int ServiceRequestTimeout = 7;
+constexpr int UnknownFailure = 8;
+constexpr int PathNotFound = 9;
+constexpr int ServiceAlreadyRunning = 10;
+constexpr int ServiceDatabaseLocked = 11;
+constexpr int ServiceDependencyDeleted = 12;
+constexpr int ServiceDependencyFailure = 13;
+constexpr int ServiceDisabled = 14;
+constexpr int ServiceLogonFailed = 15;
+constexpr int ServiceMarkedForDeletion = 16;
+constexpr int ServiceNoThread = 17;
+constexpr int StatusCircularDependency = 18;
+constexpr int StatusDuplicateName = 19;
+constexpr int StatusInvalidName = 20;
+constexpr int StatusInvalidParameter = 21;
+constexpr int StatusInvalidServiceAccount = 22;
+constexpr int StatusServiceExists = 23;
+constexpr int ServiceAlreadyPaused = 24;
+}  // namespace ReturnCode
+
+// Maps a Win32 error code to the method return code the management class would report for it.
+int ReturnCodeFromWin32(unsigned long win32Error);
+
+// A query that could not be made at all (the service database unreachable, access refused, ...).
+class ServiceError : public std::runtime_error {
+public:
+    ServiceError(const std::string& what, unsigned long win32Error)
+        : std::runtime_error(what), win32Error_(win32Error) {}
+    unsigned long Win32Error() const { return win32Error_; }
+    // The method return code matching this failure (for example 2 for access refused).
+    int Code() const { return ReturnCodeFromWin32(win32Error_); }
+
+private:
+    unsigned long win32Error_;
+};
+
+class ServiceManager {
+public:
+    virtual ~ServiceManager() = default;
+
+    // All Win32 services of the machine (drivers are not services here). Throws ServiceError.
+    virtual std::vector<ServiceEntry> Inventory() = 0;
+
+    // The service of that exact system name, or std::nullopt when there is none. Throws ServiceError
+    // when the lookup itself fails.
+    virtual std::optional<ServiceInfo> Find(const std::wstring& name) = 0;
+
+    // Control methods. Each returns a method return code; failures of the service database itself,
+    // including a service that vanished since it was looked up, come back as codes too.
+    virtual int StartService(const std::wstring& name) = 0;
+    virtual int StopService(const std::wstring& name) = 0;
+    virtual int PauseService(const std::wstring& name) = 0;
+    virtual int ResumeService(const std::wstring& name) = 0;
+    // mode is "Automatic", "Manual" or "Disabled"; anything else gives 21 (invalid parameter).
+    virtual int ChangeStartMode(const std::wstring& name, const std::wstring& mode) = 0;
+    virtual int Delete(const std::wstring& name) = 0;
+
+    // System names of the services that depend on `name` (they need it running). Throws ServiceError.
+    virtual std::vector<std::wstring> DependentServices(const std::wstring& name) = 0;
+    // System names of the services that `name` depends on (it needs them to start); load-order groups
+    // are left out. Throws ServiceError.
+    virtual std::vector<std::wstring> ServicesDependedOn(const std::wstring& name) = 0;
+};
+
+}  // namespace kestrane

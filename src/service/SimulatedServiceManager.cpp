@@ -1,0 +1,217 @@
+#include "service/SimulatedServiceManager.h"
+
+#include <algorithm>
+#include <cwctype>
+
+namespace kestrane {
+
+namespace {
+
+constexpr unsigned long kAccessDenied = 5;  // ERROR_ACCESS_DENIED
+
+bool SameName(const std::wstring& a, const std::wstring& b) {
+    // Service names are case-insensitive for the service database.
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (towlower(a[i]) != towlower(b[i])) return false;
+    return true;
+}
+
+}  // namespace
+
+void SimulatedServiceManager::Add(SimService service) { services_.push_back(std::move(service)); }
+
+std::vector<SimService>::iterator SimulatedServiceManager::Locate(const std::wstring& name) {
+    return std::find_if(services_.begin(), services_.end(),
+                        [&](const SimService& s) { return SameName(s.Name, name); });
+}
+
+SimService* SimulatedServiceManager::Get(const std::wstring& name) {
+    auto it = Locate(name);
+    return it == services_.end() ? nullptr : &*it;
+}
+
+int SimulatedServiceManager::Calls(Op op) const {
+    auto it = calls_.find(op);
+    return it == calls_.end() ? 0 : it->second;
+}
+
+void SimulatedServiceManager::ClearCounts() {
+    calls_.clear();
+    log_.clear();
+}
+
+int SimulatedServiceManager::Count(Op op, const std::wstring& name, const wchar_t* logName) {
+    ++calls_[op];
+    if (logName) log_.push_back(std::wstring(logName) + L":" + name);
+    return calls_[op];
+}
+
+bool SimulatedServiceManager::Forced(Op op, const std::wstring& name, int& code) const {
+    auto it = forced_.find({op, name});
+    if (it == forced_.end()) return false;
+    code = it->second;
+    return true;
+}
+
+std::vector<ServiceEntry> SimulatedServiceManager::Inventory() {
+    Count(Op::Inventory, L"", nullptr);
+    if (failInventory_) throw ServiceError("inventory refused", kAccessDenied);
+    std::vector<ServiceEntry> out;
+    out.reserve(services_.size());
+    for (const auto& s : services_) out.push_back({s.Name, s.DisplayName, s.State, s.StartMode});
+    return out;
+}
+
+std::optional<ServiceInfo> SimulatedServiceManager::Find(const std::wstring& name) {
+    Count(Op::Find, name, nullptr);
+    if (failFind_) throw ServiceError("lookup refused", kAccessDenied);
+    auto it = Locate(name);
+    if (it == services_.end()) return std::nullopt;
+    const SimService& s = *it;
+    ServiceInfo info;
+    info.Name = s.Name;
+    info.DisplayName = s.DisplayName;
+    info.Caption = s.DisplayName;
+    info.PathName = s.PathName;
+    info.Description = s.Description;
+    info.ServiceType = s.ServiceType;
+    info.AcceptPause = std::wstring(s.AcceptPause && s.State == L"Running" ? L"True" : L"False");
+    info.AcceptStop = std::wstring(s.State == L"Stopped" ? L"False" : L"True");
+    info.State = s.State;
+    info.Status = std::wstring(L"OK");
+    info.StartMode = s.StartMode;
+    info.Started = std::wstring(s.State == L"Stopped" ? L"False" : L"True");
+    info.DesktopInteract = std::wstring(L"False");
+    info.StartName = s.StartName;
+    info.SystemName = std::wstring(L"SIMULE");
+    info.SystemCreationClassName = std::wstring(L"Win32_ComputerSystem");
+    info.CreationClassName = std::wstring(L"Win32_Service");
+    info.WaitHint = std::wstring(L"0");
+    info.ProcessId = std::wstring(s.State == L"Stopped" ? L"0" : L"1234");
+    info.TagId = std::wstring(L"0");
+    info.CheckPoint = std::wstring(L"0");
+    info.ExitCode = std::wstring(L"0");
+    info.ErrorControl = std::wstring(L"Normal");
+    info.ServiceSpecificExitCode = std::wstring(L"0");
+    if (!vanishAfterFind_.empty() && SameName(vanishAfterFind_, name)) {
+        services_.erase(it);
+        vanishAfterFind_.clear();
+    }
+    return info;
+}
+
+int SimulatedServiceManager::StartWithDependencies(SimService& service, int depth) {
+    if (depth > 32) return ReturnCode::StatusCircularDependency;
+    if (service.State != L"Stopped") return ReturnCode::ServiceAlreadyRunning;
+    if (service.StartMode == L"Disabled") return ReturnCode::ServiceDisabled;
+    // The service database starts what a service needs before the service itself.
+    for (const auto& dep : service.DependsOn) {
+        SimService* needed = Get(dep);
+        if (!needed) return ReturnCode::ServiceDependencyDeleted;
+        if (needed->State == L"Running" || needed->State == L"Paused") continue;
+        int code = StartWithDependencies(*needed, depth + 1);
+        if (code != ReturnCode::Success) return ReturnCode::ServiceDependencyFailure;
+    }
+    service.State = L"Running";
+    return ReturnCode::Success;
+}
+
+int SimulatedServiceManager::StartService(const std::wstring& name) {
+    Count(Op::Start, name, L"start");
+    int code;
+    if (Forced(Op::Start, name, code)) return code;
+    SimService* s = Get(name);
+    if (!s) return ReturnCode::ServiceMarkedForDeletion;
+    return StartWithDependencies(*s, 0);
+}
+
+int SimulatedServiceManager::StopService(const std::wstring& name) {
+    Count(Op::Stop, name, L"stop");
+    int code;
+    if (Forced(Op::Stop, name, code)) return code;
+    SimService* s = Get(name);
+    if (!s) return ReturnCode::ServiceMarkedForDeletion;
+    if (s->State == L"Stopped") return ReturnCode::ServiceNotActive;
+    for (const auto& other : services_) {
+        if (other.State == L"Stopped") continue;
+        for (const auto& dep : other.DependsOn)
+            if (SameName(dep, s->Name)) return ReturnCode::DependentServicesRunning;
+    }
+    s->State = L"Stopped";
+    return ReturnCode::Success;
+}
+
+int SimulatedServiceManager::PauseService(const std::wstring& name) {
+    Count(Op::Pause, name, L"pause");
+    int code;
+    if (Forced(Op::Pause, name, code)) return code;
+    SimService* s = Get(name);
+    if (!s) return ReturnCode::ServiceMarkedForDeletion;
+    if (s->State == L"Stopped") return ReturnCode::ServiceNotActive;
+    if (s->State == L"Paused") return ReturnCode::ServiceAlreadyPaused;
+    if (!s->AcceptPause) return ReturnCode::InvalidServiceControl;
+    s->State = L"Paused";
+    return ReturnCode::Success;
+}
+
+int SimulatedServiceManager::ResumeService(const std::wstring& name) {
+    Count(Op::Resume, name, L"resume");
+    int code;
+    if (Forced(Op::Resume, name, code)) return code;
+    SimService* s = Get(name);
+    if (!s) return ReturnCode::ServiceMarkedForDeletion;
+    if (s->State == L"Stopped") return ReturnCode::ServiceNotActive;
+    if (!s->AcceptPause) return ReturnCode::InvalidServiceControl;
+    s->State = L"Running";
+    return ReturnCode::Success;
+}
+
+int SimulatedServiceManager::ChangeStartMode(const std::wstring& name, const std::wstring& mode) {
+    Count(Op::ChangeStartMode, name, (L"mode " + mode).c_str());
+    int code;
+    if (Forced(Op::ChangeStartMode, name, code)) return code;
+    SimService* s = Get(name);
+    if (!s) return ReturnCode::ServiceMarkedForDeletion;
+    if (mode == L"Automatic") s->StartMode = L"Auto";
+    else if (mode == L"Manual") s->StartMode = L"Manual";
+    else if (mode == L"Disabled") s->StartMode = L"Disabled";
+    else return ReturnCode::StatusInvalidParameter;
+    return ReturnCode::Success;
+}
+
+int SimulatedServiceManager::Delete(const std::wstring& name) {
+    Count(Op::Delete, name, L"delete");
+    int code;
+    if (Forced(Op::Delete, name, code)) return code;
+    auto it = Locate(name);
+    if (it == services_.end()) return ReturnCode::ServiceMarkedForDeletion;
+    services_.erase(it);
+    return ReturnCode::Success;
+}
+
+std::vector<std::wstring> SimulatedServiceManager::DependentServices(const std::wstring& name) {
+    Count(Op::Dependents, name, nullptr);
+    if (failDependencies_) throw ServiceError("dependencies refused", kAccessDenied);
+    std::vector<std::wstring> out;
+    for (const auto& s : services_)
+        for (const auto& dep : s.DependsOn)
+            if (SameName(dep, name)) {
+                out.push_back(s.Name);
+                break;
+            }
+    return out;
+}
+
+std::vector<std::wstring> SimulatedServiceManager::ServicesDependedOn(const std::wstring& name) {
+    Count(Op::DependedOn, name, nullptr);
+    if (failDependencies_) throw ServiceError("dependencies refused", kAccessDenied);
+    SimService* s = Get(name);
+    if (!s) return {};
+    std::vector<std::wstring> out;
+    for (const auto& dep : s->DependsOn)
+        if (!dep.empty() && dep[0] != L'+') out.push_back(dep);
+    return out;
+}
+
+}  // namespace kestrane

@@ -1,0 +1,75 @@
+// An in-memory machine with the same service semantics as the real service database: states,
+// start modes, dependencies and method return codes. Tests drive the windows with it; it can be told
+// to fail (a forced return code, a failing inventory or lookup) and counts the calls made to it.
+#pragma once
+
+#include "service/ServiceManager.h"
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace kestrane {
+
+struct SimService {
+    std::wstring Name;
+    std::wstring DisplayName;
+    std::wstring State = L"Stopped";
+    std::wstring StartMode = L"Manual";
+    Text Description;
+    std::wstring PathName = L"C:\\Windows\\system32\\svchost.exe";
+    std::wstring StartName = L"LocalSystem";
+    std::wstring ServiceType = L"Own Process";
+    std::vector<std::wstring> DependsOn;  // system names, in order
+    bool AcceptPause = true;
+};
+
+class SimulatedServiceManager : public ServiceManager {
+public:
+    enum class Op { Inventory, Find, Start, Stop, Pause, Resume, ChangeStartMode, Delete, Dependents, DependedOn };
+
+    // Services are listed by the inventory in the order they were added.
+    void Add(SimService service);
+    SimService* Get(const std::wstring& name);
+
+    // Fault injection.
+    void ForceCode(Op op, const std::wstring& name, int code) { forced_[{op, name}] = code; }
+    void FailInventory(bool fail) { failInventory_ = fail; }
+    void FailFind(bool fail) { failFind_ = fail; }
+    void FailDependencies(bool fail) { failDependencies_ = fail; }
+    // The service disappears just after it has been looked up, before the next method call.
+    void VanishAfterFind(const std::wstring& name) { vanishAfterFind_ = name; }
+
+    // Call counting: how many calls of one kind, and every method call as "op:name" in order.
+    int Calls(Op op) const;
+    const std::vector<std::wstring>& MethodLog() const { return log_; }
+    void ClearCounts();
+
+    std::vector<ServiceEntry> Inventory() override;
+    std::optional<ServiceInfo> Find(const std::wstring& name) override;
+    int StartService(const std::wstring& name) override;
+    int StopService(const std::wstring& name) override;
+    int PauseService(const std::wstring& name) override;
+    int ResumeService(const std::wstring& name) override;
+    int ChangeStartMode(const std::wstring& name, const std::wstring& mode) override;
+    int Delete(const std::wstring& name) override;
+    std::vector<std::wstring> DependentServices(const std::wstring& name) override;
+    std::vector<std::wstring> ServicesDependedOn(const std::wstring& name) override;
+
+private:
+    int Count(Op op, const std::wstring& name, const wchar_t* logName);
+    bool Forced(Op op, const std::wstring& name, int& code) const;
+    int StartWithDependencies(SimService& service, int depth);
+    std::vector<SimService>::iterator Locate(const std::wstring& name);
+
+    std::vector<SimService> services_;
+    std::map<std::pair<Op, std::wstring>, int> forced_;
+    std::map<Op, int> calls_;
+    std::vector<std::wstring> log_;
+    std::wstring vanishAfterFind_;
+    bool failInventory_ = false;
+    bool failFind_ = false;
+    bool failDependencies_ = false;
+};
+
+}  // namespace kestrane

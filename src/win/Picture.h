@@ -1,0 +1,30 @@
+// A background picture decoded once (JPEG and the other formats WIC knows) and painted stretched.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace kestrane {
+
+class Picture {
+public:
+    Picture() = default;
+    ~Picture() { Clear(); }
+    Picture(const Picture&) = delete;
+    Picture& operator=(const Picture&) = delete;
+
+    // Replaces the picture by the file's; on failure the picture is left empty and false returned.
+    bool Load(const std::wstring& path);
+    void Clear();
+    bool Empty() const { return bitmap_ == nullptr; }
+    // Paints the picture stretched over `area`; does nothing when empty.
+    void Draw(HDC dc, const RECT& area) const;
+
+private:
+    HBITMAP bitmap_ = nullptr;
+    int width_ = 0;
+    int height_ = 0;
+};
+
+}  // namespace kestrane

@@ -1,0 +1,67 @@
+// What the window tests share: a scratch application folder, scripted message boxes, a main window on
+// the simulated machine.
+#pragma once
+
+#include "mainwindow/Fen1.h"
+#include "service/SimulatedServiceManager.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kestrane::test {
+
+// Message boxes answered from a script and remembered.
+class ScriptedDialogs : public Dialogs {
+public:
+    struct Shown {
+        std::wstring text, title;
+        int style;
+    };
+    std::deque<int> answers;  // IDYES / IDNO for the Yes and No boxes, in order
+    std::vector<Shown> shown;
+
+    int Message(HWND, const std::wstring& text, const std::wstring& title, int style) override;
+};
+
+// A fresh application folder "<temp>\<unique>\Kestrane\" with the empty folders the program expects.
+class ScratchFolder {
+public:
+    ScratchFolder();
+    ~ScratchFolder();
+    const std::wstring& Root() const { return root_; }        // the "program files" folder
+    std::wstring App() const { return root_ + L"\\Kestrane\\"; }  // CheminAppli
+    void Write(const std::wstring& relative, const std::string& bytes) const;
+    void Remove(const std::wstring& relative) const;
+    bool Exists(const std::wstring& relative) const;
+    // Copies a file of the repository's application folder (data/) into this one.
+    void CopyFromData(const std::wstring& relative) const;
+
+private:
+    std::wstring root_;
+};
+
+// The demo machine most tests use: services with dependencies, descriptions, one without any.
+void AddDemoServices(SimulatedServiceManager& machine);
+
+// A main window on the simulated machine, created hidden; the folder's forbidden list is empty.
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    // Creates the window (which runs the start-up). Call after arranging machine and folder.
+    void Open();
+    std::vector<std::wstring> Items(const ComboBox& list) const;
+
+    SimulatedServiceManager machine;
+    ScriptedDialogs dialogs;
+    ScratchFolder folder;
+    AppContext app;
+    std::unique_ptr<Fen1> fen;
+    Date date{7, 12, 2026};
+};
+
+}  // namespace kestrane::test
