@@ -9,7 +9,7 @@ log() { printf '\n== %s\n' "$*" >&2; }
 # Installs with apt-get whatever of the tool chain is missing (needs root on a fresh machine).
 ensure_packages() {
   local wanted=(cmake make g++ googletest g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 fonts-wine
-                xvfb xauth x11-utils imagemagick clang libclang-rt-14-dev)
+                xvfb xauth x11-utils imagemagick clang libclang-rt-14-dev bc)
   local missing=()
   local p
   for p in "${wanted[@]}"; do

@@ -70,9 +70,7 @@ void Picture::Draw(HDC dc, const RECT& area) const {
     if (!bitmap_) return;
     HDC memory = CreateCompatibleDC(dc);
     HGDIOBJ old = SelectObject(memory, bitmap_);
-    SetStretchBltMode(dc, HALFTONE);
-    StretchBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, memory, 0, 0, width_, height_,
-               SRCCOPY);
+    BitBlt(dc, area.left, area.top, width_, height_, memory, 0, 0, SRCCOPY);
     SelectObject(memory, old);
     DeleteDC(memory);
 }

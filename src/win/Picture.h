@@ -1,4 +1,4 @@
-// A background picture decoded once (JPEG and the other formats WIC knows) and painted stretched.
+// A background picture decoded once (JPEG and the other formats WIC knows), painted at its own size.
 #pragma once
 
 #include <windows.h>
@@ -18,7 +18,7 @@ public:
     bool Load(const std::wstring& path);
     void Clear();
     bool Empty() const { return bitmap_ == nullptr; }
-    // Paints the picture stretched over `area`; does nothing when empty.
+    // Paints the picture at its own size from the top left corner of `area`; does nothing when empty.
     void Draw(HDC dc, const RECT& area) const;
 
 private:

@@ -253,8 +253,13 @@ TEST_F(Commands, AutomaticHandlingAsksFirst) {
     fen->OnMnuSTop();
     EXPECT_EQ(dialogs.shown.back().text, L"voulez vous lancer un ordre d'arrêt pour tous les services dependant?");
     EXPECT_EQ(machine.MethodLog(), (std::vector<std::wstring>{L"stop:Spooler", L"stop:Fax", L"stop:RpcSs"}));
-    EXPECT_EQ(machine.Get(L"RpcSs")->State, L"Stopped");
-    EXPECT_EQ(fen->TbEtat.Text(), L"Stopped");
+    // Spooler refused while Fax, which needs it, still ran; that failure did not stop the later orders,
+    // and RpcSs in turn was refused because Spooler still runs. The label tells the last outcome.
+    EXPECT_EQ(machine.Get(L"Fax")->State, L"Stopped");
+    EXPECT_EQ(machine.Get(L"Spooler")->State, L"Running");
+    EXPECT_EQ(fen->LabEtat.Text(),
+              L"Le service ne peut pas être arrêté car d'autres services qui sont en cours d'exécution en dépendent");
+    EXPECT_EQ(fen->TbEtat.Text(), L"Running");
 }
 
 TEST_F(Commands, NoDependencyMeansNoQuestionAndOnlyTheService) {

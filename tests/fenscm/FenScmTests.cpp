@@ -1,0 +1,122 @@
+// The action commands of the main window against Wine's real Service Control Manager: a user's start,
+// pause, resume, stop, start-mode changes and deletion of a test service, with what the window shows.
+#include "TestSupport.h"
+
+#include "service/ScmServiceManager.h"
+
+namespace kestrane::test {
+namespace {
+
+std::wstring TestServiceProgram() {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring path = self;
+    return path.substr(0, path.find_last_of(L'\\') + 1) + L"kestrane_testsvc.exe";
+}
+
+class FenOnRealServices : public MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        app.services = &scm;
+        name = L"KstFenTest" + std::to_wstring(GetCurrentProcessId());
+        SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+        ASSERT_NE(manager, nullptr);
+        std::wstring command = L"\"" + TestServiceProgram() + L"\" " + name;
+        SC_HANDLE service = CreateServiceW(manager, name.c_str(), L"Service de test de la fenêtre", SERVICE_ALL_ACCESS,
+                                           SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
+                                           command.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr);
+        ASSERT_NE(service, nullptr) << "CreateService failed: " << GetLastError();
+        CloseServiceHandle(service);
+        CloseServiceHandle(manager);
+        Open();
+        ASSERT_TRUE(fen->CbNomSys.SelectText(name));
+    }
+
+    void TearDown() override {
+        MainWindowTest::TearDown();
+        SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+        SC_HANDLE service = manager ? OpenServiceW(manager, name.c_str(), SERVICE_ALL_ACCESS) : nullptr;
+        if (service) {
+            SERVICE_STATUS status;
+            ControlService(service, SERVICE_CONTROL_STOP, &status);
+            DeleteService(service);
+            CloseServiceHandle(service);
+        }
+        if (manager) CloseServiceHandle(manager);
+    }
+
+    // Refreshes the fields as the user would, until the state shown is `state` or ten seconds passed.
+    std::wstring WaitForState(const std::wstring& state) {
+        for (int i = 0; i < 100 && fen->TbEtat.Text() != state; ++i) {
+            Sleep(100);
+            fen->OnMnuRefreshServ();
+        }
+        return fen->TbEtat.Text();
+    }
+
+    ScmServiceManager scm;
+    std::wstring name;
+};
+
+TEST_F(FenOnRealServices, ControlOrdersFromTheMenu) {
+    EXPECT_EQ(fen->TbEtat.Text(), L"Stopped");
+    EXPECT_EQ(fen->TbDemarre.Text(), L"Manual");
+    EXPECT_EQ(fen->TbType.Text(), L"Own Process");
+    EXPECT_NE(fen->TbChem.Text().find(L"kestrane_testsvc.exe"), std::wstring::npos);
+    EXPECT_EQ(fen->CbNomVueTrier.SelectedText(), L"Service de test de la fenêtre");
+
+    fen->OnMnuStart();
+    EXPECT_EQ(fen->LabEtat.Text(), L"la requête a été acceptée");
+    EXPECT_EQ(WaitForState(L"Running"), L"Running");
+    fen->OnBtStartServ();
+    EXPECT_EQ(fen->LabEtat.Text(), L"Le service est déjà en cours d'exécution");
+
+    fen->OnMnuPause();
+    EXPECT_EQ(fen->LabEtat.Text(), L"la requête a été acceptée");
+    EXPECT_EQ(WaitForState(L"Paused"), L"Paused");
+    fen->OnMnuNoPause();
+    EXPECT_EQ(fen->LabEtat.Text(), L"la requête a été acceptée");
+    EXPECT_EQ(WaitForState(L"Running"), L"Running");
+
+    fen->OnMnuSTop();
+    EXPECT_EQ(fen->LabEtat.Text(), L"la requête a été acceptée");
+    EXPECT_EQ(WaitForState(L"Stopped"), L"Stopped");
+    EXPECT_EQ(fen->LabEtat.ToolTip(), L"la requête a été acceptée");
+    EXPECT_TRUE(dialogs.shown.empty());
+}
+
+TEST_F(FenOnRealServices, StartModesAndDeletionFromTheButtonsAndMenu) {
+    fen->OnBtConfServAuto();
+    EXPECT_EQ(fen->LabEtat.Text(), L"Le service a été modifié avec succès");
+    EXPECT_EQ(fen->TbDemarre.Text(), L"Auto");
+    fen->OnBtConfServStop();
+    EXPECT_EQ(fen->TbDemarre.Text(), L"Disabled");
+    fen->OnMnuStart();
+    EXPECT_EQ(fen->LabEtat.Text(), L"Le service a été désactivé du système");
+    fen->OnMnuManuel();
+    EXPECT_EQ(fen->TbDemarre.Text(), L"Manual");
+
+    dialogs.answers = {IDYES};
+    fen->OnMnuSupServ();
+    EXPECT_EQ(fen->LabEtat.Text(), L"Le service a été modifié avec succès");
+    EXPECT_FALSE(scm.Find(name).has_value());
+    EXPECT_EQ(fen->TbEtat.Text(), L"");
+    // The lists still hold it until they are reloaded; then it is gone.
+    EXPECT_EQ(fen->CbNomSys.SelectedText(), name);
+    fen->OnMnuRefresh();
+    EXPECT_EQ(fen->CbNomSys.FindExact(name), -1);
+}
+
+TEST_F(FenOnRealServices, ForbiddenServiceIsNotTouched) {
+    folder.Write(L"liste\\interdit.txt", "\"" + std::string(name.begin(), name.end()) + "\",1\r\n");
+    fen->OnMnuStart();
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].title, L"danger");
+    Sleep(300);
+    fen->OnMnuRefreshServ();
+    EXPECT_EQ(fen->TbEtat.Text(), L"Stopped");
+}
+
+}  // namespace
+}  // namespace kestrane::test
