@@ -1,0 +1,40 @@
+// Configuration files written and read on Windows, where the text goes through the system code page.
+#include "TestSupport.h"
+
+#include "config/ConfigFormat.h"
+#include "config/TextFile.h"
+
+namespace kestrane::test {
+namespace {
+
+TEST(ConfigFileOnWindows, FrenchLettersGoThroughTheSystemCodePageByteExact) {
+    ASSERT_EQ(GetACP(), 1252u) << "the program addresses French systems, whose code page is Windows-1252";
+    ScratchFolder folder;
+    std::wstring file = folder.App() + L"Config\\accents.cfg";
+    ConfigRecord record{L"Spooler", L"Running", L"Auto", L"Impression, été à ça œ ’ € è"};
+    AppendConfigRecord(file, record);
+    AppendConfigRecord(file, {L"Omega", L"Stopped", L"Manual", L"Ωmega"});
+    std::string expected =
+        "\"Spooler\",\"Running\",\"Auto\",\"Impression, \xe9t\xe9 \xe0 \xe7" "a \x9c \x92 \x80 \xe8\"\r\n"
+        "\"Omega\",\"Stopped\",\"Manual\",\"?mega\"\r\n";
+    EXPECT_EQ(ReadFileBytes(file), expected);
+    std::vector<ConfigRecord> back = ReadConfigFile(file);
+    ASSERT_EQ(back.size(), 2u);
+    EXPECT_EQ(back[0], record);
+    EXPECT_EQ(back[1].DisplayName, L"?mega");
+}
+
+TEST(ConfigFileOnWindows, WriterReproducesTheHandWrittenFile) {
+    ScratchFolder folder;
+    std::string source = KESTRANE_SOURCE_DIR;
+    if (!source.empty() && source[0] == '/') source = "Z:" + source;
+    std::wstring golden(source.begin(), source.end());
+    golden += L"/tests/native/golden/example.cfg";
+    std::string handWritten = ReadFileBytes(golden);
+    std::wstring file = folder.App() + L"Config\\copie.cfg";
+    for (const ConfigRecord& record : ParseConfig(handWritten)) AppendConfigRecord(file, record);
+    EXPECT_EQ(ReadFileBytes(file), handWritten);
+}
+
+}  // namespace
+}  // namespace kestrane::test
