@@ -19,7 +19,8 @@ constexpr int kClientWidth = 900;
 constexpr int kClientHeight = 660;
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 
-// How a child control is made and where it sits. The whole layout of the main window is this table.
+// How a child control is made and where it sits; a null class is a caption the window paints itself.
+// The whole layout of the main window is this table.
 struct ControlSpec {
     int id;
     const wchar_t* className;
@@ -36,49 +37,49 @@ constexpr DWORD kValue = kChild | SS_NOTIFY | SS_LEFT | WS_BORDER;
 constexpr DWORD kRich = kChild | WS_TABSTOP | WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL;
 
 const ControlSpec kLayout[] = {
-    {IDC_CAPTION_FIRST + 0, L"STATIC", L"Nom  (denomination dans le service manager)", kChild, 12, 10, 420, 18},
-    {IDC_CBNOMVUETRIER, L"COMBOBOX", L"", kList | CBS_SORT, 12, 30, 420, 400},
-    {IDC_CAPTION_FIRST + 1, L"STATIC", L"Nom dans le systeme", kChild, 12, 62, 420, 18},
-    {IDC_CBNOMSYS, L"COMBOBOX", L"", kList, 12, 82, 420, 400},
-    {IDC_CBNOMVUE, L"COMBOBOX", L"", (kList & ~WS_VISIBLE), 12, 82, 420, 400},
-    {IDC_BTDEFILEHAUT, L"BUTTON", L"< Précédent", kButton, 12, 114, 120, 26},
-    {IDC_BTDEFILEBAS, L"BUTTON", L"Suivant >", kButton, 140, 114, 120, 26},
-    {IDC_BTREFRESHSERV, L"BUTTON", L"Rafraichir l'état", kButton, 268, 114, 164, 26},
-    {IDC_CAPTION_FIRST + 2, L"STATIC", L"Nombre de service trouvée dans le système", kChild, 12, 152, 300, 18},
-    {IDC_LABNB, L"STATIC", L"", kValue, 316, 150, 116, 20},
-    {IDC_CAPTION_FIRST + 3, L"STATIC", L"Etat système", kChild, 12, 180, 90, 18},
-    {IDC_LABETAT, L"STATIC", L"", kValue, 104, 178, 328, 36},
-    {IDC_CAPTION_FIRST + 4, L"STATIC", L"Liste des services ayant besoin du service selectionné", kChild, 12, 222, 420, 18},
-    {IDC_COMBO1, L"COMBOBOX", L"", kList, 12, 242, 420, 300},
-    {IDC_CAPTION_FIRST + 5, L"STATIC", L"Service nécessaire au démarrage du service selectionné", kChild, 12, 274, 420, 18},
-    {IDC_COMBO2, L"COMBOBOX", L"", kList, 12, 294, 420, 300},
-    {IDC_CAPTION_FIRST + 6, L"STATIC", L"Chemin du service", kChild, 12, 330, 420, 18},
-    {IDC_TBCHEM, L"EDIT", L"", kField, 12, 348, 420, 22},
-    {IDC_LABEL4, L"STATIC", L"Mode de démarrage", kChild | SS_NOTIFY, 12, 378, 136, 18},
-    {IDC_TBDEMARRE, L"EDIT", L"", kField, 12, 396, 136, 22},
-    {IDC_LABEL3, L"STATIC", L"Etat du service", kChild | SS_NOTIFY, 154, 378, 136, 18},
-    {IDC_TBETAT, L"EDIT", L"", kField, 154, 396, 136, 22},
-    {IDC_CAPTION_FIRST + 7, L"STATIC", L"Type de service", kChild, 296, 378, 136, 18},
-    {IDC_TBTYPE, L"EDIT", L"", kField, 296, 396, 136, 22},
-    {IDC_CAPTION_FIRST + 8, L"STATIC", L"Nom du compte sous lequel s'éxecute le service", kChild, 12, 426, 420, 18},
-    {IDC_TBNOMCOMPTE, L"EDIT", L"", kField, 12, 444, 420, 22},
-    {IDC_BTSTARTSERV, L"BUTTON", L"Démarrer le service", kButton, 12, 478, 196, 28},
-    {IDC_LABSTART, L"STATIC", L"", kChild | WS_BORDER, 212, 478, 14, 28},
-    {IDC_BTSTOPSERV, L"BUTTON", L"Arrêter le service", kButton, 232, 478, 186, 28},
-    {IDC_LABSTOP, L"STATIC", L"", kChild | WS_BORDER, 422, 478, 14, 28},
-    {IDC_BTCONFSERVAUTO, L"BUTTON", L"Démarrage automatique du service", kButton, 12, 512, 196, 28},
-    {IDC_LABAUTO, L"STATIC", L"", kChild | WS_BORDER, 212, 512, 14, 28},
-    {IDC_BTCONFSERVMANU, L"BUTTON", L"Démarrage manuel du service", kButton, 232, 512, 186, 28},
-    {IDC_LABMANU, L"STATIC", L"", kChild | WS_BORDER, 422, 512, 14, 28},
-    {IDC_BTCONFSERVSTOP, L"BUTTON", L"Désactivation du service", kButton, 12, 546, 196, 28},
-    {IDC_LABDISA, L"STATIC", L"", kChild | WS_BORDER, 212, 546, 14, 28},
-    {IDC_LABLISTECONF, L"STATIC", L"Liste des configurations disponnibles", kChild, 12, 588, 420, 18},
-    {IDC_CBLISTECONF, L"COMBOBOX", L"", kChild | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL, 12, 608, 240, 300},
-    {IDC_COMMAND1, L"BUTTON", L"Configuration automatique", kButton, 260, 606, 172, 28},
-    {IDC_CAPTION_FIRST + 9, L"STATIC", L"Description du service depuis la base de Kestrane", kChild, 464, 10, 424, 18},
-    {IDC_RICHTEXTBOX1, MSFTEDIT_CLASS, L"", kRich, 464, 30, 424, 300},
-    {IDC_CAPTION_FIRST + 10, L"STATIC", L"Description interne de windows", kChild, 464, 340, 424, 18},
-    {IDC_RICHTEXTBOX2, MSFTEDIT_CLASS, L"", kRich, 464, 360, 424, 288},
+    {IDC_CAPTION_FIRST + 0, nullptr, L"Nom  (denomination dans le service manager)", 0, 12, 10, 438, 18},
+    {IDC_CBNOMVUETRIER, L"COMBOBOX", L"", kList | CBS_SORT, 12, 30, 438, 400},
+    {IDC_CAPTION_FIRST + 1, nullptr, L"Nom dans le systeme", 0, 12, 62, 438, 18},
+    {IDC_CBNOMSYS, L"COMBOBOX", L"", kList, 12, 82, 438, 400},
+    {IDC_CBNOMVUE, L"COMBOBOX", L"", (kList & ~WS_VISIBLE), 12, 82, 438, 400},
+    {IDC_BTDEFILEHAUT, L"BUTTON", L"< Précédent", kButton, 12, 114, 124, 26},
+    {IDC_BTDEFILEBAS, L"BUTTON", L"Suivant >", kButton, 144, 114, 124, 26},
+    {IDC_BTREFRESHSERV, L"BUTTON", L"Rafraichir l'état", kButton, 276, 114, 174, 26},
+    {IDC_CAPTION_FIRST + 2, nullptr, L"Nombre de service trouvée dans le système", 0, 12, 153, 300, 18},
+    {IDC_LABNB, L"STATIC", L"", kValue, 316, 150, 134, 20},
+    {IDC_CAPTION_FIRST + 3, nullptr, L"Etat système", 0, 12, 181, 90, 18},
+    {IDC_LABETAT, L"STATIC", L"", kValue, 104, 178, 346, 36},
+    {IDC_CAPTION_FIRST + 4, nullptr, L"Liste des services ayant besoin du service selectionné", 0, 12, 222, 438, 18},
+    {IDC_COMBO1, L"COMBOBOX", L"", kList, 12, 242, 438, 300},
+    {IDC_CAPTION_FIRST + 5, nullptr, L"Service nécessaire au démarrage du service selectionné", 0, 12, 274, 438, 18},
+    {IDC_COMBO2, L"COMBOBOX", L"", kList, 12, 294, 438, 300},
+    {IDC_CAPTION_FIRST + 6, nullptr, L"Chemin du service", 0, 12, 330, 438, 18},
+    {IDC_TBCHEM, L"EDIT", L"", kField, 12, 348, 438, 22},
+    {IDC_LABEL4, nullptr, L"Mode de démarrage", 0, 12, 378, 142, 18},
+    {IDC_TBDEMARRE, L"EDIT", L"", kField, 12, 396, 142, 22},
+    {IDC_LABEL3, nullptr, L"Etat du service", 0, 160, 378, 142, 18},
+    {IDC_TBETAT, L"EDIT", L"", kField, 160, 396, 142, 22},
+    {IDC_CAPTION_FIRST + 7, nullptr, L"Type de service", 0, 308, 378, 142, 18},
+    {IDC_TBTYPE, L"EDIT", L"", kField, 308, 396, 142, 22},
+    {IDC_CAPTION_FIRST + 8, nullptr, L"Nom du compte sous lequel s'éxecute le service", 0, 12, 426, 438, 18},
+    {IDC_TBNOMCOMPTE, L"EDIT", L"", kField, 12, 444, 438, 22},
+    {IDC_BTSTARTSERV, L"BUTTON", L"Démarrer le service", kButton, 12, 478, 220, 28},
+    {IDC_LABSTART, L"STATIC", L"", kChild | WS_BORDER, 235, 478, 12, 28},
+    {IDC_BTSTOPSERV, L"BUTTON", L"Arrêter le service", kButton, 252, 478, 183, 28},
+    {IDC_LABSTOP, L"STATIC", L"", kChild | WS_BORDER, 438, 478, 12, 28},
+    {IDC_BTCONFSERVAUTO, L"BUTTON", L"Démarrage automatique du service", kButton, 12, 512, 220, 28},
+    {IDC_LABAUTO, L"STATIC", L"", kChild | WS_BORDER, 235, 512, 12, 28},
+    {IDC_BTCONFSERVMANU, L"BUTTON", L"Démarrage manuel du service", kButton, 252, 512, 183, 28},
+    {IDC_LABMANU, L"STATIC", L"", kChild | WS_BORDER, 438, 512, 12, 28},
+    {IDC_BTCONFSERVSTOP, L"BUTTON", L"Désactivation du service", kButton, 12, 546, 220, 28},
+    {IDC_LABDISA, L"STATIC", L"", kChild | WS_BORDER, 235, 546, 12, 28},
+    {IDC_LABLISTECONF, nullptr, L"Liste des configurations disponnibles", 0, 12, 588, 438, 18},
+    {IDC_CBLISTECONF, L"COMBOBOX", L"", kChild | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL, 12, 608, 250, 300},
+    {IDC_COMMAND1, L"BUTTON", L"Configuration automatique", kButton, 270, 606, 180, 28},
+    {IDC_CAPTION_FIRST + 9, nullptr, L"Description du service depuis la base de Kestrane", 0, 470, 10, 418, 18},
+    {IDC_RICHTEXTBOX1, MSFTEDIT_CLASS, L"", kRich, 470, 30, 418, 300},
+    {IDC_CAPTION_FIRST + 10, nullptr, L"Description interne de windows", 0, 470, 340, 418, 18},
+    {IDC_RICHTEXTBOX2, MSFTEDIT_CLASS, L"", kRich, 470, 360, 418, 288},
 };
 
 // The colour of an unchosen creation-mode marker and of the window outside creation mode.
@@ -247,8 +248,7 @@ void Fen1::CreateControls() {
     const std::map<int, Control*> bound = {
         {IDC_CBNOMVUETRIER, &CbNomVueTrier}, {IDC_CBNOMSYS, &CbNomSys},         {IDC_CBNOMVUE, &CbNomVue},
         {IDC_COMBO1, &Combo1},               {IDC_COMBO2, &Combo2},             {IDC_CBLISTECONF, &CbListeConf},
-        {IDC_LABNB, &LabNb},                 {IDC_LABETAT, &LabEtat},           {IDC_LABLISTECONF, &LabListeConf},
-        {IDC_LABEL3, &Label3},               {IDC_LABEL4, &Label4},             {IDC_LABSTART, &LabStart},
+        {IDC_LABNB, &LabNb},                 {IDC_LABETAT, &LabEtat},           {IDC_LABSTART, &LabStart},
         {IDC_LABSTOP, &LabStop},             {IDC_LABAUTO, &LabAuto},           {IDC_LABMANU, &LabManu},
         {IDC_LABDISA, &LabDisa},             {IDC_TBCHEM, &TbChem},             {IDC_TBDEMARRE, &TbDemarre},
         {IDC_TBETAT, &TbEtat},               {IDC_TBNOMCOMPTE, &TbNomCompte},   {IDC_TBTYPE, &TbType},
@@ -258,15 +258,21 @@ void Fen1::CreateControls() {
         {IDC_BTCONFSERVSTOP, &BtConfServStop}, {IDC_COMMAND1, &Command1},
     };
     for (const ControlSpec& spec : kLayout) {
+        if (!spec.className) {
+            RECT area{spec.x, spec.y, spec.x + spec.w, spec.y + spec.h};
+            Caption& caption = spec.id == IDC_LABEL3         ? Label3
+                               : spec.id == IDC_LABEL4       ? Label4
+                               : spec.id == IDC_LABLISTECONF ? LabListeConf
+                                                             : captions_[spec.id];
+            caption.Place(Handle(), area, spec.text);
+            continue;
+        }
         HWND hwnd = CreateWindowExW(0, spec.className, spec.text, spec.style, spec.x, spec.y, spec.w, spec.h, Handle(),
                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
                                     GetModuleHandleW(nullptr), nullptr);
         if (font_) SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
         auto it = bound.find(spec.id);
         if (it != bound.end()) it->second->Attach(hwnd);
-        if (spec.id >= IDC_CAPTION_FIRST || spec.id == IDC_LABEL3 || spec.id == IDC_LABEL4 ||
-            spec.id == IDC_LABLISTECONF)
-            transparentLabels_[hwnd] = true;
     }
     LabEtat.AttachToolTip(toolTip_);
     for (Label* marker : {&LabStart, &LabStop, &LabAuto, &LabManu, &LabDisa}) {
@@ -349,13 +355,15 @@ void Fen1::OnPaintBackground(HDC dc) {
     FillRect(dc, &client, brush);
     // The picture is shown at its own size from the top left corner, like a form's picture.
     background_.Draw(dc, client);
+    HGDIOBJ oldFont = font_ ? SelectObject(dc, font_) : nullptr;
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    for (const auto& [id, caption] : captions_) caption.Paint(dc);
+    for (const Caption* caption : {&Label3, &Label4, &LabListeConf}) caption->Paint(dc);
+    if (oldFont) SelectObject(dc, oldFont);
 }
 
 HBRUSH Fen1::OnControlColour(HDC dc, HWND control) {
-    if (transparentLabels_.count(control)) {
-        SetBkMode(dc, TRANSPARENT);
-        return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
-    }
     auto marker = markerColours_.find(control);
     if (marker != markerColours_.end()) {
         HBRUSH& brush = brushes_[marker->second];

@@ -29,7 +29,8 @@ public:
     ComboBox Combo1;  // services that depend on the selected one
     ComboBox Combo2;  // services the selected one depends on
     ComboBox CbListeConf;
-    Label LabNb, LabEtat, LabListeConf, Label3, Label4;
+    Label LabNb, LabEtat;
+    Caption LabListeConf, Label3, Label4;
     Label LabStart, LabStop, LabAuto, LabManu, LabDisa;  // creation-mode markers
     Control TbChem, TbDemarre, TbEtat, TbNomCompte, TbType;
     RichText RichTextBox1, RichTextBox2;
@@ -112,7 +113,7 @@ private:
     HBRUSH whiteBrush_ = nullptr;
     std::map<HWND, COLORREF> markerColours_;
     std::map<COLORREF, HBRUSH> brushes_;
-    std::map<HWND, bool> transparentLabels_;
+    std::map<int, Caption> captions_;  // the captions that never change
     std::map<UINT, std::function<void()>> commands_;
 };
 

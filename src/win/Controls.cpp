@@ -95,6 +95,22 @@ void Label::SetToolTip(const std::wstring& text) {
     SendMessageW(toolTip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&info));
 }
 
+void Caption::Place(HWND owner, const RECT& area, const std::wstring& text) {
+    owner_ = owner;
+    area_ = area;
+    text_ = text;
+}
+
+void Caption::SetText(const std::wstring& text) {
+    text_ = text;
+    if (owner_) InvalidateRect(owner_, &area_, TRUE);
+}
+
+void Caption::Paint(HDC dc) const {
+    RECT area = area_;
+    DrawTextW(dc, text_.c_str(), static_cast<int>(text_.size()), &area, DT_LEFT | DT_TOP | DT_NOPREFIX | DT_WORDBREAK);
+}
+
 namespace {
 
 struct StreamSource {

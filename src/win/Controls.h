@@ -60,6 +60,23 @@ private:
     std::wstring tip_;
 };
 
+// A caption that its window paints over the background picture: a static control cannot show the
+// picture through its own background on every system.
+class Caption {
+public:
+    void Place(HWND owner, const RECT& area, const std::wstring& text);
+    const std::wstring& Text() const { return text_; }
+    void SetText(const std::wstring& text);
+    const RECT& Area() const { return area_; }
+    bool Contains(POINT client) const { return PtInRect(&area_, client) != FALSE; }
+    void Paint(HDC dc) const;
+
+private:
+    HWND owner_ = nullptr;
+    RECT area_{};
+    std::wstring text_;
+};
+
 // A rich text box that shows plain text or an RTF document.
 class RichText : public Control {
 public:

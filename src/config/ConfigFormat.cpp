@@ -1,0 +1,97 @@
+#include "config/ConfigFormat.h"
+
+#include "config/CodePage.h"
+#include "config/TextFile.h"
+
+#include <array>
+
+namespace kestrane {
+
+namespace {
+
+bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
+
+}  // namespace
+
+void FieldReader::SkipDelimiter() {
+    if (AtEnd()) return;
+    char c = data_[pos_++];
+    if (c == '\r' && !AtEnd() && data_[pos_] == '\n') ++pos_;  // CR LF is a single line end
+}
+
+std::optional<FieldReader::Field> FieldReader::Next() {
+    if (AtEnd()) return std::nullopt;
+    while (!AtEnd() && IsBlank(data_[pos_])) ++pos_;
+
+    if (!AtEnd() && data_[pos_] == '"') {
+        size_t begin = pos_ + 1;
+        size_t close = data_.find('"', begin);
+        if (close == std::string_view::npos) {
+            pos_ = data_.size();
+            return std::nullopt;
+        }
+        pos_ = close + 1;
+        while (!AtEnd() && data_[pos_] != ',' && !IsLineEnd(data_[pos_])) ++pos_;
+        SkipDelimiter();
+        return Field{data_.substr(begin, close - begin), true};
+    }
+
+    size_t begin = pos_;
+    while (!AtEnd() && data_[pos_] != ',' && !IsLineEnd(data_[pos_])) ++pos_;
+    Field field{data_.substr(begin, pos_ - begin), false};
+    SkipDelimiter();
+    return field;
+}
+
+std::string FormatRecord(const ConfigRecord& record) {
+    std::string line;
+    for (const std::wstring* value : {&record.Name, &record.State, &record.StartMode, &record.DisplayName}) {
+        if (!line.empty()) line += ',';
+        line += '"';
+        line += ToAnsi(*value);
+        line += '"';
+    }
+    line += "\r\n";
+    return line;
+}
+
+std::vector<ConfigRecord> ParseConfig(std::string_view bytes) {
+    std::vector<ConfigRecord> records;
+    FieldReader reader(bytes);
+    while (!reader.AtEnd()) {
+        std::array<std::wstring, 4> values;
+        for (std::wstring& value : values) {
+            std::optional<FieldReader::Field> field = reader.Next();
+            if (!field) return records;  // the data ended inside this record
+            value = FromAnsi(field->text);
+        }
+        records.push_back({std::move(values[0]), std::move(values[1]), std::move(values[2]), std::move(values[3])});
+    }
+    return records;
+}
+
+void AppendConfigRecord(const std::wstring& file, const ConfigRecord& record) {
+    AppendFileBytes(file, FormatRecord(record));
+}
+
+std::vector<ConfigRecord> ReadConfigFile(const std::wstring& file) { return ParseConfig(ReadFileBytes(file)); }
+
+std::wstring DefaultConfigName(int day, int month, int year) {
+    return std::to_wstring(day) + L"-" + std::to_wstring(month) + L"-" + std::to_wstring(year);
+}
+
+bool IsConfigFileName(std::wstring_view fileName) {
+    constexpr std::wstring_view kExtension = L".cfg";
+    for (size_t start = 0; start + kExtension.size() <= fileName.size(); ++start) {
+        bool match = true;
+        for (size_t i = 0; i < kExtension.size() && match; ++i) {
+            wchar_t c = fileName[start + i];
+            if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+            match = c == kExtension[i];
+        }
+        if (match) return true;
+    }
+    return false;
+}
+
+}  // namespace kestrane

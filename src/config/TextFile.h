@@ -1,0 +1,30 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace kestrane {
+
+// A file that could not be opened, read or written. Path() names it; what() says which step failed.
+class FileError : public std::runtime_error {
+public:
+    FileError(const std::string& what, std::wstring path) : std::runtime_error(what), path_(std::move(path)) {}
+    const std::wstring& Path() const noexcept { return path_; }
+
+private:
+    std::wstring path_;
+};
+
+// The whole content of a file, as bytes. Other programs may hold the file open for writing meanwhile.
+// Throws FileError.
+std::string ReadFileBytes(const std::wstring& path);
+
+// Opens the file for appending (creating it when missing), writes the bytes at its end and closes it.
+// Throws FileError.
+void AppendFileBytes(const std::wstring& path, std::string_view bytes);
+
+// True when an ordinary file (not a folder) exists at the path.
+bool FileExists(const std::wstring& path);
+
+}  // namespace kestrane

@@ -1,0 +1,61 @@
+#include "service/ForbiddenList.h"
+
+#include "config/CodePage.h"
+#include "config/ConfigFormat.h"
+
+namespace kestrane {
+
+namespace {
+
+std::string_view TrimBlanks(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The mark as a number: an optional sign, digits, and an optional decimal part, blanks around. Only the values
+// 0 and 1 mean something, so the value is recognised without converting it (no overflow on long digit runs).
+Mark ReadMark(std::string_view text) {
+    text = TrimBlanks(text);
+    bool negative = false;
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    size_t digits = 0;
+    int value = 0;  // 0, 1, or 2 for "anything else"
+    for (; digits < text.size() && IsDigit(text[digits]); ++digits) {
+        if (value != 0 || text[digits] > '1') value = 2;
+        else value = text[digits] - '0';
+    }
+    text.remove_prefix(digits);
+    size_t fraction = 0;
+    if (!text.empty() && text.front() == '.') {
+        text.remove_prefix(1);
+        for (; fraction < text.size() && IsDigit(text[fraction]); ++fraction)
+            if (text[fraction] != '0') value = 2;
+        text.remove_prefix(fraction);
+    }
+    if (!text.empty() || digits + fraction == 0) return Mark::None;  // not a number
+    if (value == 0) return Mark::Discouraged;                       // -0 is 0 as well
+    if (value == 1 && !negative) return Mark::Forbidden;
+    return Mark::None;
+}
+
+}  // namespace
+
+std::vector<ForbiddenEntry> ParseForbiddenList(std::string_view bytes) {
+    std::vector<ForbiddenEntry> entries;
+    FieldReader reader(bytes);
+    while (!reader.AtEnd()) {
+        std::optional<FieldReader::Field> name = reader.Next();
+        std::optional<FieldReader::Field> mark = name ? reader.Next() : std::nullopt;
+        if (!mark) break;
+        entries.push_back({FromAnsi(name->quoted ? name->text : TrimBlanks(name->text)), ReadMark(mark->text)});
+    }
+    return entries;
+}
+
+}  // namespace kestrane

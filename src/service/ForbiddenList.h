@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestrane {
+
+// What the forbidden list (liste\interdit.txt) says of a service.
+enum class Mark {
+    Forbidden,    // mark 1: the service must not be changed from here
+    Discouraged,  // mark 0: the user is warned and may go on
+    None,         // any other mark: no effect
+};
+
+struct ForbiddenEntry {
+    std::wstring Name;  // the service's system name, compared exactly (case included) by callers
+    Mark mark;
+
+    friend bool operator==(const ForbiddenEntry&, const ForbiddenEntry&) = default;
+};
+
+// The entries of the forbidden list's content (ANSI code page bytes), in file order, a name listed twice
+// included. Records are two fields of the field stream (see FieldReader): the name, then the mark.
+// A quoted name is kept as written between its quotes; an unquoted one loses its surrounding blanks.
+// The mark is read as a number: "1", " 1" or "1.0" is Forbidden, "0" Discouraged, anything else (another
+// number, text, an empty field) None. A last name without its mark is dropped.
+std::vector<ForbiddenEntry> ParseForbiddenList(std::string_view bytes);
+
+}  // namespace kestrane

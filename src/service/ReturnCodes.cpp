@@ -1,0 +1,51 @@
+// Win32 error codes of the service database, translated to the return codes the Win32_Service methods
+// publish for them.
+#include "service/ServiceManager.h"
+
+namespace kestrane {
+
+namespace {
+
+struct Translation {
+    unsigned long win32Error;
+    int code;
+};
+
+constexpr Translation kTranslations[] = {
+    {ERROR_SUCCESS, ReturnCode::Success},
+    {ERROR_ACCESS_DENIED, ReturnCode::AccessDenied},
+    {ERROR_DEPENDENT_SERVICES_RUNNING, ReturnCode::DependentServicesRunning},
+    {ERROR_INVALID_SERVICE_CONTROL, ReturnCode::InvalidServiceControl},
+    {ERROR_SERVICE_CANNOT_ACCEPT_CTRL, ReturnCode::ServiceCannotAcceptControl},
+    {ERROR_SERVICE_NOT_ACTIVE, ReturnCode::ServiceNotActive},
+    {ERROR_SERVICE_REQUEST_TIMEOUT, ReturnCode::ServiceRequestTimeout},
+    {ERROR_PATH_NOT_FOUND, ReturnCode::PathNotFound},
+    {ERROR_FILE_NOT_FOUND, ReturnCode::PathNotFound},
+    {ERROR_BAD_EXE_FORMAT, ReturnCode::PathNotFound},
+    {ERROR_SERVICE_ALREADY_RUNNING, ReturnCode::ServiceAlreadyRunning},
+    {ERROR_SERVICE_DATABASE_LOCKED, ReturnCode::ServiceDatabaseLocked},
+    {ERROR_SERVICE_DEPENDENCY_DELETED, ReturnCode::ServiceDependencyDeleted},
+    {ERROR_SERVICE_DEPENDENCY_FAIL, ReturnCode::ServiceDependencyFailure},
+    {ERROR_SERVICE_DISABLED, ReturnCode::ServiceDisabled},
+    {ERROR_SERVICE_LOGON_FAILED, ReturnCode::ServiceLogonFailed},
+    {ERROR_SERVICE_MARKED_FOR_DELETE, ReturnCode::ServiceMarkedForDeletion},
+    // A service deleted between the moment the caller looked it up and the method call.
+    {ERROR_SERVICE_DOES_NOT_EXIST, ReturnCode::ServiceMarkedForDeletion},
+    {ERROR_SERVICE_NO_THREAD, ReturnCode::ServiceNoThread},
+    {ERROR_CIRCULAR_DEPENDENCY, ReturnCode::StatusCircularDependency},
+    {ERROR_DUPLICATE_SERVICE_NAME, ReturnCode::StatusDuplicateName},
+    {ERROR_INVALID_NAME, ReturnCode::StatusInvalidName},
+    {ERROR_INVALID_PARAMETER, ReturnCode::StatusInvalidParameter},
+    {ERROR_INVALID_SERVICE_ACCOUNT, ReturnCode::StatusInvalidServiceAccount},
+    {ERROR_SERVICE_EXISTS, ReturnCode::StatusServiceExists},
+};
+
+}  // namespace
+
+int ReturnCodeFromWin32(unsigned long win32Error) {
+    for (const Translation& t : kTranslations)
+        if (t.win32Error == win32Error) return t.code;
+    return ReturnCode::UnknownFailure;
+}
+
+}  // namespace kestrane
