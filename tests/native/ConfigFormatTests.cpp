@@ -1,0 +1,147 @@
+// Configuration records, the code page they are written in, and the file helpers that carry them.
+#include "config/CodePage.h"
+#include "config/ConfigFormat.h"
+#include "config/TextFile.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+
+namespace kestrane {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A folder of its own under the temporary directory, removed afterwards.
+class ScratchDir {
+public:
+    ScratchDir() {
+        std::random_device random;
+        root_ = fs::temp_directory_path() / ("kestrane-native-" + std::to_string(random()));
+        fs::create_directories(root_);
+    }
+    ~ScratchDir() {
+        std::error_code ignored;
+        fs::remove_all(root_, ignored);
+    }
+    // Built as text: std::filesystem would convert a non-ASCII name through the locale, not as the program does.
+    std::wstring Path(const std::wstring& name) const {
+        return root_.wstring() + static_cast<wchar_t>(fs::path::preferred_separator) + name;
+    }
+
+private:
+    fs::path root_;
+};
+
+std::string Golden(const std::string& name) {
+    std::string path = KESTRANE_GOLDEN_DIR + name;
+#ifdef _WIN32
+    if (path[0] == '/') path = "Z:" + path;  // the Linux tree, seen from Wine
+#endif
+    return ReadFileBytes(std::wstring(path.begin(), path.end()));
+}
+
+const std::vector<ConfigRecord> kExampleRecords = {
+    {L"Spooler", L"Running", L"Auto", L"Spouleur d'impression"},
+    {L"wuauserv", L"Stopped", L"Manual", L"Windows Update"},
+    {L"SSDPSRV", L"Stopped", L"Disabled", L"Découverte SSDP"},
+    {L"Dnscache", L"Paused", L"Boot", L""},
+};
+
+TEST(ConfigFormat, WritesAndReadsTheHandWrittenGoldenFile) {
+    const std::string golden = Golden("example.cfg");
+    std::string formatted;
+    for (const ConfigRecord& record : kExampleRecords) formatted += FormatRecord(record);
+    EXPECT_EQ(formatted, golden);
+
+    ScratchDir dir;
+    const std::wstring file = dir.Path(L"7-12-2026.cfg");
+    for (const ConfigRecord& record : kExampleRecords) AppendConfigRecord(file, record);
+    EXPECT_EQ(ReadFileBytes(file), golden);
+    EXPECT_EQ(ReadConfigFile(file), kExampleRecords);
+}
+
+TEST(ConfigFormat, FrenchDisplayNameWithCommaKeepsEveryByte) {
+    const ConfigRecord record{L"Svc", L"Running", L"Auto", L"Télé, crèche à façon œuvre ’a’ 5 €"};
+    const std::string line = FormatRecord(record);
+    EXPECT_EQ(line, "\"Svc\",\"Running\",\"Auto\",\"T\xE9l\xE9, cr\xE8" "che \xE0 fa\xE7on \x9Cuvre \x92" "a\x92 5 \x80\"\r\n");
+    EXPECT_EQ(ParseConfig(line + line), (std::vector<ConfigRecord>{record, record}));
+    // Outside cp1252: one '?' per character, never a look-alike letter.
+    EXPECT_EQ(FormatRecord({L"Łódź", L"", L"", L"漢"}), "\"?\xF3" "d?\",\"\",\"\",\"?\"\r\n");
+}
+
+TEST(ConfigFormat, ReadsMalformedInputWithoutTheIncompleteLastRecord) {
+    const ConfigRecord abcd{L"a", L"b", L"c", L"d"};
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::vector<ConfigRecord> expected;
+    } cases[] = {
+        {"empty file", "", {}},
+        {"no final line end", "\"a\",\"b\",\"c\",\"d\"", {abcd}},
+        {"three fields at the end", "\"a\",\"b\",\"c\",\"d\"\r\n\"e\",\"f\",\"g\"\r\n", {abcd}},
+        {"truncated last line", "\"a\",\"b\",\"c\",\"d\"\r\n\"e\",\"f", {abcd}},
+        {"comma then end", "\"a\",\"b\",\"c\",", {}},
+        {"unbalanced quote", "\"a\",\"b\",\"c\",\"d\"\r\n\"e\",\"f\",\"g\",\"h\r\n", {abcd}},
+        {"blank line at the end", "\"a\",\"b\",\"c\",\"d\"\r\n\r\n", {abcd}},
+        {"blank and space at the end", "\"a\",\"b\",\"c\",\"d\"\r\n \r\n", {abcd}},
+        {"lone LF and lone CR", "\"a\",\"b\",\"c\",\"d\"\na,b,c,d\r\"a\",\"b\",\"c\",\"d\"\n", {abcd, abcd, abcd}},
+        {"record over two lines", "\"a\",\"b\"\r\n\"c\",\"d\"\r\n", {abcd}},
+        {"leading blanks dropped", "  \"a\",  b,\tc ,\"d\"  \r\n", {{L"a", L"b", L"c ", L"d"}}},
+        {"text after a quote skipped", "\"a\"x,\"b\" y z,\"c\"\"\",\"d\"\r\n", {abcd}},
+        {"quoted comma and line end", "\"a,1\",\"b\",\"c\",\"d\r\ne\"\r\n", {{L"a,1", L"b", L"c", L"d\r\ne"}}},
+        {"empty unquoted fields", ",,,\r\n", {{L"", L"", L"", L""}}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ParseConfig(c.bytes), c.expected) << c.name;
+}
+
+TEST(ConfigFormat, ConfigFileNamesContainDotCfgInAnyCase) {
+    const struct {
+        const wchar_t* name;
+        bool listed;
+    } cases[] = {
+        {L"7-12-2026.cfg", true}, {L"Profil.CFG", true}, {L"old.cfg.bak", true}, {L"a.CfG", true},
+        {L".cfg", true},          {L"Profil.txt", false}, {L"cfg", false},       {L"Profil.cf", false},
+        {L"Profil_cfg", false},   {L"", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(IsConfigFileName(c.name), c.listed) << c.name;
+}
+
+TEST(ConfigFormat, DefaultNameIsDayMonthYearWithoutLeadingZeros) {
+    EXPECT_EQ(DefaultConfigName(1, 1, 2027), L"1-1-2027");
+    EXPECT_EQ(DefaultConfigName(7, 12, 2026), L"7-12-2026");
+    EXPECT_EQ(DefaultConfigName(31, 12, 2026), L"31-12-2026");
+}
+
+TEST(CodePage, Windows1252BothWays) {
+    EXPECT_EQ(FromAnsi("\x80\x92\x9C\x8C\x9F\xA0\xE9\xFF\x81\x9D"), L"€’œŒŸ\u00A0éÿ\u0081\u009D");
+    // Every byte survives the round trip, the five that cp1252 leaves undefined included.
+    std::string all;
+    for (int b = 1; b < 256; ++b) all.push_back(static_cast<char>(b));
+    EXPECT_EQ(ToAnsi(FromAnsi(all)), all);
+    EXPECT_EQ(ToAnsi(L"a\U0001F600b"), "a??b");  // two UTF-16 units on Windows, whatever wchar_t is here
+}
+
+TEST(TextFile, AppendsCreatesAndReportsFailures) {
+    ScratchDir dir;
+    const std::wstring file = dir.Path(L"données.txt");
+    EXPECT_FALSE(FileExists(file));
+    EXPECT_THROW(ReadFileBytes(file), FileError);
+    AppendFileBytes(file, std::string("a\0b\r\n", 5));
+    AppendFileBytes(file, "\xE9");
+    EXPECT_TRUE(FileExists(file));
+    EXPECT_EQ(ReadFileBytes(file), std::string("a\0b\r\n\xE9", 6));
+
+    EXPECT_FALSE(FileExists(dir.Path(L"")));  // a folder is not a file
+    EXPECT_THROW(ReadFileBytes(dir.Path(L"")), FileError);
+    try {
+        AppendFileBytes(dir.Path(L"missing\\or/missing/x.cfg"), "x");
+        ADD_FAILURE() << "appending into a missing folder must fail";
+    } catch (const FileError& error) {
+        EXPECT_EQ(error.Path(), dir.Path(L"missing\\or/missing/x.cfg"));
+    }
+}
+
+}  // namespace
+}  // namespace kestrane

@@ -1,0 +1,74 @@
+// libFuzzer target for the readers of configuration files and of the forbidden list (see fuzz.sh).
+// Besides the sanitizers' own checks, it asserts properties that tie the readers, the writer and the code
+// page together; any of them failing aborts the run with the input saved.
+#include "config/CodePage.h"
+#include "config/ConfigFormat.h"
+#include "service/ForbiddenList.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+namespace {
+
+using namespace kestrane;
+
+void Require(bool condition, const char* what) {
+    if (!condition) {
+        std::fprintf(stderr, "invariant broken: %s\n", what);
+        std::abort();
+    }
+}
+
+bool HasQuote(const std::wstring& value) { return value.find(L'"') != std::wstring::npos; }
+
+std::wstring TrimTrailingBlanks(std::wstring value) {
+    while (!value.empty() && (value.back() == L' ' || value.back() == L'\t')) value.pop_back();
+    return value;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+
+    // The built-in cp1252 table loses no byte.
+    Require(ToAnsi(FromAnsi(bytes)) == bytes, "FromAnsi then ToAnsi gives the bytes back");
+
+    const std::vector<ConfigRecord> records = ParseConfig(bytes);
+    const std::vector<ForbiddenEntry> entries = ParseForbiddenList(bytes);
+
+    // Both readers take the same complete fields, four or two at a time.
+    Require(records.size() == entries.size() / 2, "records and forbidden entries come from the same fields");
+    for (size_t i = 0; i < records.size(); ++i) {
+        Require(TrimTrailingBlanks(records[i].Name) == TrimTrailingBlanks(entries[2 * i].Name),
+                "a record's name is the same field as an entry's name");
+        Require(TrimTrailingBlanks(records[i].StartMode) == TrimTrailingBlanks(entries[2 * i + 1].Name),
+                "a record's start mode is the same field as the next entry's name");
+    }
+
+    // What the writer produces from any record read is read back the same, commas and line ends in values
+    // included. Only a double quote inside a value cannot be written.
+    std::vector<ConfigRecord> writable;
+    std::string file;
+    for (const ConfigRecord& r : records) {
+        if (HasQuote(r.Name) || HasQuote(r.State) || HasQuote(r.StartMode) || HasQuote(r.DisplayName)) continue;
+        writable.push_back(r);
+        file += FormatRecord(r);
+    }
+    Require(ParseConfig(file) == writable, "written records read back unchanged");
+
+    // Likewise for the forbidden list in its usual layout: quoted name, comma, bare mark, line end.
+    std::vector<ForbiddenEntry> listed;
+    std::string list;
+    for (const ForbiddenEntry& e : entries) {
+        if (HasQuote(e.Name)) continue;
+        listed.push_back(e);
+        const char* mark = e.mark == Mark::Forbidden ? "1" : e.mark == Mark::Discouraged ? "0" : "7";
+        list += '"' + ToAnsi(e.Name) + "\"," + mark + "\r\n";
+    }
+    Require(ParseForbiddenList(list) == listed, "listed entries read back unchanged");
+    return 0;
+}
