@@ -9,6 +9,7 @@
 #include <commctrl.h>
 #include <richedit.h>
 
+#include <exception>
 #include <vector>
 
 namespace kestrane {
@@ -452,17 +453,27 @@ void Fen1::ChargeServices() {
     int count = 0;
     std::wstring saveFile = var.CheminAppli + L"Config\\" + var.NomConfig;
     bool saving = var.SauveConfig;
+    // A configuration that cannot be written must not cut the lists short: the fill goes on and the
+    // failure reaches the caller at the end.
+    std::exception_ptr saveFailure;
     for (const ServiceEntry& s : services) {
         CbNomSys.Add(s.Name);
         CbNomVue.Add(s.DisplayName);
         CbNomVueTrier.Add(s.DisplayName);
         ++count;
-        if (saving) AppendConfigRecord(saveFile, {s.Name, s.State.value_or(L""), s.StartMode.value_or(L""), s.DisplayName});
+        if (saving && !saveFailure) {
+            try {
+                AppendConfigRecord(saveFile, {s.Name, s.State.value_or(L""), s.StartMode.value_or(L""), s.DisplayName});
+            } catch (...) {
+                saveFailure = std::current_exception();
+            }
+        }
     }
     LabNb.SetText(std::to_wstring(count));
     var.NbServices = count;
     var.SauveConfig = false;
     Skipping([&] { CbNomSys.Select(0); });
+    if (saveFailure) std::rethrow_exception(saveFailure);
 }
 
 void Fen1::OnCbNomVueTrier() { CbNomVue.SelectText(CbNomVueTrier.SelectedText()); }

@@ -1,6 +1,8 @@
 // The main window's start-up, lists, selection refresh and shutdown, on the simulated machine.
 #include "TestSupport.h"
 
+#include "config/ConfigFormat.h"
+#include "config/TextFile.h"
 #include "service/Programme.h"
 
 #include <algorithm>
@@ -122,6 +124,33 @@ TEST_F(Fen1Lists, RefreshKeepsThePositionNotTheService) {
     EXPECT_EQ(fen->CbNomSys.Selected(), 0);
     EXPECT_EQ(fen->CbNomSys.SelectedText(), L"Spooler");
     EXPECT_EQ(fen->TbChem.Text(), L"C:\\Windows\\System32\\spoolsv.exe");
+}
+
+TEST_F(Fen1Lists, FillWithASavePendingWritesOneRecordPerServiceInInventoryOrder) {
+    AddDemoServices(machine);
+    Open();
+    fen->var.NomConfig = L"7-12-2026.cfg";
+    fen->var.SauveConfig = true;
+    fen->ChargeServices();
+    EXPECT_FALSE(fen->var.SauveConfig);
+    std::vector<ConfigRecord> saved = ReadConfigFile(folder.App() + L"Config\\7-12-2026.cfg");
+    ASSERT_EQ(saved.size(), 5u);
+    EXPECT_EQ(saved[0], (ConfigRecord{L"Spooler", L"Running", L"Auto", L"Spouleur d'impression"}));
+    EXPECT_EQ(saved[4].Name, L"Audiosrv");
+    // A fill without a save pending writes nothing more.
+    fen->ChargeServices();
+    EXPECT_EQ(ReadConfigFile(folder.App() + L"Config\\7-12-2026.cfg").size(), 5u);
+}
+
+TEST_F(Fen1Lists, UnwritableConfigurationStillFillsTheListsAndReportsTheFailure) {
+    AddDemoServices(machine);
+    Open();
+    fen->var.NomConfig = L"absent\\profil.cfg";  // a folder that does not exist
+    fen->var.SauveConfig = true;
+    EXPECT_THROW(fen->ChargeServices(), FileError);
+    EXPECT_EQ(fen->CbNomSys.Count(), 5);
+    EXPECT_EQ(fen->LabNb.Text(), L"5");
+    EXPECT_FALSE(fen->var.SauveConfig);
 }
 
 TEST_F(Fen1Lists, RefreshOfTheServiceReadsOnlyItsFields) {
