@@ -419,8 +419,8 @@ std::vector<ServiceEntry> ScmServiceManager::Inventory() {
 
     std::vector<Listed> listed = EnumerateWin32Services(manager.Get());
 
-    // The enumeration gives no start mode. The registry copy of the configuration gives it for a small
-    // part of the price of asking the service database service by service (under Wine 8 with 324 services:
+    // The enumeration gives no start mode. The registry copy of the configuration gives it for a
+    // fraction of the price of asking the service database service by service (under Wine 8 with 324 services:
     // about 0.18 ms per service for the value "Start", against 2.1 ms for OpenServiceW +
     // QueryServiceConfigW). A service whose key cannot be read is asked through the service database.
     RegKey services;
