@@ -22,7 +22,7 @@ constexpr COLORREF kWhite = RGB(255, 255, 255);
 
 // How a child control is made and where it sits; a null class is a caption the window paints itself.
 // The whole layout of the main window is this table.
-struct ControlSpec {
+struct ControlLayout {
     int id;
     const wchar_t* className;
     const wchar_t* text;
@@ -37,7 +37,7 @@ constexpr DWORD kButton = kChild | WS_TABSTOP | BS_PUSHBUTTON;
 constexpr DWORD kValue = kChild | SS_NOTIFY | SS_LEFT | WS_BORDER;
 constexpr DWORD kRich = kChild | WS_TABSTOP | WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL;
 
-const ControlSpec kLayout[] = {
+const ControlLayout kLayout[] = {
     {IDC_CAPTION_FIRST + 0, nullptr, L"Nom  (denomination dans le service manager)", 0, 12, 10, 438, 18},
     {IDC_CBNOMVUETRIER, L"COMBOBOX", L"", kList | CBS_SORT, 12, 30, 438, 400},
     {IDC_CAPTION_FIRST + 1, nullptr, L"Nom dans le systeme", 0, 12, 62, 438, 18},
@@ -258,21 +258,21 @@ void Fen1::CreateControls() {
         {IDC_BTSTOPSERV, &BtStopServ},       {IDC_BTCONFSERVAUTO, &BtConfServAuto}, {IDC_BTCONFSERVMANU, &BtConfServMAnu},
         {IDC_BTCONFSERVSTOP, &BtConfServStop}, {IDC_COMMAND1, &Command1},
     };
-    for (const ControlSpec& spec : kLayout) {
-        if (!spec.className) {
-            RECT area{spec.x, spec.y, spec.x + spec.w, spec.y + spec.h};
-            Caption& caption = spec.id == IDC_LABEL3         ? Label3
-                               : spec.id == IDC_LABEL4       ? Label4
-                               : spec.id == IDC_LABLISTECONF ? LabListeConf
-                                                             : captions_[spec.id];
-            caption.Place(Handle(), area, spec.text);
+    for (const ControlLayout& entry : kLayout) {
+        if (!entry.className) {
+            RECT area{entry.x, entry.y, entry.x + entry.w, entry.y + entry.h};
+            Caption& caption = entry.id == IDC_LABEL3         ? Label3
+                               : entry.id == IDC_LABEL4       ? Label4
+                               : entry.id == IDC_LABLISTECONF ? LabListeConf
+                                                             : captions_[entry.id];
+            caption.Place(Handle(), area, entry.text);
             continue;
         }
-        HWND hwnd = CreateWindowExW(0, spec.className, spec.text, spec.style, spec.x, spec.y, spec.w, spec.h, Handle(),
-                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
+        HWND hwnd = CreateWindowExW(0, entry.className, entry.text, entry.style, entry.x, entry.y, entry.w, entry.h, Handle(),
+                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(entry.id)),
                                     GetModuleHandleW(nullptr), nullptr);
         if (font_) SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-        auto it = bound.find(spec.id);
+        auto it = bound.find(entry.id);
         if (it != bound.end()) it->second->Attach(hwnd);
     }
     LabEtat.AttachToolTip(toolTip_);
