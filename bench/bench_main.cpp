@@ -38,7 +38,7 @@ double SinceProcessCreation() {
     return static_cast<double>(ticks(now) - ticks(created)) / 10000.0;
 }
 
-class SilentDialogs : public kestrane::Dialogs {
+class SilentDialogs : public kestrane::Win32Dialogs {
 public:
     int Message(HWND, const std::wstring&, const std::wstring&, int) override { return IDNO; }
 };

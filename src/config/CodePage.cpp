@@ -11,9 +11,35 @@
 
 namespace kestrane {
 
+unsigned FileCodePageFor(unsigned ansiCodePage, bool singleByte) {
+    constexpr unsigned kUtf8 = 65001;
+    constexpr unsigned kWestern = 1252;
+    if (ansiCodePage == kUtf8 || !singleByte) return kWestern;
+    return ansiCodePage;
+}
+
+namespace {
+unsigned g_testCodePage = 0;  // the code page a test puts in the system's place; 0: the system's
+}  // namespace
+
+void SetAnsiCodePageForTesting(unsigned ansiCodePage) { g_testCodePage = ansiCodePage; }
+
 #ifdef _WIN32
 
 namespace {
+
+// The code page of the files, worked out once for the system's code page (it cannot change while the
+// program runs) and again for the code page a test sets.
+UINT FileCodePage() {
+    auto forPage = [](UINT page) {
+        CPINFO info{};
+        bool singleByte = GetCPInfo(page, &info) && info.MaxCharSize == 1;
+        return static_cast<UINT>(FileCodePageFor(page, singleByte));
+    };
+    if (g_testCodePage) return forPage(g_testCodePage);
+    static const UINT system = forPage(GetACP());
+    return system;
+}
 
 int CheckedLength(size_t size) {
     if (size > static_cast<size_t>(INT_MAX)) throw std::length_error("text too long for code page conversion");
@@ -21,12 +47,12 @@ int CheckedLength(size_t size) {
 }
 
 // Converts with the given flags; returns false when the code page refuses the flags themselves.
-bool WideToAnsi(std::wstring_view text, DWORD flags, const char* defaultChar, std::string& out) {
+bool WideToAnsi(UINT codePage, std::wstring_view text, DWORD flags, const char* defaultChar, std::string& out) {
     int length = CheckedLength(text.size());
-    int needed = WideCharToMultiByte(CP_ACP, flags, text.data(), length, nullptr, 0, defaultChar, nullptr);
+    int needed = WideCharToMultiByte(codePage, flags, text.data(), length, nullptr, 0, defaultChar, nullptr);
     if (needed <= 0) return false;
     out.resize(static_cast<size_t>(needed));
-    return WideCharToMultiByte(CP_ACP, flags, text.data(), length, out.data(), needed, defaultChar, nullptr) ==
+    return WideCharToMultiByte(codePage, flags, text.data(), length, out.data(), needed, defaultChar, nullptr) ==
            needed;
 }
 
@@ -37,10 +63,11 @@ std::string ToAnsi(std::wstring_view text) {
     if (text.empty()) return out;
     // WC_NO_BEST_FIT_CHARS: a character outside the code page becomes the default character '?' instead of a
     // look-alike (e.g. U+0141 would otherwise turn into 'L'), so what is written never names something else.
-    if (WideToAnsi(text, WC_NO_BEST_FIT_CHARS, "?", out)) return out;
+    UINT codePage = FileCodePage();
+    if (WideToAnsi(codePage, text, WC_NO_BEST_FIT_CHARS, "?", out)) return out;
     // Some ANSI code pages (UTF-8 when the system opts into it, the ISO-2022 ones) refuse both the flag and a
     // default character: WideCharToMultiByte documents that they must be 0 and NULL there.
-    if (WideToAnsi(text, 0, nullptr, out)) return out;
+    if (WideToAnsi(codePage, text, 0, nullptr, out)) return out;
     throw std::runtime_error("conversion to the ANSI code page failed");
 }
 
@@ -49,10 +76,11 @@ std::wstring FromAnsi(std::string_view bytes) {
     if (bytes.empty()) return out;
     int length = CheckedLength(bytes.size());
     // No MB_ERR_INVALID_CHARS: a byte that is invalid in the code page is replaced rather than failing the read.
-    int needed = MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, nullptr, 0);
+    UINT codePage = FileCodePage();
+    int needed = MultiByteToWideChar(codePage, 0, bytes.data(), length, nullptr, 0);
     if (needed <= 0) throw std::runtime_error("conversion from the ANSI code page failed");
     out.resize(static_cast<size_t>(needed));
-    MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, out.data(), needed);
+    MultiByteToWideChar(codePage, 0, bytes.data(), length, out.data(), needed);
     return out;
 }
 

@@ -1,22 +1,22 @@
+#include "config/ConfigList.h"
+
 #include "config/ConfigFormat.h"
-#include "mainwindow/Fen1.h"
-#include "service/Programme.h"
+#include "win/Handles.h"
 
 namespace kestrane {
 
-void ChargeListeConf(Fen1& fen) {
-    fen.CbListeConf.Clear();
-    std::wstring folder = fen.var.CheminAppli + L"Config\\";
+std::vector<std::wstring> ConfigFileNames(const std::wstring& folder) {
+    std::vector<std::wstring> names;
     WIN32_FIND_DATAW found{};
-    HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return;
+    FindHandle search(FindFirstFileW((folder + L"*").c_str(), &found));
+    if (!search) return names;
     constexpr DWORD kNotListed = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
     do {
         std::wstring name = found.cFileName;
         if (name == L"." || name == L".." || (found.dwFileAttributes & kNotListed)) continue;
-        if (IsConfigFileName(name)) fen.CbListeConf.Add(name);
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
+        if (IsConfigFileName(name)) names.push_back(std::move(name));
+    } while (FindNextFileW(search.Get(), &found));
+    return names;
 }
 
 }  // namespace kestrane

@@ -2,9 +2,12 @@
 
 #include "app/resource.h"
 #include "config/ConfigFormat.h"
+#include "config/ConfigList.h"
 #include "config/TextFile.h"
 #include "mainwindow/Startup.h"
 #include "service/Programme.h"
+#include "win/Handles.h"
+#include "win/Texts.h"
 
 #include <commctrl.h>
 #include <richedit.h>
@@ -19,9 +22,11 @@ namespace {
 constexpr int kClientWidth = 900;
 constexpr int kClientHeight = 660;
 constexpr COLORREF kWhite = RGB(255, 255, 255);
+// Posted when a list's drop-down closed: by then any choice made in it has been handled.
+constexpr UINT kShowSelectedMessage = WM_APP + 1;
 
-// How a child control is made and where it sits; a null class is a caption the window paints itself.
-// The whole layout of the main window is this table.
+// How a child control is made and where it sits at 96 DPI; a null class is a caption the window paints
+// itself. The whole layout of the main window is this table, in reading order (which is the Tab order).
 struct ControlLayout {
     int id;
     const wchar_t* className;
@@ -83,6 +88,88 @@ const ControlLayout kLayout[] = {
     {IDC_RICHTEXTBOX2, MSFTEDIT_CLASS, L"", kRich, 470, 360, 418, 288},
 };
 
+// The menu bar, in the order of its menus; '&' marks each caption's underlined letter.
+std::vector<MenuEntry> MenuBarTable() {
+    using K = MenuKind;
+    std::vector<MenuEntry> t = {
+        {L"MnuServ", nullptr, K::Popup, L"&Action", 0},
+        {L"MnuEtat", L"MnuServ", K::Popup, L"&Etat", 0},
+        {L"MnuStart", L"MnuEtat", K::Item, L"&Demarrer", IDM_START},
+        {L"MnuSTop", L"MnuEtat", K::Item, L"&Arrêter", IDM_STOP},
+        {L"MnuPause", L"MnuEtat", K::Item, L"&Mettre en pause", IDM_PAUSE},
+        {L"MnuNoPause", L"MnuEtat", K::Item, L"&Sortir de pause", IDM_NOPAUSE},
+        {L"MnuConf", L"MnuServ", K::Popup, L"&Configurer le démarrage", 0},
+        {L"MnuAuto", L"MnuConf", K::Item, L"&Automatique", IDM_AUTO},
+        {L"MnuManuel", L"MnuConf", K::Item, L"&Manuel", IDM_MANUEL},
+        {L"MnuDesactive", L"MnuConf", K::Item, L"&Desactivation", IDM_DESACTIVE},
+        {L"MnuDivers", L"MnuServ", K::Popup, L"D&ivers", 0},
+        {L"MnuSupServ", L"MnuDivers", K::Item, L"&Supprimer le service selectionné", IDM_SUPSERV},
+        {L"MnuSEpa", L"MnuServ", K::Separator, nullptr, 0},
+        {L"MnuDetailServ", L"MnuServ", K::Item, L"I&nformations détaillées du service", IDM_DETAILSERV},
+        {L"MnuRefreshServ", L"MnuServ", K::Item, L"&Rafraichir l'etat du service", IDM_REFRESHSERV},
+        {L"MnuTiret", L"MnuServ", K::Separator, nullptr, 0},
+        {L"MnuQuitter", L"MnuServ", K::Item, L"&Quitter", IDM_QUITTER},
+
+        {L"MnuOptions", nullptr, K::Popup, L"&Outils", 0},
+        {L"MnuConfService", L"MnuOptions", K::Popup, L"&Configuration", 0},
+        {L"MnuChargeConf", L"MnuConfService", K::Item, L"C&harger une configuration", IDM_CHARGECONF},
+        {L"MnuExportConf", L"MnuConfService", K::Item, L"&Exporter une configuration", IDM_EXPORTCONF},
+        {L"MnuImportConf", L"MnuConfService", K::Item, L"&Importer une configuration", IDM_IMPORTCONF},
+        {L"MnuSauveConf", L"MnuConfService", K::Item, L"&Sauvegarder  la configuration actuelle", IDM_SAUVECONF},
+        {L"MnuSupConf", L"MnuConfService", K::Item, L"Su&pprimer une configuration", IDM_SUPCONF},
+        {L"MnuAffiTri", L"MnuOptions", K::Popup, L"&Affichage selectif", 0},
+        {L"MnuE", L"MnuAffiTri", K::Popup, L"Tri par &état", 0},
+        {L"MnuER", L"MnuE", K::Item, L"&Running", IDM_FILTER_FIRST + 0},
+        {L"MnuES", L"MnuE", K::Item, L"&Stopped", IDM_FILTER_FIRST + 1},
+        {L"MnuM", L"MnuAffiTri", K::Popup, L"Tri par &mode de démarrage", 0},
+        {L"MnuMA", L"MnuM", K::Item, L"&Auto", IDM_FILTER_FIRST + 2},
+        {L"MnuMM", L"MnuM", K::Item, L"&Manual", IDM_FILTER_FIRST + 3},
+        {L"MnuMD", L"MnuM", K::Item, L"&Disabled", IDM_FILTER_FIRST + 4},
+        {L"MnuC", L"MnuAffiTri", K::Popup, L"Tri &combiné", 0},
+        {L"MnuCAR", L"MnuC", K::Item, L"&Auto && Running", IDM_FILTER_FIRST + 5},
+        {L"MnuCAS", L"MnuC", K::Item, L"Auto && &Stopped", IDM_FILTER_FIRST + 6},
+        {L"MnuCMR", L"MnuC", K::Item, L"&Manual && Running", IDM_FILTER_FIRST + 7},
+        {L"MnuCMS", L"MnuC", K::Item, L"Manual && S&topped", IDM_FILTER_FIRST + 8},
+        {L"MnuCDR", L"MnuC", K::Item, L"&Disabled && Running", IDM_FILTER_FIRST + 9},
+        {L"MnuCDS", L"MnuC", K::Item, L"Disabled && St&opped", IDM_FILTER_FIRST + 10},
+        {L"MnuRefresh", L"MnuOptions", K::Item, L"&Recharger la liste des services", IDM_REFRESH},
+        {L"MnuOptionsSep1", L"MnuOptions", K::Separator, nullptr, 0},
+        {L"MnuCreerConf", L"MnuOptions", K::Item, L"&Mode de création d'une configuration", IDM_CREERCONF},
+        {L"MnuExterne", L"MnuOptions", K::Item, L"&Lecteur de configuration externe", IDM_EXTERNE},
+        {L"MnuOptionsSep2", L"MnuOptions", K::Separator, nullptr, 0},
+        {L"MnuOpAuto", L"MnuOptions", K::Item, L"&Gestion automatique des dépendances", IDM_OPAUTO},
+
+        {L"Mnuop", nullptr, K::Popup, L"O&ptions", 0},
+        {L"MnuSkin", L"Mnuop", K::Popup, L"&Skins", 0},
+        {L"MnuAucun", L"MnuSkin", K::Item, L"&Aucun", IDM_SKIN_FIRST + 0},
+        {L"MnuDefaut", L"MnuSkin", K::Item, L"&Defaut", IDM_SKIN_FIRST + 1},
+        {L"MnuVista", L"MnuSkin", K::Item, L"&Vista", IDM_SKIN_FIRST + 2},
+        {L"MnuGris", L"MnuSkin", K::Item, L"&Gris", IDM_SKIN_FIRST + 3},
+        {L"MnuVert", L"MnuSkin", K::Item, L"V&ert", IDM_SKIN_FIRST + 4},
+        {L"MnuVioline", L"MnuSkin", K::Item, L"Vio&line", IDM_SKIN_FIRST + 5},
+        {L"MnuRouge", L"MnuSkin", K::Item, L"&Rouge", IDM_SKIN_FIRST + 6},
+        {L"MnuRose", L"MnuSkin", K::Item, L"Ro&se", IDM_SKIN_FIRST + 7},
+        {L"MnuOrange", L"MnuSkin", K::Item, L"&Orange", IDM_SKIN_FIRST + 8},
+        {L"MnuBleuVert", L"MnuSkin", K::Item, L"Bleu Ver&t", IDM_SKIN_FIRST + 9},
+        {L"MnuBleu", L"MnuSkin", K::Item, L"&Bleu", IDM_SKIN_FIRST + 10},
+
+        {L"MnuInformation", nullptr, K::Popup, L" &?", 0},
+        {L"MnuHelp", L"MnuInformation", K::Item, L"&Help", IDM_HELP},
+        {L"MnuInfo", L"MnuInformation", K::Item, L"&Infos", IDM_INFO},
+        {L"MnuQui", L"MnuInformation", K::Item, L"A &propos", IDM_QUI},
+    };
+    return t;
+}
+
+// Commands that later versions of this window bring: shown, but not yet available.
+const wchar_t* const kNotYetAvailable[] = {
+    L"MnuDetailServ", L"MnuChargeConf", L"MnuExportConf", L"MnuImportConf", L"MnuSauveConf", L"MnuSupConf",
+    L"MnuCreerConf",  L"MnuExterne",    L"MnuER",         L"MnuES",         L"MnuMA",        L"MnuMM",
+    L"MnuMD",         L"MnuCAR",        L"MnuCAS",        L"MnuCMR",        L"MnuCMS",       L"MnuCDR",
+    L"MnuCDS",        L"MnuAucun",      L"MnuDefaut",     L"MnuVista",      L"MnuGris",      L"MnuVert",
+    L"MnuVioline",    L"MnuRouge",      L"MnuRose",       L"MnuOrange",     L"MnuBleuVert",  L"MnuBleu",
+};
+
 // The colour of an unchosen creation-mode marker and of the window outside creation mode.
 COLORREF ActiveBorderColour() { return GetSysColor(COLOR_ACTIVEBORDER); }
 
@@ -95,6 +182,19 @@ void Skipping(F&& step) {
     }
 }
 
+// The rich edit library, from the system folder only (never a copy beside the program or in the
+// current folder). Loaded once; false when the system has none.
+bool LoadRichEdit() {
+    static const bool loaded = [] {
+        wchar_t system[MAX_PATH];
+        UINT length = GetSystemDirectoryW(system, MAX_PATH);
+        if (length == 0 || length >= MAX_PATH) return false;
+        std::wstring path = std::wstring(system) + L"\\msftedit.dll";
+        return LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH) != nullptr;
+    }();
+    return loaded;
+}
+
 }  // namespace
 
 Fen1::Fen1(AppContext& application) : app(application), var(application.var) {
@@ -104,18 +204,21 @@ Fen1::Fen1(AppContext& application) : app(application), var(application.var) {
 }
 
 Fen1::~Fen1() {
+    // The window goes first, with the menu bar it owns; then the GDI objects its controls used.
+    if (Handle()) DestroyWindow(Handle());
     if (font_) DeleteObject(font_);
     if (whiteBrush_) DeleteObject(whiteBrush_);
     for (auto& [colour, brush] : brushes_) DeleteObject(brush);
 }
 
 bool Fen1::Create(bool show) {
-    static bool richEditLoaded = LoadLibraryW(L"msftedit.dll") != nullptr;
-    (void)richEditLoaded;
+    if (!LoadRichEdit())
+        app.dialogs->Message(nullptr, texts::kRichEditMissing, texts::kProgramTitle, BoxStyle::ErrorOk);
     CreateMenuBar();
-    if (!CreateTopLevel(L"KestraneFen1", L"Kestrane ", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, kClientWidth,
-                        kClientHeight, menuBar_))
+    if (!CreateTopLevel(L"KestraneFen1", texts::kMainTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, kClientWidth,
+                        kClientHeight, menus.Bar()))
         return false;
+    menus.ReleaseBar();
     if (show) {
         ShowWindow(Handle(), SW_SHOWNORMAL);
         UpdateWindow(Handle());
@@ -124,89 +227,11 @@ bool Fen1::Create(bool show) {
 }
 
 void Fen1::CreateMenuBar() {
-    auto item = [](HMENU menu, UINT id, const wchar_t* text) { AppendMenuW(menu, MF_STRING, id, text); };
-    auto sub = [](HMENU menu, HMENU child, const wchar_t* text) {
-        AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(child), text);
-    };
-
-    HMENU etat = CreatePopupMenu();
-    item(etat, IDM_START, L"Demarrer");
-    item(etat, IDM_STOP, L"Arrêter");
-    item(etat, IDM_PAUSE, L"Mettre en pause");
-    item(etat, IDM_NOPAUSE, L"Sortir de pause");
-    HMENU conf = CreatePopupMenu();
-    item(conf, IDM_AUTO, L"Automatique");
-    item(conf, IDM_MANUEL, L"Manuel");
-    item(conf, IDM_DESACTIVE, L"Desactivation");
-    HMENU divers = CreatePopupMenu();
-    item(divers, IDM_SUPSERV, L"Supprimer le service selectionné");
-    MnuServ = CreatePopupMenu();
-    sub(MnuServ, etat, L"Etat");
-    sub(MnuServ, conf, L"Configurer le démarrage");
-    sub(MnuServ, divers, L"Divers");
-    AppendMenuW(MnuServ, MF_SEPARATOR, 0, nullptr);
-    item(MnuServ, IDM_DETAILSERV, L"Informations détaillées du service");
-    item(MnuServ, IDM_REFRESHSERV, L"Rafraichir l'etat du service");
-    AppendMenuW(MnuServ, MF_SEPARATOR, 0, nullptr);
-    item(MnuServ, IDM_QUITTER, L"Quitter");
-
-    HMENU configuration = CreatePopupMenu();
-    item(configuration, IDM_CHARGECONF, L"Charger une configuration");
-    item(configuration, IDM_EXPORTCONF, L"Exporter une configuration");
-    item(configuration, IDM_IMPORTCONF, L"Importer une configuration");
-    item(configuration, IDM_SAUVECONF, L"Sauvegarder  la configuration actuelle");
-    item(configuration, IDM_SUPCONF, L"Supprimer une configuration");
-
-    static const wchar_t* const kFilterCaptions[] = {
-        L"Running",        L"Stopped",          L"Auto",           L"Manual",
-        L"Disabled",       L"Auto & Running",   L"Auto & Stopped", L"Manual & Running",
-        L"Manual & Stopped", L"Disabled & Running", L"Disabled & Stopped"};
-    HMENU byState = CreatePopupMenu();
-    HMENU byMode = CreatePopupMenu();
-    HMENU combined = CreatePopupMenu();
-    for (int i = 0; i < 11; ++i)
-        item(i < 2 ? byState : (i < 5 ? byMode : combined), IDM_FILTER_FIRST + i, kFilterCaptions[i]);
-    MnuAffiTri = CreatePopupMenu();
-    sub(MnuAffiTri, byState, L"Tri par état");
-    sub(MnuAffiTri, byMode, L"Tri par mode de démarrage");
-    sub(MnuAffiTri, combined, L"Tri combiné");
-
-    HMENU outils = CreatePopupMenu();
-    sub(outils, configuration, L"Configuration");
-    sub(outils, MnuAffiTri, L"Affichage selectif");
-    item(outils, IDM_REFRESH, L"Recharger la liste des services");
-    AppendMenuW(outils, MF_SEPARATOR, 0, nullptr);
-    item(outils, IDM_CREERCONF, L"Mode de création d'une configuration");
-    item(outils, IDM_EXTERNE, L"Lecteur de configuration externe");
-    AppendMenuW(outils, MF_SEPARATOR, 0, nullptr);
-    item(outils, IDM_OPAUTO, L"Gestion automatique des dépendances");
-
-    static const wchar_t* const kSkinCaptions[] = {L"Aucun", L"Defaut", L"Vista",  L"Gris",      L"Vert", L"Violine",
-                                                   L"Rouge", L"Rose",   L"Orange", L"Bleu Vert", L"Bleu"};
-    HMENU skins = CreatePopupMenu();
-    for (int i = 0; i < 11; ++i) item(skins, IDM_SKIN_FIRST + i, kSkinCaptions[i]);
-    HMENU options = CreatePopupMenu();
-    sub(options, skins, L"Skins");
-
-    HMENU information = CreatePopupMenu();
-    item(information, IDM_HELP, L"Help");
-    item(information, IDM_INFO, L"Infos");
-    item(information, IDM_QUI, L"A propos");
-
-    menuBar_ = CreateMenu();
-    sub(menuBar_, MnuServ, L"Action");
-    sub(menuBar_, outils, L"Outils");
-    sub(menuBar_, options, L"Options");
-    sub(menuBar_, information, L" ?");
-
-    // Commands that later versions of this window bring; shown, but not yet available.
-    for (UINT id : {IDM_DETAILSERV, IDM_CHARGECONF, IDM_EXPORTCONF, IDM_IMPORTCONF, IDM_SAUVECONF, IDM_SUPCONF,
-                    IDM_CREERCONF, IDM_EXTERNE})
-        EnableMenuItem(menuBar_, id, MF_BYCOMMAND | MF_GRAYED);
-    for (int i = 0; i < 11; ++i) {
-        EnableMenuItem(menuBar_, IDM_FILTER_FIRST + i, MF_BYCOMMAND | MF_GRAYED);
-        EnableMenuItem(menuBar_, IDM_SKIN_FIRST + i, MF_BYCOMMAND | MF_GRAYED);
-    }
+    menus.Build(MenuBarTable());
+    MnuServ = menus.Sub(L"MnuServ");
+    MnuAffiTri = menus.Sub(L"MnuAffiTri");
+    MnuConfService = menus.Sub(L"MnuConfService");
+    for (const wchar_t* name : kNotYetAvailable) menus.Enable(name, false);
 
     commands_ = {
         {IDM_START, [this] { OnMnuStart(); }},
@@ -235,16 +260,25 @@ void Fen1::CreateMenuBar() {
     };
 }
 
-void Fen1::CreateControls() {
+void Fen1::CreateFont() {
+    // The message font of the system, at the DPI of this window.
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof(metrics);
-    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0))
-        font_ = CreateFontIndirectW(&metrics.lfMessageFont);
+    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) return;
+    HFONT old = font_;
+    LOGFONTW font = metrics.lfMessageFont;
+    font.lfHeight = MulDiv(font.lfHeight, static_cast<int>(Dpi()), static_cast<int>(WindowDpi(nullptr)));
+    font_ = CreateFontIndirectW(&font);
+    for (auto& [id, hwnd] : controls_) SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+    if (old) DeleteObject(old);
+}
+
+void Fen1::CreateControls() {
     whiteBrush_ = CreateSolidBrush(kWhite);
     toolTip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Handle(), nullptr,
                                GetModuleHandleW(nullptr), nullptr);
-    SendMessageW(toolTip_, TTM_SETMAXTIPWIDTH, 0, 400);
+    SendMessageW(toolTip_, TTM_SETMAXTIPWIDTH, 0, Scale(400));
 
     const std::map<int, Control*> bound = {
         {IDC_CBNOMVUETRIER, &CbNomVueTrier}, {IDC_CBNOMSYS, &CbNomSys},         {IDC_CBNOMVUE, &CbNomVue},
@@ -260,34 +294,72 @@ void Fen1::CreateControls() {
     };
     for (const ControlLayout& entry : kLayout) {
         if (!entry.className) {
-            RECT area{entry.x, entry.y, entry.x + entry.w, entry.y + entry.h};
             Caption& caption = entry.id == IDC_LABEL3         ? Label3
                                : entry.id == IDC_LABEL4       ? Label4
                                : entry.id == IDC_LABLISTECONF ? LabListeConf
                                                              : captions_[entry.id];
-            caption.Place(Handle(), area, entry.text);
+            caption.Place(Handle(), RECT{}, entry.text);
             continue;
         }
-        HWND hwnd = CreateWindowExW(0, entry.className, entry.text, entry.style, entry.x, entry.y, entry.w, entry.h, Handle(),
+        HWND hwnd = CreateWindowExW(0, entry.className, entry.text, entry.style, 0, 0, 0, 0, Handle(),
                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(entry.id)),
                                     GetModuleHandleW(nullptr), nullptr);
-        if (font_) SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+        controls_[entry.id] = hwnd;
         auto it = bound.find(entry.id);
         if (it != bound.end()) it->second->Attach(hwnd);
     }
+    CreateFont();
+    LayoutControls();
     LabEtat.AttachToolTip(toolTip_);
     for (Label* marker : {&LabStart, &LabStop, &LabAuto, &LabManu, &LabDisa}) {
         markerColours_[marker->Handle()] = ActiveBorderColour();
         marker->SetVisible(false);
     }
-    // Right clicks in the rich text boxes reach the window as EN_MSGFILTER notifications.
+    // Right clicks in the rich text boxes reach the window as EN_MSGFILTER notifications; Tab leaves them.
     for (RichText* box : {&RichTextBox1, &RichTextBox2}) {
         SendMessageW(box->Handle(), EM_SETEVENTMASK, 0, ENM_MOUSEEVENTS);
         SendMessageW(box->Handle(), EM_SETBKGNDCOLOR, 0, kWhite);
+        box->UseDialogKeys();
     }
     CbNomVueTrier.onSelect = [this] { OnCbNomVueTrier(); };
     CbNomVue.onSelect = [this] { OnCbNomVue(); };
     CbNomSys.onSelect = [this] { OnCbNomSys(); };
+}
+
+void Fen1::LayoutControls() {
+    for (const ControlLayout& entry : kLayout) {
+        RECT area{Scale(entry.x), Scale(entry.y), Scale(entry.x + entry.w), Scale(entry.y + entry.h)};
+        if (!entry.className) {
+            Caption& caption = entry.id == IDC_LABEL3         ? Label3
+                               : entry.id == IDC_LABEL4       ? Label4
+                               : entry.id == IDC_LABLISTECONF ? LabListeConf
+                                                             : captions_[entry.id];
+            caption.SetArea(area);
+            continue;
+        }
+        SetWindowPos(controls_[entry.id], nullptr, area.left, area.top, area.right - area.left, area.bottom - area.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    // A drop-down list opens wide enough for its entries (the list itself is as wide as its field).
+    SendMessageW(CbListeConf.Handle(), CB_SETDROPPEDWIDTH, Scale(438), 0);
+    if (Handle()) InvalidateRect(Handle(), nullptr, TRUE);
+}
+
+void Fen1::OnDpiChanged(UINT dpi, const RECT* suggested) {
+    SetDpi(dpi);
+    CreateFont();
+    LayoutControls();
+    SendMessageW(toolTip_, TTM_SETMAXTIPWIDTH, 0, Scale(400));
+    if (suggested)
+        SetWindowPos(Handle(), nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+std::vector<const Caption*> Fen1::Captions() const {
+    std::vector<const Caption*> out;
+    for (const auto& [id, caption] : captions_) out.push_back(&caption);
+    for (const Caption* caption : {&Label3, &Label4, &LabListeConf}) out.push_back(caption);
+    return out;
 }
 
 LRESULT Fen1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
@@ -304,30 +376,32 @@ LRESULT Fen1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         if (header->code == EN_MSGFILTER) {
             auto* filter = reinterpret_cast<MSGFILTER*>(lp);
             if (filter->msg == WM_RBUTTONDOWN) {
-                POINT at{};
-                GetCursorPos(&at);
-                OnRightButton(at);
+                OnRichTextRightButton();
                 return 1;  // the rich text box does not see the click
             }
         }
         return 0;
     }
-    case WM_RBUTTONDOWN: {
-        POINT at{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
-        ClientToScreen(Handle(), &at);
-        OnRightButton(at);
+    case WM_RBUTTONDOWN:
+        OnRightButton(POINT{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))});
         return 0;
-    }
     case WM_ERASEBKGND:
         OnPaintBackground(reinterpret_cast<HDC>(wp));
         return 1;
     case WM_CTLCOLORSTATIC:
         return reinterpret_cast<LRESULT>(OnControlColour(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp)));
+    case WM_DPICHANGED:
+        OnDpiChanged(HIWORD(wp), reinterpret_cast<const RECT*>(lp));
+        return 0;
+    case kShowSelectedMessage:
+        ShowSelectedInLists();
+        return 0;
     case WM_CLOSE:
-        Form_Unload();
         DestroyWindow(Handle());
         return 0;
     case WM_DESTROY:
+        // Closed by the user or destroyed by its owner: the same closing steps.
+        Form_Unload();
         if (app.quitOnClose) PostQuitMessage(0);
         return 0;
     default:
@@ -335,17 +409,33 @@ LRESULT Fen1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     }
 }
 
+void Fen1::ReportUnexpected(const std::wstring& reason) {
+    app.dialogs->Message(Handle(), texts::kUnexpectedError + reason, texts::kProgramTitle, BoxStyle::ErrorOk);
+}
+
 void Fen1::OnCommand(UINT id, UINT code, HWND control) {
     if (control && (id == IDC_CBNOMSYS || id == IDC_CBNOMVUE || id == IDC_CBNOMVUETRIER)) {
-        if (code != CBN_SELCHANGE) return;
-        if (id == IDC_CBNOMSYS) CbNomSys.onSelect();
-        else if (id == IDC_CBNOMVUE) CbNomVue.onSelect();
-        else CbNomVueTrier.onSelect();
+        if (code == CBN_SELCHANGE) {
+            if (id == IDC_CBNOMSYS) CbNomSys.onSelect();
+            else if (id == IDC_CBNOMVUE) CbNomVue.onSelect();
+            else CbNomVueTrier.onSelect();
+        } else if (code == CBN_CLOSEUP || code == CBN_SELENDCANCEL) {
+            // Closed without a choice, the list may still show the entry the mouse last passed over.
+            PostMessageW(Handle(), kShowSelectedMessage, 0, 0);
+        }
         return;
     }
     if (control && code != BN_CLICKED) return;
+    // IDOK and IDCANCEL (Enter and Escape through the dialog manager) are no commands of this window.
     auto it = commands_.find(id);
     if (it != commands_.end()) it->second();
+}
+
+void Fen1::ShowSelectedInLists() {
+    int position = CbNomSys.Selected();
+    if (position < 0) return;
+    if (CbNomVue.Selected() != position) CbNomVue.SelectQuietly(position);
+    if (CbNomVueTrier.SelectedText() != CbNomVue.SelectedText()) CbNomVueTrier.SelectTextQuietly(CbNomVue.SelectedText());
 }
 
 void Fen1::OnPaintBackground(HDC dc) {
@@ -359,8 +449,7 @@ void Fen1::OnPaintBackground(HDC dc) {
     HGDIOBJ oldFont = font_ ? SelectObject(dc, font_) : nullptr;
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-    for (const auto& [id, caption] : captions_) caption.Paint(dc);
-    for (const Caption* caption : {&Label3, &Label4, &LabListeConf}) caption->Paint(dc);
+    for (const Caption* caption : Captions()) caption->Paint(dc);
     if (oldFont) SelectObject(dc, oldFont);
 }
 
@@ -389,6 +478,8 @@ COLORREF Fen1::MarkerColour(const Label& marker) const {
 }
 
 void Fen1::SetMarkerColour(Label& marker, COLORREF colour) {
+    auto it = markerColours_.find(marker.Handle());
+    if (it != markerColours_.end() && it->second == colour) return;
     markerColours_[marker.Handle()] = colour;
     InvalidateRect(marker.Handle(), nullptr, TRUE);
 }
@@ -398,15 +489,15 @@ void Fen1::Repaint() {
 }
 
 bool Fen1::MenuChecked(UINT id) const {
-    return (GetMenuState(menuBar_, id, MF_BYCOMMAND) & MF_CHECKED) != 0;
+    return (GetMenuState(menus.Bar(), id, MF_BYCOMMAND) & MF_CHECKED) != 0;
 }
 
 void Fen1::SetMenuChecked(UINT id, bool checked) {
-    CheckMenuItem(menuBar_, id, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+    CheckMenuItem(menus.Bar(), id, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
 }
 
 bool Fen1::MenuEnabled(UINT id) const {
-    return (GetMenuState(menuBar_, id, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED)) == 0;
+    return (GetMenuState(menus.Bar(), id, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED)) == 0;
 }
 
 // ---- Start-up and shutdown ----
@@ -417,11 +508,14 @@ void Fen1::Form_Load() {
     Skipping([&] {
         LoadBackground(var.CheminAppli + (IsChristmasTime(var.Jour, var.Mois) ? L"Image\\Noel.Jpg" : L"Image\\Start.Jpg"));
     });
+    // The fill and the first entry of CbNomSys select quietly: the selection of the first display name
+    // below refreshes everything shown, once, for the service that is then selected.
+    startingUp_ = true;
     Skipping([&] { ChargeServices(); });
-    Skipping([&] { ChargeListeConf(*this); });
-    // The fill has selected the first system name already, with its fields shown.
+    startingUp_ = false;
+    Skipping([&] { ChargeListeConf(); });
     Skipping([&] {
-        if (CbNomSys.Selected() != 0) CbNomSys.Select(0);
+        if (CbNomSys.Selected() != 0) CbNomSys.SelectQuietly(0);
     });
     var.ModifAutorisee = true;
     // The service first in alphabetical order of display name becomes the selected one.
@@ -429,17 +523,19 @@ void Fen1::Form_Load() {
 }
 
 void Fen1::Form_Unload() {
-    // Secondary windows are owned by this one and close with it. Then the working copies go.
+    if (unloaded_) return;
+    unloaded_ = true;
+    // The secondary windows close with this one. Then the working copies go.
+    Skipping([&] { app.windows.CloseAll(); });
     Skipping([&] {
         std::wstring folder = var.CheminAppli + L"Tmp\\";
         WIN32_FIND_DATAW found{};
-        HANDLE search = FindFirstFileW((folder + L"*.*").c_str(), &found);
-        if (search == INVALID_HANDLE_VALUE) return;
+        FindHandle search(FindFirstFileW((folder + L"*.*").c_str(), &found));
+        if (!search) return;
         do {
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;  // sub-folders are left alone
             DeleteFileW((folder + found.cFileName).c_str());
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
+        } while (FindNextFileW(search.Get(), &found));
     });
 }
 
@@ -449,14 +545,26 @@ void Fen1::ChargeServices() {
     CbNomVueTrier.Clear();
     CbNomSys.Clear();
     CbNomVue.Clear();
-    std::vector<ServiceEntry> services = app.services->Inventory();
+    bool saving = var.SauveConfig;
+    // Start modes cost a query per service: only a save writes them.
+    std::vector<ServiceEntry> services = app.services->Inventory(saving);
     int count = 0;
     std::wstring saveFile = var.CheminAppli + L"Config\\" + var.NomConfig;
-    bool saving = var.SauveConfig;
     // A configuration that cannot be written must not cut the lists short: the fill goes on and the
     // failure reaches the caller at the end.
     std::exception_ptr saveFailure;
+    size_t nameChars = 0, displayChars = 0;
     for (const ServiceEntry& s : services) {
+        nameChars += s.Name.size() + 1;
+        displayChars += s.DisplayName.size() + 1;
+    }
+    for (ComboBox* list : {&CbNomSys, &CbNomVue, &CbNomVueTrier}) list->SetRedraw(false);
+    CbNomSys.Reserve(static_cast<int>(services.size()), nameChars);
+    CbNomVue.Reserve(static_cast<int>(services.size()), displayChars);
+    CbNomVueTrier.Reserve(static_cast<int>(services.size()), displayChars);
+    for (const ServiceEntry& s : services) {
+        // The count is 16-bit: at most 32,767 services are loaded.
+        if (count == 32767) break;
         CbNomSys.Add(s.Name);
         CbNomVue.Add(s.DisplayName);
         CbNomVueTrier.Add(s.DisplayName);
@@ -469,11 +577,20 @@ void Fen1::ChargeServices() {
             }
         }
     }
+    for (ComboBox* list : {&CbNomSys, &CbNomVue, &CbNomVueTrier}) list->SetRedraw(true);
     LabNb.SetText(std::to_wstring(count));
     var.NbServices = count;
     var.SauveConfig = false;
-    Skipping([&] { CbNomSys.Select(0); });
+    Skipping([&] {
+        if (startingUp_) CbNomSys.SelectQuietly(0);
+        else CbNomSys.Select(0);
+    });
     if (saveFailure) std::rethrow_exception(saveFailure);
+}
+
+void Fen1::ChargeListeConf() {
+    CbListeConf.Clear();
+    for (const std::wstring& name : ConfigFileNames(var.CheminAppli + L"Config\\")) CbListeConf.Add(name);
 }
 
 void Fen1::OnCbNomVueTrier() { CbNomVue.SelectText(CbNomVueTrier.SelectedText()); }
@@ -486,13 +603,17 @@ void Fen1::OnCbNomSys() {
     std::wstring name = CbNomSys.SelectedText();
     // Bring the other two lists to the same service without running their handlers again: they
     // would only come back here with the same position.
+    Skipping([&] { ShowSelectedInLists(); });
+    Skipping([&] { ChargeDependances(name); });
+    // One lookup serves the fields and the description.
+    std::optional<ServiceInfo> info;
+    bool found = false;
     Skipping([&] {
-        CbNomVue.SelectQuietly(CbNomSys.Selected());
-        CbNomVueTrier.SelectTextQuietly(CbNomVue.SelectedText());
+        info = app.services->Find(name);
+        found = true;
     });
-    Skipping([&] { ChargeDependances(*this, name); });
-    Skipping([&] { AfficheServ(*this); });
-    Skipping([&] { AfficheTexte(*this, L"ServTxt\\serv\\" + name); });
+    if (found) Skipping([&] { ShowFields(info); });
+    Skipping([&] { ShowTexts(L"ServTxt\\serv\\" + name, found ? &info : nullptr); });
     var.ModifAutorisee = true;
     for (Label* marker : {&LabStart, &LabStop, &LabDisa, &LabAuto, &LabManu}) SetMarkerColour(*marker, ActiveBorderColour());
     var.EtatChoisi.clear();
@@ -516,7 +637,7 @@ void Fen1::OnMnuRefresh() {
     } catch (const ServiceError& e) {
         // The lists stay empty; say why rather than leave an empty window unexplained.
         const wchar_t* message = ControlMessage(e.Code());
-        LabEtat.SetText(std::wstring(L"liste des services illisible : ") + (message ? message : L""));
+        LabEtat.SetText(std::wstring(texts::kListUnreadable) + (message ? message : L""));
         return;
     } catch (...) {
     }
@@ -524,21 +645,66 @@ void Fen1::OnMnuRefresh() {
 }
 
 void Fen1::OnMnuRefreshServ() {
-    Skipping([&] { AfficheServ(*this); });
+    Skipping([&] { AfficheServ(); });
+}
+
+// ---- What is shown for the selected service ----
+
+void Fen1::ChargeDependances(const std::wstring& name) {
+    auto fill = [](ComboBox& list, const std::vector<std::wstring>& names) {
+        for (const auto& n : names) list.Add(n);
+        if (names.empty()) list.Add(texts::kNoDependency);
+        list.SelectQuietly(0);
+    };
+    fill(Combo1, app.services->DependentServices(name));
+    fill(Combo2, app.services->ServicesDependedOn(name));
+}
+
+void Fen1::AfficheServ() { ShowFields(app.services->Find(CbNomSys.SelectedText())); }
+
+void Fen1::ShowFields(const std::optional<ServiceInfo>& found) {
+    ServiceInfo none;
+    const ServiceInfo& info = found ? *found : none;
+    auto show = [](Control& field, const Text& value) { field.SetText(value.value_or(L"")); };
+    show(TbChem, info.PathName);
+    show(TbDemarre, info.StartMode);
+    show(TbEtat, info.State);
+    show(TbNomCompte, info.StartName);
+    show(TbType, info.ServiceType);
+}
+
+void Fen1::AfficheTexte(const std::wstring& relativePath) { ShowTexts(relativePath, nullptr); }
+
+void Fen1::ShowTexts(const std::wstring& relativePath, const std::optional<ServiceInfo>* known) {
+    std::wstring file = var.CheminAppli + relativePath + L".txt";
+    Skipping([&] {
+        if (!FileExists(file)) {
+            RichTextBox1.SetPlainText(texts::kNoData);
+            return;
+        }
+        try {
+            RichTextBox1.LoadFile(file);
+        } catch (...) {
+            // An unreadable text must not leave the previous service's text on show.
+            RichTextBox1.SetPlainText(texts::kNoData);
+        }
+    });
+    Skipping([&] {
+        std::optional<ServiceInfo> looked;
+        if (!known) looked = app.services->Find(CbNomSys.SelectedText());
+        const std::optional<ServiceInfo>& info = known ? *known : looked;
+        if (!info) RichTextBox2.SetPlainText(L"");
+        else if (!info->Description) RichTextBox2.SetPlainText(texts::kNoDescription);
+        else RichTextBox2.SetPlainText(*info->Description);
+    });
 }
 
 // ---- Help and information ----
 
-void Fen1::OnMnuHelp() { AfficheTexte(*this, L"ServTxt\\help\\help"); }
+void Fen1::OnMnuHelp() { AfficheTexte(L"ServTxt\\help\\help"); }
 
-void Fen1::OnMnuInfo() { AfficheTexte(*this, L"ServTxt\\info\\info"); }
+void Fen1::OnMnuInfo() { AfficheTexte(L"ServTxt\\info\\info"); }
 
-void Fen1::OnMnuQui() {
-    app.dialogs->Message(Handle(),
-                         L"version 1.2.6 \n\nKestrane, gestionnaire des services de Windows\n"
-                         L"et des configurations de services.\nConçu pour les utilisateurs et administrateurs.\n\n"
-                         L"Interface Win32 native, sans dépendance.\nMerci d'utiliser Kestrane.",
-                         L"information", BoxStyle::InformationOk);
-}
+void Fen1::OnMnuQui() { app.dialogs->Message(Handle(), texts::kAbout, texts::kAboutTitle, BoxStyle::InformationOk); }
 
 }  // namespace kestrane

@@ -2,14 +2,17 @@
 // action commands, the configuration list, and the menu bar.
 #pragma once
 
-#include "mainwindow/Variables.h"
+#include "mainwindow/AppContext.h"
 #include "win/Controls.h"
+#include "win/Menu.h"
 #include "win/Picture.h"
 #include "win/Window.h"
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace kestrane {
 
@@ -37,8 +40,11 @@ public:
     Control BtDefileBas, BtDefileHaut, BtRefreshServ;
     Control BtStartServ, BtStopServ, BtConfServAuto, BtConfServMAnu, BtConfServStop, Command1;
 
-    HMENU MnuServ = nullptr;  // the "Action" menu, also shown as pop-up
-    HMENU MnuAffiTri = nullptr;
+    // The menu bar; every item and sub-menu under the program's name for it (MnuServ, MnuEtat, ...).
+    MenuTable menus;
+    HMENU MnuServ = nullptr;         // the "Action" menu, also shown as pop-up
+    HMENU MnuAffiTri = nullptr;      // "Affichage selectif", also the pop-up of Label3 and Label4
+    HMENU MnuConfService = nullptr;  // "Configuration", also the pop-up of LabListeConf
 
     // Shows a pop-up menu at a screen position; tests replace it to see which menu would open.
     std::function<void(HMENU, POINT)> showPopup;
@@ -56,6 +62,22 @@ public:
     void OnMnuPlus();
     void OnMnuRefresh();
     void OnMnuRefreshServ();
+    void ChargeListeConf();
+
+    // What is shown for the selected service.
+    // Fills Combo1 (services that depend on `name`) and Combo2 (services it depends on). Only appends:
+    // the caller clears both first. Failures go to the caller.
+    void ChargeDependances(const std::wstring& name);
+    // Path, start mode, state, account and type of the service selected in CbNomSys. Failures go to the caller.
+    void AfficheServ();
+    // CheminAppli + relativePath + ".txt" in the upper text box, the platform's description of the
+    // selected service in the lower one. Failures are absorbed.
+    void AfficheTexte(const std::wstring& relativePath);
+
+    // Orders, reported in LabEtat, and the guard.
+    void CommandeService(const std::wstring& nom, const std::wstring& ordre);
+    void ModifDemarrage(const std::wstring& nom, const std::wstring& ordre);
+    void VerifInterdit(const std::wstring& nom);
 
     // Action commands.
     void OnMnuStart();
@@ -72,14 +94,16 @@ public:
     void OnBtConfServAuto();
     void OnBtConfServMAnu();
     void OnBtConfServStop();
-    // A right-button press on the window background or on either rich text box.
-    void OnRightButton(POINT screen);
+    // A right-button press at a point of the window's client area, or in either rich text box.
+    void OnRightButton(POINT client);
+    void OnRichTextRightButton();
 
     // Help and information.
     void OnMnuHelp();
     void OnMnuInfo();
     void OnMnuQui();
 
+    // Check marks and states of menu items by command id.
     bool MenuChecked(UINT id) const;
     void SetMenuChecked(UINT id, bool checked);
     bool MenuEnabled(UINT id) const;
@@ -91,16 +115,27 @@ public:
     void SetMarkerColour(Label& marker, COLORREF colour);
     // Repaints the window at once.
     void Repaint();
+    // The captions the window paints itself, with the room each is given.
+    std::vector<const Caption*> Captions() const;
+    // The font the window's controls and captions use.
+    HFONT Font() const { return font_; }
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+    void ReportUnexpected(const std::wstring& reason) override;
 
 private:
     void CreateControls();
     void CreateMenuBar();
+    void CreateFont();
+    void LayoutControls();
+    void OnDpiChanged(UINT dpi, const RECT* suggested);
     void OnCommand(UINT id, UINT code, HWND control);
     void OnPaintBackground(HDC dc);
     HBRUSH OnControlColour(HDC dc, HWND control);
+    void ShowSelectedInLists();
+    void ShowFields(const std::optional<ServiceInfo>& info);
+    void ShowTexts(const std::wstring& relativePath, const std::optional<ServiceInfo>* info);
     void SingleServiceCommand(const wchar_t* order, bool startModeOrder);
     void CommandWithDependencies(bool start);
     void Reselect(int position);
@@ -108,9 +143,11 @@ private:
     Picture background_;
     std::wstring backgroundPath_;
     HWND toolTip_ = nullptr;
-    HMENU menuBar_ = nullptr;
     HFONT font_ = nullptr;
     HBRUSH whiteBrush_ = nullptr;
+    bool startingUp_ = false;
+    bool unloaded_ = false;
+    std::map<int, HWND> controls_;  // every child control by id
     std::map<HWND, COLORREF> markerColours_;
     std::map<COLORREF, HBRUSH> brushes_;
     std::map<int, Caption> captions_;  // the captions that never change

@@ -1,10 +1,39 @@
-// The commands of the "Action" menu, its pop-up and the command buttons: each passes the guard before
-// every order and selects the service again so that everything shown for it is reloaded.
+// The commands of the "Action" menu, its pop-up and the command buttons: the forbidden-list guard decides
+// on every service a command would change before any order is sent, and the service is selected again
+// afterwards so that everything shown for it is reloaded.
 #include "app/resource.h"
 #include "mainwindow/Fen1.h"
 #include "service/Programme.h"
+#include "win/Texts.h"
 
 namespace kestrane {
+
+void Fen1::CommandeService(const std::wstring& nom, const std::wstring& ordre) {
+    LabEtat.SetText(texts::kRequestRunning);
+    OrderOutcome outcome = EnvoieOrdre(*app.services, nom, ordre);
+    LabEtat.SetText(outcome.message);
+    LabEtat.SetToolTip(outcome.message);
+    Repaint();
+    try {
+        AfficheServ();
+    } catch (...) {
+        // The fields keep what they showed; the outcome of the order is already in the label.
+    }
+}
+
+void Fen1::ModifDemarrage(const std::wstring& nom, const std::wstring& ordre) {
+    LabEtat.SetText(texts::kRequestRunning);
+    OrderOutcome outcome = EnvoieModif(*app.services, nom, ordre);
+    // Unlike a control order, the tooltip keeps the message of the last control order.
+    LabEtat.SetText(outcome.message);
+    Repaint();
+    try {
+        AfficheServ();
+    } catch (...) {
+    }
+}
+
+void Fen1::VerifInterdit(const std::wstring& nom) { kestrane::VerifInterdit(var, *app.dialogs, Handle(), nom); }
 
 void Fen1::Reselect(int position) {
     // The selection refresh also brings CbNomVue and CbNomVueTrier to this position.
@@ -13,17 +42,19 @@ void Fen1::Reselect(int position) {
 
 void Fen1::SingleServiceCommand(const wchar_t* order, bool startModeOrder) {
     var.ModifAutorisee = true;
+    app.services->BeginCommand();
     int position = CbNomSys.Selected();
     std::wstring name = CbNomSys.SelectedText();
-    VerifInterdit(*this, name);
+    VerifInterdit(name);
     if (!var.ModifAutorisee) return;
-    if (startModeOrder) ModifDemarrage(*this, name, order);
-    else CommandeService(*this, name, order);
+    if (startModeOrder) ModifDemarrage(name, order);
+    else CommandeService(name, order);
     Reselect(position);
 }
 
 void Fen1::CommandWithDependencies(bool start) {
     var.ModifAutorisee = true;
+    app.services->BeginCommand();
     int position = CbNomSys.Selected();
     std::wstring name = CbNomSys.SelectedText();
     const wchar_t* order = start ? L"okstart" : L"okstop";
@@ -32,22 +63,27 @@ void Fen1::CommandWithDependencies(bool start) {
     // Read the list before any order: the orders refresh the fields, never these lists.
     std::vector<std::wstring> entries;
     for (int i = 0; i < dependencies.Count(); ++i) entries.push_back(dependencies.Item(i));
-    bool withDependencies = !entries.empty() && entries.front() != kNoDependency;
+    bool withDependencies = !entries.empty() && entries.front() != texts::kNoDependency;
     if (withDependencies && MenuChecked(IDM_OPAUTO)) {
-        const wchar_t* question = start ? L"voulez vous lancer un ordre de démarrage pour tous les services il depend?"
-                                        : L"voulez vous lancer un ordre d'arrêt pour tous les services dependant?";
-        if (app.dialogs->Message(Handle(), question, L"pratique", BoxStyle::QuestionYesNo) == IDNO)
+        const wchar_t* question = start ? texts::kStartDependencies : texts::kStopDependencies;
+        if (app.dialogs->Message(Handle(), question, texts::kDependencyTitle, BoxStyle::QuestionYesNo) == IDNO)
             withDependencies = false;
     }
-    if (withDependencies) {
-        for (const std::wstring& dependency : entries) {
-            VerifInterdit(*this, dependency);
-            if (var.ModifAutorisee) CommandeService(*this, dependency, order);
-        }
-    }
-    VerifInterdit(*this, name);
+    // A dependency already where the command would bring it is left alone: neither checked nor ordered.
+    std::vector<std::wstring> toChange;
+    if (withDependencies) toChange = DependenciesToChange(*app.services, entries, start);
+
+    // The guard decides on every service the command would change before anything is changed.
+    for (const std::wstring& dependency : toChange) VerifInterdit(dependency);
+    VerifInterdit(name);
     if (!var.ModifAutorisee) return;
-    CommandeService(*this, name, order);
+
+    for (const std::wstring& dependency : toChange) CommandeService(dependency, order);
+    if (!start && withDependencies) {
+        // A dependent still stopping holds the service: wait for each (as long as it makes progress).
+        for (const std::wstring& dependent : entries) app.services->WaitWhilePending(dependent);
+    }
+    CommandeService(name, order);
     Reselect(position);
 }
 
@@ -60,9 +96,7 @@ void Fen1::OnMnuManuel() { SingleServiceCommand(L"manu", true); }
 void Fen1::OnMnuDesactive() { SingleServiceCommand(L"stop", true); }
 
 void Fen1::OnMnuSupServ() {
-    int answer = app.dialogs->Message(
-        Handle(), L"êtes vous sur de vouloir suprimmer ce service ?\nsi oui, la supression sera irréversible",
-        L"ATTENTION", BoxStyle::ErrorYesNo);
+    int answer = app.dialogs->Message(Handle(), texts::kDeleteQuestion, texts::kDeleteTitle, BoxStyle::ErrorYesNo);
     if (answer == IDNO) return;
     SingleServiceCommand(L"suprime", true);
 }
@@ -86,8 +120,26 @@ void Fen1::OnBtConfServStop() {
     if (!MenuChecked(IDM_CREERCONF)) OnMnuDesactive();
 }
 
-void Fen1::OnRightButton(POINT screen) {
-    if (showPopup) showPopup(MnuServ, screen);
+void Fen1::OnRightButton(POINT client) {
+    // Each caption that has a menu opens it; any other caption opens nothing; the background opens "Action".
+    HMENU menu = MnuServ;
+    if (Label3.Contains(client) || Label4.Contains(client)) {
+        menu = MnuAffiTri;
+    } else if (LabListeConf.Contains(client)) {
+        menu = MnuConfService;
+    } else {
+        for (const Caption* caption : Captions())
+            if (caption->Contains(client)) return;
+    }
+    POINT screen = client;
+    ClientToScreen(Handle(), &screen);
+    if (showPopup) showPopup(menu, screen);
+}
+
+void Fen1::OnRichTextRightButton() {
+    POINT at{};
+    GetCursorPos(&at);
+    if (showPopup) showPopup(MnuServ, at);
 }
 
 }  // namespace kestrane

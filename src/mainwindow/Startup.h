@@ -1,7 +1,7 @@
 // Folders and date taken at start-up.
 #pragma once
 
-#include "mainwindow/Variables.h"
+#include "mainwindow/AppContext.h"
 
 #include <windows.h>
 

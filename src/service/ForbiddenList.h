@@ -14,7 +14,7 @@ enum class Mark {
 };
 
 struct ForbiddenEntry {
-    std::wstring Name;  // the service's system name, compared exactly (case included) by callers
+    std::wstring Name;  // the service's system name, as written in the list
     Mark mark;
 
     friend bool operator==(const ForbiddenEntry&, const ForbiddenEntry&) = default;

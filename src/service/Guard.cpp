@@ -1,12 +1,18 @@
 #include "config/TextFile.h"
-#include "mainwindow/Fen1.h"
 #include "service/ForbiddenList.h"
 #include "service/Programme.h"
+#include "win/Texts.h"
 
 namespace kestrane {
 
-void VerifInterdit(Fen1& fen, const std::wstring& nom) {
-    std::wstring path = fen.var.CheminAppli + L"liste\\interdit.txt";
+bool SameServiceName(const std::wstring& a, const std::wstring& b) {
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
+                                TRUE) == CSTR_EQUAL;
+}
+
+bool VerifInterdit(Variables& var, Dialogs& dialogs, HWND owner, const std::wstring& nom) {
+    std::wstring path = var.CheminAppli + L"liste\\interdit.txt";
+    std::wstring about = texts::kGuardServiceLine + nom;
     std::string content;
     bool readable = false;
     try {
@@ -18,28 +24,25 @@ void VerifInterdit(Fen1& fen, const std::wstring& nom) {
         // A list that cannot be read protects nothing: treat it as missing.
     }
     if (!readable) {
-        fen.app.dialogs->Message(fen.Handle(),
-                                 L"il manque le fichier des interdits dans la configuration\n"
-                                 L"vous ne pourrez pas faire de modification tant que cette erreur n'est corrigée!",
-                                 L"erreur sérieuse", BoxStyle::ErrorOk);
-        fen.var.ModifAutorisee = false;
-        return;
+        dialogs.Message(owner, texts::kGuardMissing + about, texts::kGuardMissingTitle, BoxStyle::ErrorOk);
+        var.ModifAutorisee = false;
+        return false;
     }
+    bool allowed = true;
     for (const ForbiddenEntry& entry : ParseForbiddenList(content)) {
-        if (entry.Name != nom) continue;
+        // The service database knows no difference of letter case between names; neither does the list.
+        if (!SameServiceName(entry.Name, nom)) continue;
         if (entry.mark == Mark::Discouraged) {
-            int answer = fen.app.dialogs->Message(
-                fen.Handle(), L"attention!\nla modification de ce service est déconseillée\nvoulez vous continuer?",
-                L"danger", BoxStyle::InformationYesNo);
-            if (answer == IDNO) fen.var.ModifAutorisee = false;
+            int answer = dialogs.Message(owner, texts::kGuardDiscouraged + about, texts::kGuardTitle,
+                                         BoxStyle::InformationYesNo);
+            if (answer == IDNO) allowed = false;
         } else if (entry.mark == Mark::Forbidden) {
-            fen.app.dialogs->Message(fen.Handle(),
-                                     L"modification de service interdite!\ncette manoeuvre est interdite afin de "
-                                     L"préserver la stabilité de votre système",
-                                     L"danger", BoxStyle::ErrorOk);
-            fen.var.ModifAutorisee = false;
+            dialogs.Message(owner, texts::kGuardForbidden + about, texts::kGuardTitle, BoxStyle::ErrorOk);
+            allowed = false;
         }
     }
+    if (!allowed) var.ModifAutorisee = false;
+    return allowed;
 }
 
 }  // namespace kestrane

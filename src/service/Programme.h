@@ -1,45 +1,52 @@
-// The shared procedures that bring the main window up to date with the machine and send orders to
-// services. Each works on the main window's controls and the program-wide variables.
+// The shared service procedures that need no window: control orders, start-mode changes and deletion,
+// the forbidden-list guard, and which dependencies a command must act on. Each takes the machine, the
+// dialogs and the program-wide variables it needs and returns its outcome; the windows show it.
 #pragma once
 
+#include "service/ServiceManager.h"
+#include "service/Variables.h"
+#include "win/Dialogs.h"
+
 #include <string>
+#include <vector>
 
 namespace kestrane {
 
-class Fen1;
+// The outcome of one order: the method return code and the French sentence that tells it.
+struct OrderOutcome {
+    int code = ReturnCode::Success;
+    std::wstring message;
+    bool sent = false;  // false when no order could be sent (no such service, the lookup failed)
+};
 
-// Texts shown for a service with nothing to display.
-inline const wchar_t* const kNoDependency = L"pas de dependance";
-inline const wchar_t* const kNoData = L"pas de donnnées a afficher";
-inline const wchar_t* const kNoDescription =
-    L"pas d'information disponnible. ce service n'est probablement pas un service natif sous windows.";
-inline const wchar_t* const kRequestRunning = L"éxécution de la requête en cours";
-
-// Fills Combo1 (services that depend on `name`) and Combo2 (services it depends on). Only appends: the
-// caller clears both first. Failures go to the caller.
-void ChargeDependances(Fen1& fen, const std::wstring& name);
-
-// Shows path, start mode, state, account and type of the service selected in CbNomSys. Failures go
-// to the caller.
-void AfficheServ(Fen1& fen);
-
-// Shows CheminAppli + relativePath + ".txt" in the upper text box, and the platform's description of
-// the selected service in the lower one. Failures are absorbed.
-void AfficheTexte(Fen1& fen, const std::wstring& relativePath);
-
-// The French sentence for a method return code, or nullptr for a code outside 0..24.
+// The French sentence for a control order's return code, or nullptr for a code outside 0..24.
 const wchar_t* ControlMessage(int code);
+// The French sentence for a start-mode change's or deletion's return code.
+const wchar_t* ModifyMessage(int code);
 
-// Sends a control order ("okstart", "okstop", "okpause", "okreprise") and reports it in LabEtat.
-void CommandeService(Fen1& fen, const std::wstring& nom, const std::wstring& ordre);
+// The return code of the exception being handled: a service database failure gives its own code, any
+// other failure 8 (unknown failure). Never 0. Call it only inside a catch block.
+int CurrentFailureCode();
 
-// Changes the start mode ("auto", "manu", "stop") or deletes the service ("suprime"), reported in LabEtat.
-void ModifDemarrage(Fen1& fen, const std::wstring& nom, const std::wstring& ordre);
+// Sends a control order ("okstart", "okstop", "okpause", "okreprise") to the service named `nom`.
+OrderOutcome EnvoieOrdre(ServiceManager& services, const std::wstring& nom, const std::wstring& ordre);
 
-// Checks `nom` against the forbidden list; may set ModifAutorisee to false, never to true.
-void VerifInterdit(Fen1& fen, const std::wstring& nom);
+// Changes the start mode ("auto", "manu", "stop") of the service named `nom`, or deletes it ("suprime":
+// asked to stop, then deleted whatever the stop gave).
+OrderOutcome EnvoieModif(ServiceManager& services, const std::wstring& nom, const std::wstring& ordre);
 
-// Refills CbListeConf with the configuration files of the configuration folder.
-void ChargeListeConf(Fen1& fen);
+// Service names as the service database compares them: without regard to letter case.
+bool SameServiceName(const std::wstring& a, const std::wstring& b);
+
+// Checks `nom` against the forbidden list CheminAppli + "liste\interdit.txt" and talks to the user where
+// the list says so. Sets var.ModifAutorisee to false on a refusal, never to true; returns whether this
+// check allowed the change. Every box names the service it is about.
+bool VerifInterdit(Variables& var, Dialogs& dialogs, HWND owner, const std::wstring& nom);
+
+// Of the direct dependencies `list` of a service, those that a start (the stopped ones) or a stop (the
+// ones neither stopped nor stopping) would have to change, in list order. A dependency whose state
+// cannot be read is kept: its own order will tell what went wrong.
+std::vector<std::wstring> DependenciesToChange(ServiceManager& services, const std::vector<std::wstring>& list,
+                                               bool start);
 
 }  // namespace kestrane

@@ -48,4 +48,8 @@ int ReturnCodeFromWin32(unsigned long win32Error) {
     return ReturnCode::UnknownFailure;
 }
 
+int FailureCode(unsigned long win32Error) {
+    return win32Error == ERROR_SUCCESS ? ReturnCode::UnknownFailure : ReturnCodeFromWin32(win32Error);
+}
+
 }  // namespace kestrane

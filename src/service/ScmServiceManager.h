@@ -1,12 +1,14 @@
-// The machine's services through the Service Control Manager API of advapi32.
+// The machine's services through the Service Control Manager API of advapi32, as Windows provides it.
 //
-// Each call opens its own handles and closes them before it returns; nothing is kept between calls, so
-// what a caller sees is always the service database as it is now. Where Wine's service database answers
-// differently from Windows, this class gives the Windows answer (see the comments in the .cpp).
+// Each call opens its own handles and closes them before it returns; nothing about services is kept
+// between calls, so what a caller sees is always the service database as it is now. Where Wine's
+// service database answers differently from Windows, WineServiceManager fills the gap; the program
+// chooses it at start-up only when it runs under Wine.
 #pragma once
 
 #include "service/ServiceManager.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,7 +16,7 @@ namespace kestrane {
 
 class ScmServiceManager : public ServiceManager {
 public:
-    std::vector<ServiceEntry> Inventory() override;
+    std::vector<ServiceEntry> Inventory(bool withStartModes) override;
     std::optional<ServiceInfo> Find(const std::wstring& name) override;
     int StartService(const std::wstring& name) override;
     int StopService(const std::wstring& name) override;
@@ -22,8 +24,22 @@ public:
     int ResumeService(const std::wstring& name) override;
     int ChangeStartMode(const std::wstring& name, const std::wstring& mode) override;
     int Delete(const std::wstring& name) override;
+    bool WaitWhilePending(const std::wstring& name) override;
     std::vector<std::wstring> DependentServices(const std::wstring& name) override;
     std::vector<std::wstring> ServicesDependedOn(const std::wstring& name) override;
+
+protected:
+    // The start type of "Automatic", "Manual" or "Disabled"; false for any other text.
+    static bool StartTypeOf(const std::wstring& mode, DWORD& startType);
+
+private:
+    DWORD enumBytes_ = 0;  // buffer size the last enumeration needed
 };
+
+// True when the program runs under Wine (its ntdll exports wine_get_version).
+bool RunningUnderWine();
+
+// The machine's services: the Wine layer under Wine, the plain Service Control Manager otherwise.
+std::unique_ptr<ServiceManager> CreateServiceManager();
 
 }  // namespace kestrane

@@ -89,14 +89,18 @@ constexpr int ServiceAlreadyPaused = 24;
 // Maps a Win32 error code to the method return code the management class would report for it.
 int ReturnCodeFromWin32(unsigned long win32Error);
 
+// The return code of a call that failed with `win32Error`. A failure never reads as success: an error
+// of 0 (a call that failed without saying why) gives 8, unknown failure.
+int FailureCode(unsigned long win32Error);
+
 // A query that could not be made at all (the service database unreachable, access refused, ...).
 class ServiceError : public std::runtime_error {
 public:
     ServiceError(const std::string& what, unsigned long win32Error)
         : std::runtime_error(what), win32Error_(win32Error) {}
     unsigned long Win32Error() const { return win32Error_; }
-    // The method return code matching this failure (for example 2 for access refused).
-    int Code() const { return ReturnCodeFromWin32(win32Error_); }
+    // The method return code matching this failure (for example 2 for access refused); never 0.
+    int Code() const { return FailureCode(win32Error_); }
 
 private:
     unsigned long win32Error_;
@@ -106,8 +110,10 @@ class ServiceManager {
 public:
     virtual ~ServiceManager() = default;
 
-    // All Win32 services of the machine (drivers are not services here). Throws ServiceError.
-    virtual std::vector<ServiceEntry> Inventory() = 0;
+    // All Win32 services of the machine (drivers are not services here), with their state. The start
+    // mode is read only when asked for (it costs a query per service): otherwise StartMode is null.
+    // Throws ServiceError.
+    virtual std::vector<ServiceEntry> Inventory(bool withStartModes) = 0;
 
     // The service of that exact system name, or std::nullopt when there is none. Throws ServiceError
     // when the lookup itself fails.
@@ -122,6 +128,15 @@ public:
     // mode is "Automatic", "Manual" or "Disabled"; anything else gives 21 (invalid parameter).
     virtual int ChangeStartMode(const std::wstring& name, const std::wstring& mode) = 0;
     virtual int Delete(const std::wstring& name) = 0;
+
+    // Waits while the service is in a pending state (starting, stopping, pausing, resuming), for as long
+    // as it reports progress (its check point advancing within its wait hint). True when it is no longer
+    // pending, false when it stopped reporting progress or cannot be asked.
+    virtual bool WaitWhilePending(const std::wstring& name) = 0;
+
+    // Marks the start of one user command (which may send several orders): what an implementation
+    // learnt of failing services during the previous command is forgotten.
+    virtual void BeginCommand() {}
 
     // System names of the services that depend on `name` (they need it running). Throws ServiceError.
     virtual std::vector<std::wstring> DependentServices(const std::wstring& name) = 0;

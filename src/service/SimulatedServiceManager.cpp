@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <stdexcept>
 
 namespace kestrane {
 
@@ -39,12 +40,47 @@ int SimulatedServiceManager::Calls(Op op) const {
 void SimulatedServiceManager::ClearCounts() {
     calls_.clear();
     log_.clear();
+    calls_log_.clear();
 }
 
 int SimulatedServiceManager::Count(Op op, const std::wstring& name, const wchar_t* logName) {
     ++calls_[op];
-    if (logName) log_.push_back(std::wstring(logName) + L":" + name);
+    if (logName) {
+        log_.push_back(std::wstring(logName) + L":" + name);
+        Track(log_.back());
+    }
     return calls_[op];
+}
+
+void SimulatedServiceManager::Transition(SimService& service, const wchar_t* pending, const wchar_t* target) {
+    if (service.PendingSteps <= 0 && !(service.HangsWhileStarting && std::wstring(target) == L"Running")) {
+        service.State = target;
+        return;
+    }
+    service.State = pending;
+    service.PendingTarget = target;
+    service.PendingLeft = service.PendingSteps;
+}
+
+void SimulatedServiceManager::Step(SimService& service) {
+    if (service.PendingTarget.empty()) return;
+    if (service.HangsWhileStarting && service.PendingTarget == L"Running") return;
+    if (--service.PendingLeft > 0) return;
+    service.State = service.PendingTarget;
+    service.PendingTarget.clear();
+}
+
+bool SimulatedServiceManager::WaitWhilePending(const std::wstring& name) {
+    ++calls_[Op::Wait];
+    Track(L"wait:" + name);
+    SimService* s = Get(name);
+    if (!s) return false;
+    if (s->PendingTarget.empty()) return true;
+    if (s->HangsWhileStarting && s->PendingTarget == L"Running") return false;
+    s->State = s->PendingTarget;
+    s->PendingTarget.clear();
+    if (s->MarkedForDeletion && s->State == L"Stopped") services_.erase(Locate(name));
+    return true;
 }
 
 bool SimulatedServiceManager::Forced(Op op, const std::wstring& name, int& code) const {
@@ -54,20 +90,25 @@ bool SimulatedServiceManager::Forced(Op op, const std::wstring& name, int& code)
     return true;
 }
 
-std::vector<ServiceEntry> SimulatedServiceManager::Inventory() {
+std::vector<ServiceEntry> SimulatedServiceManager::Inventory(bool withStartModes) {
     Count(Op::Inventory, L"", nullptr);
+    Track(withStartModes ? L"inventory+modes" : L"inventory");
     if (failInventory_) throw ServiceError("inventory refused", kAccessDenied);
     std::vector<ServiceEntry> out;
     out.reserve(services_.size());
-    for (const auto& s : services_) out.push_back({s.Name, s.DisplayName, s.State, s.StartMode});
+    for (const auto& s : services_)
+        out.push_back({s.Name, s.DisplayName, s.State, withStartModes ? Text(s.StartMode) : std::nullopt});
     return out;
 }
 
 std::optional<ServiceInfo> SimulatedServiceManager::Find(const std::wstring& name) {
     Count(Op::Find, name, nullptr);
-    if (failFind_) throw ServiceError("lookup refused", kAccessDenied);
+    Track(L"find:" + name);
+    if (failFind_ && failFindOther_) throw std::runtime_error("lookup failed");
+    if (failFind_) throw ServiceError("lookup refused", failFindError_);
     auto it = Locate(name);
     if (it == services_.end()) return std::nullopt;
+    Step(*it);
     const SimService& s = *it;
     ServiceInfo info;
     info.Name = s.Name;
@@ -110,10 +151,17 @@ int SimulatedServiceManager::StartWithDependencies(SimService& service, int dept
         SimService* needed = Get(dep);
         if (!needed) return ReturnCode::ServiceDependencyDeleted;
         if (needed->State == L"Running" || needed->State == L"Paused") continue;
+        if (needed->State == L"Start Pending") {
+            // The service database waits for it to come up.
+            if (needed->HangsWhileStarting) return ReturnCode::ServiceDependencyFailure;
+            needed->State = L"Running";
+            needed->PendingTarget.clear();
+            continue;
+        }
         int code = StartWithDependencies(*needed, depth + 1);
         if (code != ReturnCode::Success) return ReturnCode::ServiceDependencyFailure;
     }
-    service.State = L"Running";
+    Transition(service, L"Start Pending", L"Running");
     return ReturnCode::Success;
 }
 
@@ -122,7 +170,7 @@ int SimulatedServiceManager::StartService(const std::wstring& name) {
     int code;
     if (Forced(Op::Start, name, code)) return code;
     SimService* s = Get(name);
-    if (!s) return ReturnCode::ServiceMarkedForDeletion;
+    if (!s || s->MarkedForDeletion) return ReturnCode::ServiceMarkedForDeletion;
     return StartWithDependencies(*s, 0);
 }
 
@@ -134,11 +182,12 @@ int SimulatedServiceManager::StopService(const std::wstring& name) {
     if (!s) return ReturnCode::ServiceMarkedForDeletion;
     if (s->State == L"Stopped") return ReturnCode::ServiceNotActive;
     for (const auto& other : services_) {
-        if (other.State == L"Stopped") continue;
+        if (other.State == L"Stopped") continue;  // a service still stopping is still active
         for (const auto& dep : other.DependsOn)
             if (SameName(dep, s->Name)) return ReturnCode::DependentServicesRunning;
     }
-    s->State = L"Stopped";
+    Transition(*s, L"Stop Pending", L"Stopped");
+    if (s->MarkedForDeletion && s->State == L"Stopped") services_.erase(Locate(name));
     return ReturnCode::Success;
 }
 
@@ -147,7 +196,7 @@ int SimulatedServiceManager::PauseService(const std::wstring& name) {
     int code;
     if (Forced(Op::Pause, name, code)) return code;
     SimService* s = Get(name);
-    if (!s) return ReturnCode::ServiceMarkedForDeletion;
+    if (!s || s->MarkedForDeletion) return ReturnCode::ServiceMarkedForDeletion;
     if (s->State == L"Stopped") return ReturnCode::ServiceNotActive;
     if (s->State == L"Paused") return ReturnCode::ServiceAlreadyPaused;
     if (!s->AcceptPause) return ReturnCode::InvalidServiceControl;
@@ -172,7 +221,7 @@ int SimulatedServiceManager::ChangeStartMode(const std::wstring& name, const std
     int code;
     if (Forced(Op::ChangeStartMode, name, code)) return code;
     SimService* s = Get(name);
-    if (!s) return ReturnCode::ServiceMarkedForDeletion;
+    if (!s || s->MarkedForDeletion) return ReturnCode::ServiceMarkedForDeletion;
     if (mode == L"Automatic") s->StartMode = L"Auto";
     else if (mode == L"Manual") s->StartMode = L"Manual";
     else if (mode == L"Disabled") s->StartMode = L"Disabled";
@@ -185,13 +234,19 @@ int SimulatedServiceManager::Delete(const std::wstring& name) {
     int code;
     if (Forced(Op::Delete, name, code)) return code;
     auto it = Locate(name);
-    if (it == services_.end()) return ReturnCode::ServiceMarkedForDeletion;
+    if (it == services_.end() || it->MarkedForDeletion) return ReturnCode::ServiceMarkedForDeletion;
+    // The service database removes a service once nothing holds it any more: a running one stays, marked.
+    if (it->StaysMarkedForDeletion && it->State != L"Stopped") {
+        it->MarkedForDeletion = true;
+        return ReturnCode::Success;
+    }
     services_.erase(it);
     return ReturnCode::Success;
 }
 
 std::vector<std::wstring> SimulatedServiceManager::DependentServices(const std::wstring& name) {
     Count(Op::Dependents, name, nullptr);
+    Track(L"dependents:" + name);
     if (failDependencies_) throw ServiceError("dependencies refused", kAccessDenied);
     std::vector<std::wstring> out;
     for (const auto& s : services_)
@@ -205,6 +260,7 @@ std::vector<std::wstring> SimulatedServiceManager::DependentServices(const std::
 
 std::vector<std::wstring> SimulatedServiceManager::ServicesDependedOn(const std::wstring& name) {
     Count(Op::DependedOn, name, nullptr);
+    Track(L"dependedon:" + name);
     if (failDependencies_) throw ServiceError("dependencies refused", kAccessDenied);
     SimService* s = Get(name);
     if (!s) return {};

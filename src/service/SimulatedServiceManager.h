@@ -22,11 +22,20 @@ struct SimService {
     std::wstring ServiceType = L"Own Process";
     std::vector<std::wstring> DependsOn;  // system names, in order
     bool AcceptPause = true;
+    // A start or stop leaves the service "Start Pending" / "Stop Pending" for this many lookups of it,
+    // unless a wait on it comes first.
+    int PendingSteps = 0;
+    bool HangsWhileStarting = false;  // a start never gets past "Start Pending"
+    bool StaysMarkedForDeletion = false;  // deleted while running, it stays listed until it stops
+    // Internal: where a pending service is going, how many lookups are left, whether it is deleted.
+    std::wstring PendingTarget;
+    int PendingLeft = 0;
+    bool MarkedForDeletion = false;
 };
 
 class SimulatedServiceManager : public ServiceManager {
 public:
-    enum class Op { Inventory, Find, Start, Stop, Pause, Resume, ChangeStartMode, Delete, Dependents, DependedOn };
+    enum class Op { Inventory, Find, Start, Stop, Pause, Resume, ChangeStartMode, Delete, Dependents, DependedOn, Wait };
 
     // Services are listed by the inventory in the order they were added.
     void Add(SimService service);
@@ -35,17 +44,25 @@ public:
     // Fault injection.
     void ForceCode(Op op, const std::wstring& name, int code) { forced_[{op, name}] = code; }
     void FailInventory(bool fail) { failInventory_ = fail; }
-    void FailFind(bool fail) { failFind_ = fail; }
+    // A failing lookup: of the service database with that Win32 error (0: one that says nothing of
+    // why), or, with `otherKind`, a failure that is no service database error at all.
+    void FailFind(bool fail, unsigned long win32Error = 5, bool otherKind = false) {
+        failFind_ = fail;
+        failFindError_ = win32Error;
+        failFindOther_ = otherKind;
+    }
     void FailDependencies(bool fail) { failDependencies_ = fail; }
     // The service disappears just after it has been looked up, before the next method call.
     void VanishAfterFind(const std::wstring& name) { vanishAfterFind_ = name; }
 
-    // Call counting: how many calls of one kind, and every method call as "op:name" in order.
+    // Call counting: how many calls of one kind; every method call as "op:name" in order; and every call,
+    // lookups included ("inventory", "inventory+modes", "find:X", "dependents:X", "dependedon:X", "wait:X").
     int Calls(Op op) const;
     const std::vector<std::wstring>& MethodLog() const { return log_; }
+    const std::vector<std::wstring>& CallLog() const { return calls_log_; }
     void ClearCounts();
 
-    std::vector<ServiceEntry> Inventory() override;
+    std::vector<ServiceEntry> Inventory(bool withStartModes) override;
     std::optional<ServiceInfo> Find(const std::wstring& name) override;
     int StartService(const std::wstring& name) override;
     int StopService(const std::wstring& name) override;
@@ -53,10 +70,14 @@ public:
     int ResumeService(const std::wstring& name) override;
     int ChangeStartMode(const std::wstring& name, const std::wstring& mode) override;
     int Delete(const std::wstring& name) override;
+    bool WaitWhilePending(const std::wstring& name) override;
     std::vector<std::wstring> DependentServices(const std::wstring& name) override;
     std::vector<std::wstring> ServicesDependedOn(const std::wstring& name) override;
 
 private:
+    void Track(const std::wstring& entry) { calls_log_.push_back(entry); }
+    void Transition(SimService& service, const wchar_t* pending, const wchar_t* target);
+    void Step(SimService& service);
     int Count(Op op, const std::wstring& name, const wchar_t* logName);
     bool Forced(Op op, const std::wstring& name, int& code) const;
     int StartWithDependencies(SimService& service, int depth);
@@ -66,9 +87,12 @@ private:
     std::map<std::pair<Op, std::wstring>, int> forced_;
     std::map<Op, int> calls_;
     std::vector<std::wstring> log_;
+    std::vector<std::wstring> calls_log_;
     std::wstring vanishAfterFind_;
     bool failInventory_ = false;
     bool failFind_ = false;
+    unsigned long failFindError_ = 5;
+    bool failFindOther_ = false;
     bool failDependencies_ = false;
 };
 

@@ -95,6 +95,18 @@ void Label::SetToolTip(const std::wstring& text) {
     SendMessageW(toolTip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&info));
 }
 
+std::wstring Label::ShownToolTip() const {
+    if (!toolTip_) return {};
+    std::vector<wchar_t> buffer(4096, L'\0');
+    TTTOOLINFOW info{};
+    info.cbSize = sizeof(info);
+    info.hwnd = GetParent(hwnd_);
+    info.uId = reinterpret_cast<UINT_PTR>(hwnd_);
+    info.lpszText = buffer.data();
+    SendMessageW(toolTip_, TTM_GETTEXTW, buffer.size(), reinterpret_cast<LPARAM>(&info));
+    return buffer.data();
+}
+
 void Caption::Place(HWND owner, const RECT& area, const std::wstring& text) {
     owner_ = owner;
     area_ = area;
@@ -130,24 +142,90 @@ DWORD CALLBACK ReadStream(DWORD_PTR cookie, LPBYTE buffer, LONG wanted, LONG* gi
 
 }  // namespace
 
+bool LooksLikeRtf(const std::string& bytes, size_t& start) {
+    size_t i = 0;
+    if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) i = 3;
+    while (i < bytes.size() && (bytes[i] == ' ' || bytes[i] == '\t' || bytes[i] == '\r' || bytes[i] == '\n')) ++i;
+    if (bytes.compare(i, 5, "{\\rtf") != 0) return false;
+    start = i;
+    return true;
+}
+
+std::wstring DecodeTextFile(const std::string& bytes) {
+    auto utf16 = [&](bool bigEndian) {
+        std::wstring out;
+        for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+            auto a = static_cast<unsigned char>(bytes[i]);
+            auto b = static_cast<unsigned char>(bytes[i + 1]);
+            out.push_back(static_cast<wchar_t>(bigEndian ? (a << 8) | b : (b << 8) | a));
+        }
+        return out;
+    };
+    if (bytes.compare(0, 2, "\xFF\xFE") == 0) return utf16(false);
+    if (bytes.compare(0, 2, "\xFE\xFF") == 0) return utf16(true);
+    if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+        int length = static_cast<int>(bytes.size() - 3);
+        int needed = MultiByteToWideChar(CP_UTF8, 0, bytes.data() + 3, length, nullptr, 0);
+        std::wstring out(static_cast<size_t>(needed > 0 ? needed : 0), L'\0');
+        if (needed > 0) MultiByteToWideChar(CP_UTF8, 0, bytes.data() + 3, length, out.data(), needed);
+        return out;
+    }
+    return FromAnsi(bytes);
+}
+
+namespace {
+
+void Stream(HWND box, const std::string& data, WPARAM format) {
+    StreamSource source{&data, 0};
+    EDITSTREAM stream{};
+    stream.dwCookie = reinterpret_cast<DWORD_PTR>(&source);
+    stream.pfnCallback = &ReadStream;
+    SendMessageW(box, EM_STREAMIN, format, reinterpret_cast<LPARAM>(&stream));
+}
+
+// Tab and Shift+Tab go to the dialog manager, Escape is swallowed: a multi-line edit control asks for
+// every key (DLGC_WANTALLKEYS) and turns Escape into WM_CLOSE of its parent, which would end the program.
+LRESULT CALLBACK DialogKeysProcedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
+    switch (msg) {
+    case WM_GETDLGCODE: {
+        LRESULT code = DefSubclassProc(hwnd, msg, wp, lp);
+        code &= ~(DLGC_WANTTAB | DLGC_WANTALLKEYS);
+        auto* message = reinterpret_cast<MSG*>(lp);
+        if (message && (message->message == WM_KEYDOWN || message->message == WM_CHAR) &&
+            (message->wParam == VK_TAB || message->wParam == VK_ESCAPE))
+            return code & ~DLGC_WANTMESSAGE;
+        return code;
+    }
+    case WM_KEYDOWN:
+    case WM_CHAR:
+        if (wp == VK_ESCAPE) return 0;
+        break;
+    default:
+        break;
+    }
+    return DefSubclassProc(hwnd, msg, wp, lp);
+}
+
+}  // namespace
+
 void RichText::LoadFile(const std::wstring& path) {
     std::string bytes = ReadFileBytes(path);
-    if (bytes.rfind("{\\rtf", 0) == 0) {
-        StreamSource source{&bytes, 0};
-        EDITSTREAM stream{};
-        stream.dwCookie = reinterpret_cast<DWORD_PTR>(&source);
-        stream.pfnCallback = &ReadStream;
-        SendMessageW(hwnd_, EM_STREAMIN, SF_RTF, reinterpret_cast<LPARAM>(&stream));
+    size_t start = 0;
+    if (LooksLikeRtf(bytes, start)) {
+        SetPlainText(L"");
+        Stream(hwnd_, bytes.substr(start), SF_RTF);
     } else {
-        SetPlainText(FromAnsi(bytes));
+        SetPlainText(DecodeTextFile(bytes));
     }
 }
 
 void RichText::SetPlainText(const std::wstring& text) {
-    // Reset to plain formatting first, so a former RTF document leaves no bold or colour behind.
-    SETTEXTEX settings{ST_DEFAULT, 1200};
-    SendMessageW(hwnd_, EM_SETTEXTEX, reinterpret_cast<WPARAM>(&settings), reinterpret_cast<LPARAM>(L""));
-    SendMessageW(hwnd_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    // Streamed as Unicode text: WM_SETTEXT would take a text beginning with "{\rtf" for a document.
+    // Streaming replaces the content and its formatting, so a former RTF document leaves nothing behind.
+    std::string bytes(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+    Stream(hwnd_, bytes, SF_TEXT | SF_UNICODE);
 }
+
+void RichText::UseDialogKeys() { SetWindowSubclass(hwnd_, &DialogKeysProcedure, 1, 0); }
 
 }  // namespace kestrane

@@ -31,6 +31,15 @@ public:
     std::function<void()> onSelect;  // run for a user's selection and for Select()
 
     void Clear() { SendMessageW(hwnd_, CB_RESETCONTENT, 0, 0); }
+    // Makes room for `count` entries of `chars` characters in all, before a long fill.
+    void Reserve(int count, size_t chars) {
+        SendMessageW(hwnd_, CB_INITSTORAGE, static_cast<WPARAM>(count), static_cast<LPARAM>(chars * sizeof(wchar_t)));
+    }
+    // Turns redrawing off during a long fill, and back on (with a repaint) after it.
+    void SetRedraw(bool redraw) {
+        SendMessageW(hwnd_, WM_SETREDRAW, redraw, 0);
+        if (redraw) InvalidateRect(hwnd_, nullptr, TRUE);
+    }
     int Add(const std::wstring& text);
     int Count() const { return static_cast<int>(SendMessageW(hwnd_, CB_GETCOUNT, 0, 0)); }
     int Selected() const { return static_cast<int>(SendMessageW(hwnd_, CB_GETCURSEL, 0, 0)); }
@@ -54,6 +63,8 @@ public:
     void AttachToolTip(HWND toolTip);
     void SetToolTip(const std::wstring& text);
     const std::wstring& ToolTip() const { return tip_; }
+    // The text the tool tip control itself holds for this label.
+    std::wstring ShownToolTip() const;
 
 private:
     HWND toolTip_ = nullptr;
@@ -68,6 +79,7 @@ public:
     const std::wstring& Text() const { return text_; }
     void SetText(const std::wstring& text);
     const RECT& Area() const { return area_; }
+    void SetArea(const RECT& area) { area_ = area; }
     bool Contains(POINT client) const { return PtInRect(&area_, client) != FALSE; }
     void Paint(HDC dc) const;
 
@@ -80,11 +92,23 @@ private:
 // A rich text box that shows plain text or an RTF document.
 class RichText : public Control {
 public:
-    // Shows a file: an RTF document as rich text, anything else as text in the ANSI code page.
-    // Throws on a read failure.
+    // Shows a file: an RTF document (a header "{\rtf", perhaps after a byte-order mark and blanks) as
+    // rich text; anything else as the characters it holds: UTF-8 or UTF-16 after their byte-order mark,
+    // the ANSI code page otherwise. Throws on a read failure.
     void LoadFile(const std::wstring& path);
+    // Shows the text as it is, never read as RTF whatever it begins with.
     void SetPlainText(const std::wstring& text);
     std::wstring PlainText() const { return Text(); }
+    // Makes the box behave as a field of a form: Tab and Shift+Tab leave it, Escape does nothing in it.
+    void UseDialogKeys();
 };
+
+// Whether file content is an RTF document: "{\rtf" after an optional UTF-8 byte-order mark and blanks.
+// `start` receives where the document begins.
+bool LooksLikeRtf(const std::string& bytes, size_t& start);
+
+// The text of a plain text file: UTF-8 or UTF-16 (little or big endian) after its byte-order mark, the
+// ANSI code page otherwise.
+std::wstring DecodeTextFile(const std::string& bytes);
 
 }  // namespace kestrane

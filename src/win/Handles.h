@@ -76,10 +76,19 @@ struct KernelHandleTraits {
     static void Close(Type handle) { CloseHandle(handle); }
 };
 
+// A search of FindFirstFileW, whose "none" is INVALID_HANDLE_VALUE.
+struct FindHandleTraits {
+    using Type = HANDLE;
+    static Type Invalid() { return INVALID_HANDLE_VALUE; }
+    static void Close(Type handle) { FindClose(handle); }
+};
+
 // A service control manager or service handle (OpenSCManagerW, OpenServiceW, CreateServiceW).
 using ScHandle = UniqueHandle<ServiceHandleTraits>;
 // An opened registry key (RegOpenKeyExW, RegCreateKeyExW).
 using RegKey = UniqueHandle<RegistryKeyTraits>;
 using KernelHandle = UniqueHandle<KernelHandleTraits>;
+// A folder listing (FindFirstFileW ... FindNextFileW).
+using FindHandle = UniqueHandle<FindHandleTraits>;
 
 }  // namespace kestrane

@@ -1,6 +1,36 @@
 #include "win/Window.h"
 
+#include "config/CodePage.h"
+#include "win/Texts.h"
+
+#include <exception>
+#include <stdexcept>
+
 namespace kestrane {
+
+UINT WindowDpi(HWND hwnd) {
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (hwnd && getDpiForWindow) {
+        UINT dpi = getDpiForWindow(hwnd);
+        if (dpi) return dpi;
+    }
+    HDC screen = GetDC(nullptr);
+    int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen) ReleaseDC(nullptr, screen);
+    return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+}
+
+std::wstring CurrentExceptionText() {
+    try {
+        throw;
+    } catch (const std::exception& e) {
+        return FromAnsi(e.what());
+    } catch (...) {
+        return L"exception inconnue";
+    }
+}
 
 Window::~Window() {
     if (hwnd_) {
@@ -11,8 +41,10 @@ Window::~Window() {
     }
 }
 
-bool Window::CreateTopLevel(const wchar_t* className, const std::wstring& title, DWORD style, int width,
-                            int height, HMENU menu, HWND owner) {
+UINT Window::Dpi() const { return dpi_ ? dpi_ : WindowDpi(hwnd_); }
+
+bool Window::CreateTopLevel(const wchar_t* className, const std::wstring& title, DWORD style, int width96,
+                            int height96, HMENU menu, HWND owner) {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
@@ -27,14 +59,21 @@ bool Window::CreateTopLevel(const wchar_t* className, const std::wstring& title,
         wc.lpszClassName = className;
         if (!RegisterClassExW(&wc)) return false;
     }
-    RECT r{0, 0, width, height};
+    HWND created = CreateWindowExW(0, className, title.c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT, width96, height96,
+                                   owner, menu, instance, this);
+    if (!created) return false;
+    // Now that the window exists it knows its monitor's DPI: give it the client area it asked for there.
+    RECT r{0, 0, Scale(width96), Scale(height96)};
     AdjustWindowRectEx(&r, style, menu != nullptr, 0);
-    HWND created = CreateWindowExW(0, className, title.c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT, r.right - r.left,
-                                   r.bottom - r.top, owner, menu, instance, this);
-    return created != nullptr;
+    SetWindowPos(created, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return true;
 }
 
 LRESULT Window::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) { return Default(msg, wp, lp); }
+
+void Window::ReportUnexpected(const std::wstring& reason) {
+    MessageBoxW(hwnd_, (texts::kUnexpectedError + reason).c_str(), texts::kProgramTitle, MB_ICONERROR | MB_OK);
+}
 
 LRESULT CALLBACK Window::Procedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     Window* self = nullptr;
@@ -46,7 +85,18 @@ LRESULT CALLBACK Window::Procedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         self = reinterpret_cast<Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     }
     if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
-    LRESULT result = self->HandleMessage(msg, wp, lp);
+    LRESULT result = 0;
+    try {
+        result = self->HandleMessage(msg, wp, lp);
+    } catch (...) {
+        // Nothing may cross back into the system's code: tell the user and go on.
+        std::wstring reason = CurrentExceptionText();
+        try {
+            self->ReportUnexpected(reason);
+        } catch (...) {
+        }
+        result = 0;
+    }
     if (msg == WM_NCDESTROY) {
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         self->hwnd_ = nullptr;

@@ -2,11 +2,14 @@
 // (kestrane_testsvc.exe, beside this program) registered under temporary names. Every test registers
 // its own services and the fixture stops and deletes them afterwards, whatever the outcome.
 #include "service/ScmServiceManager.h"
+#include "service/WineServiceManager.h"
 #include "win/Handles.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <memory>
 #include <cwctype>
 #include <optional>
 #include <string>
@@ -87,8 +90,8 @@ protected:
         // Services a crashed run left behind.
         ScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
         if (!manager) return;
-        ScmServiceManager scm;
-        for (const auto& entry : scm.Inventory())
+        std::unique_ptr<ServiceManager> scm = CreateServiceManager();
+        for (const auto& entry : scm->Inventory(false))
             if (entry.Name.rfind(kPrefix, 0) == 0) StopAndDelete(manager.Get(), entry.Name);
     }
 
@@ -148,12 +151,14 @@ protected:
     ServiceInfo Properties(const std::wstring& name) { return scm.Find(name).value_or(ServiceInfo{}); }
 
     std::optional<ServiceEntry> Listed(const std::wstring& name) {
-        for (auto& entry : scm.Inventory())
+        for (auto& entry : scm.Inventory(true))
             if (entry.Name == name) return entry;
         return std::nullopt;
     }
 
-    ScmServiceManager scm;
+    // The layer the program uses on this system: under Wine, the one that fills Wine's gaps.
+    std::unique_ptr<ServiceManager> owned_ = CreateServiceManager();
+    ServiceManager& scm = *owned_;
 
 private:
     std::vector<std::wstring> created_;
@@ -174,7 +179,7 @@ TEST_F(ScmServiceManagerTest, InventoryListsWin32ServicesInTheManagersOrderWithS
     ASSERT_EQ(scm.StartService(running), ReturnCode::Success);
     ASSERT_EQ(WaitForState(running, L"Running"), L"Running");
 
-    std::vector<ServiceEntry> inventory = scm.Inventory();
+    std::vector<ServiceEntry> inventory = scm.Inventory(true);
     struct Expected {
         std::wstring name, displayName, state, startMode;
     };
@@ -201,7 +206,7 @@ TEST_F(ScmServiceManagerTest, InventoryListsWin32ServicesInTheManagersOrderWithS
     const auto* listed = reinterpret_cast<const ENUM_SERVICE_STATUS_PROCESSW*>(buffer.data());
     std::vector<std::wstring> expectedNames, actualNames;
     for (DWORD i = 0; i < returned; ++i) expectedNames.emplace_back(listed[i].lpServiceName);
-    inventory = scm.Inventory();
+    inventory = scm.Inventory(true);
     for (const auto& entry : inventory) {
         actualNames.push_back(entry.Name);
         EXPECT_TRUE(entry.State.has_value()) << Narrow(entry.Name);
@@ -479,6 +484,99 @@ TEST_F(ScmServiceManagerTest, ARunningServiceDeletedGoesOnceStopped) {
         if (!gone) Sleep(kPollMilliseconds);
     }
     EXPECT_TRUE(gone);
+}
+
+// ---- What Wine's service database does differently, and waiting on pending services ----
+
+TEST_F(ScmServiceManagerTest, AStartModeChangeKeepsBothDependencyLists) {
+    std::wstring base = Register({L"KeepBase", L"Base gardée"});
+    std::wstring dependent = Register({L"KeepDependent", L"Dépendant gardé", SERVICE_DEMAND_START, L"", {base, L"+KstScmGroup"}});
+    ASSERT_FALSE(dependent.empty());
+    for (const wchar_t* mode : {L"Automatic", L"Disabled", L"Manual"}) {
+        SCOPED_TRACE(Narrow(mode));
+        ASSERT_EQ(scm.ChangeStartMode(dependent, mode), ReturnCode::Success);
+        EXPECT_EQ(scm.ServicesDependedOn(dependent), std::vector<std::wstring>{base});
+        EXPECT_EQ(scm.DependentServices(base), std::vector<std::wstring>{dependent});
+    }
+    // The load-order group is kept too: it is still in the service's own record.
+    wchar_t groups[256] = {};
+    DWORD bytes = sizeof(groups);
+    std::wstring key = L"SYSTEM\\CurrentControlSet\\Services\\" + dependent;
+    ASSERT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"DependOnGroup", RRF_RT_REG_MULTI_SZ, nullptr, groups, &bytes),
+              ERROR_SUCCESS);
+    EXPECT_EQ(std::wstring(groups), L"KstScmGroup");
+}
+
+TEST_F(ScmServiceManagerTest, TheInventoryShowsTheStartModeOfTheServiceDatabaseNotOfTheRegistry) {
+    std::wstring name = Register({L"RegStart", L"Démarrage du registre"});
+    ASSERT_FALSE(name.empty());
+    // The registry value is what the manager reads at the next boot; until then it is not the start mode.
+    std::wstring key = L"SYSTEM\\CurrentControlSet\\Services\\" + name;
+    DWORD disabled = SERVICE_DISABLED;
+    ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"Start", REG_DWORD, &disabled, sizeof(disabled)),
+              ERROR_SUCCESS);
+    auto entry = Listed(name);
+    ASSERT_TRUE(entry.has_value());
+    ASSERT_TRUE(entry->StartMode.has_value());
+    EXPECT_TEXT(Properties(name).StartMode, *entry->StartMode);
+    // A plain inventory reads no start mode at all.
+    for (const auto& plain : scm.Inventory(false))
+        if (plain.Name == name) EXPECT_FALSE(plain.StartMode.has_value());
+}
+
+TEST_F(ScmServiceManagerTest, AStartWhosePrerequisiteHangsEndsWithinItsWaitHint) {
+    std::wstring hanging = Register({L"HangBase", L"Base bloquée", SERVICE_DEMAND_START, L"--hang-start"});
+    std::wstring middle = Register({L"HangMiddle", L"Milieu", SERVICE_DEMAND_START, L"", {hanging}});
+    std::wstring top = Register({L"HangTop", L"Sommet", SERVICE_DEMAND_START, L"", {middle, hanging}});
+    ASSERT_FALSE(top.empty());
+    scm.BeginCommand();
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(scm.StartService(top), ReturnCode::ServiceRequestTimeout);
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    // The hanging service promised its next step within 3 s: one wait of that much and a margin, not one
+    // per service that needs it (the chain names it twice), and never 30 s per step.
+    EXPECT_LT(seconds, 3.0 + 4.0);
+    EXPECT_TEXT(Properties(top).State, L"Stopped");
+    EXPECT_TEXT(Properties(middle).State, L"Stopped");
+    // Within the same command, the failed prerequisite is not waited for again.
+    start = std::chrono::steady_clock::now();
+    EXPECT_EQ(scm.StartService(middle), ReturnCode::ServiceRequestTimeout);
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 1.0);
+}
+
+TEST_F(ScmServiceManagerTest, WaitingFollowsAServiceThatKeepsReportingProgress) {
+    std::wstring slow = Register({L"SlowStop", L"Arrêt lent", SERVICE_DEMAND_START, L"--slow-stop"});
+    ASSERT_FALSE(slow.empty());
+    ASSERT_EQ(scm.StartService(slow), ReturnCode::Success);
+    ASSERT_EQ(WaitForState(slow, L"Running"), L"Running");
+    ASSERT_EQ(scm.StopService(slow), ReturnCode::Success);
+    // Two seconds of stopping, each half second announced with a wait hint of one: the wait lasts them all.
+    EXPECT_TRUE(scm.WaitWhilePending(slow));
+    EXPECT_TEXT(Properties(slow).State, L"Stopped");
+}
+
+TEST_F(ScmServiceManagerTest, DependentsAddedOrRemovedByAnotherProgramShowAtTheNextLookup) {
+    auto* wine = dynamic_cast<WineServiceManager*>(&scm);
+    if (!wine) GTEST_SKIP() << "the map of dependents is kept only under Wine";
+    std::wstring base = Register({L"MapBase", L"Base"});
+    std::wstring first = Register({L"MapFirst", L"Premier", SERVICE_DEMAND_START, L"", {base}});
+    ASSERT_FALSE(first.empty());
+    EXPECT_EQ(scm.DependentServices(base), std::vector<std::wstring>{first});
+    int rebuilds = wine->DependentsRebuilds();
+    EXPECT_EQ(scm.DependentServices(base), std::vector<std::wstring>{first});
+    EXPECT_EQ(wine->DependentsRebuilds(), rebuilds) << "rebuilt although nothing changed";
+
+    std::wstring second = Register({L"MapSecond", L"Second", SERVICE_DEMAND_START, L"", {base}});
+    std::vector<std::wstring> dependents = scm.DependentServices(base);
+    std::sort(dependents.begin(), dependents.end());
+    EXPECT_EQ(dependents, (std::vector<std::wstring>{first, second}));
+
+    // Another program takes the dependency away.
+    ScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    ScHandle service(OpenServiceW(manager.Get(), first.c_str(), SERVICE_CHANGE_CONFIG));
+    ASSERT_TRUE(ChangeServiceConfigW(service.Get(), SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, nullptr,
+                                     nullptr, nullptr, L"\0", nullptr, nullptr, nullptr));
+    EXPECT_EQ(scm.DependentServices(base), std::vector<std::wstring>{second});
 }
 
 }  // namespace

@@ -1,13 +1,15 @@
 // A small own-process service for the tests and the demo services. The Service Control Manager starts it
 // with the command line it was registered with:
 //
-//   kestrane_testsvc.exe <ServiceName> [--fail-start] [--hang-start] [--no-pause]
+//   kestrane_testsvc.exe <ServiceName> [--fail-start] [--hang-start] [--slow-stop] [--no-pause]
 //
 //   <ServiceName>  the name it was registered under (its dispatch table must carry that name)
 //   --fail-start   gives up at once: reports SERVICE_STOPPED with ERROR_SERVICE_SPECIFIC_ERROR and the
 //                  service-specific exit code 42
-//   --hang-start   stays START_PENDING (advancing its check point) for up to ten minutes, but ends as
-//                  soon as it is told to stop
+//   --hang-start   reports START_PENDING once (check point 1, wait hint 3 s) and then nothing more, as a
+//                  service stuck in its start-up does, for up to ten minutes; it ends as soon as it is
+//                  told to stop
+//   --slow-stop    takes two seconds to stop, reporting STOP_PENDING with an advancing check point
 //   --no-pause     does not accept pause and continue
 //
 // Otherwise it runs until it is stopped, and accepts stop, pause and continue.
@@ -23,13 +25,15 @@ namespace {
 
 constexpr DWORD kFailStartSpecificCode = 42;
 constexpr DWORD kHangStartMilliseconds = 10 * 60 * 1000;
-constexpr DWORD kHangStepMilliseconds = 500;
+constexpr int kSlowStopSteps = 4;
+constexpr DWORD kSlowStopStepMilliseconds = 500;
 
 struct Options {
     std::wstring name;
     bool failStart = false;
     bool hangStart = false;
     bool noPause = false;
+    bool slowStop = false;
 };
 
 // The state shared between the service's main thread and the dispatcher thread that runs the handler.
@@ -53,15 +57,18 @@ public:
         if (options_.hangStart) {
             // A service still starting normally refuses controls, but the service database lets a stop
             // through when the service says it accepts one; this keeps the hanging service stoppable.
-            for (DWORD waited = 0; waited < kHangStartMilliseconds; waited += kHangStepMilliseconds) {
-                if (WaitForSingleObject(stopRequested_, kHangStepMilliseconds) == WAIT_OBJECT_0) break;
-                Report(SERVICE_START_PENDING, SERVICE_ACCEPT_STOP, 3000);
-            }
+            WaitForSingleObject(stopRequested_, kHangStartMilliseconds);
             Report(SERVICE_STOPPED, 0, 0);
             return;
         }
         Report(SERVICE_RUNNING, RunningControls(), 0);
         WaitForSingleObject(stopRequested_, INFINITE);
+        if (options_.slowStop) {
+            for (int step = 0; step < kSlowStopSteps; ++step) {
+                Sleep(kSlowStopStepMilliseconds);
+                Report(SERVICE_STOP_PENDING, 0, 1000);
+            }
+        }
         Report(SERVICE_STOPPED, 0, 0);
     }
 
@@ -147,6 +154,7 @@ int wmain(int argc, wchar_t** argv) {
         if (arg == L"--fail-start") options.failStart = true;
         else if (arg == L"--hang-start") options.hangStart = true;
         else if (arg == L"--no-pause") options.noPause = true;
+        else if (arg == L"--slow-stop") options.slowStop = true;
         else if (options.name.empty() && !arg.empty() && arg[0] != L'-') options.name = arg;
         else {
             std::fwprintf(stderr, L"unknown argument: %ls\n", argv[i]);
@@ -154,7 +162,7 @@ int wmain(int argc, wchar_t** argv) {
         }
     }
     if (options.name.empty()) {
-        std::fwprintf(stderr, L"usage: kestrane_testsvc <ServiceName> [--fail-start] [--hang-start] [--no-pause]\n");
+        std::fwprintf(stderr, L"usage: kestrane_testsvc <ServiceName> [--fail-start] [--hang-start] [--slow-stop] [--no-pause]\n");
         return 2;
     }
 

@@ -6,17 +6,20 @@
 
 #include <richedit.h>
 
+#include <algorithm>
+
 namespace kestrane::test {
 namespace {
 
 using Op = SimulatedServiceManager::Op;
 
-const wchar_t* const kMissingList =
-    L"il manque le fichier des interdits dans la configuration\n"
-    L"vous ne pourrez pas faire de modification tant que cette erreur n'est corrigée!";
-const wchar_t* const kDiscouraged = L"attention!\nla modification de ce service est déconseillée\nvoulez vous continuer?";
-const wchar_t* const kForbidden =
-    L"modification de service interdite!\ncette manoeuvre est interdite afin de préserver la stabilité de votre système";
+// A guard box's text: the message, then the line naming the service it is about.
+std::wstring About(const wchar_t* message, const std::wstring& service) {
+    return std::wstring(message) + L"\nservice : " + service;
+}
+const wchar_t* const kMissingList = texts::kGuardMissing;
+const wchar_t* const kDiscouraged = texts::kGuardDiscouraged;
+const wchar_t* const kForbidden = texts::kGuardForbidden;
 
 class Orders : public MainWindowTest {
 protected:
@@ -40,7 +43,7 @@ class OrderCodes : public Orders, public ::testing::WithParamInterface<CodeCase>
 TEST_P(OrderCodes, LabelAndTooltipShowTheMessageOfTheCode) {
     const CodeCase& c = GetParam();
     machine.ForceCode(c.op, L"Spooler", c.code);
-    CommandeService(*fen, L"Spooler", c.order);
+    fen->CommandeService(L"Spooler", c.order);
     EXPECT_EQ(fen->LabEtat.Text(), c.label);
     EXPECT_EQ(fen->LabEtat.ToolTip(), c.label);
 }
@@ -56,70 +59,70 @@ INSTANTIATE_TEST_SUITE_P(
         CodeCase{Op::Start, L"okstart", 25, L"éxécution de la requête en cours"}));
 
 TEST_F(Orders, RealOutcomesOfTheSimulatedMachine) {
-    CommandeService(*fen, L"Spooler", L"okstop");  // Fax is stopped: nothing running depends on it
+    fen->CommandeService(L"Spooler", L"okstop");  // Fax is stopped: nothing running depends on it
     EXPECT_EQ(fen->LabEtat.Text(), L"la requête a été acceptée");
-    CommandeService(*fen, L"RpcSs", L"okstop");  // Spooler no longer runs either: accepted
+    fen->CommandeService(L"RpcSs", L"okstop");  // Spooler no longer runs either: accepted
     EXPECT_EQ(fen->LabEtat.Text(), L"la requête a été acceptée");
-    CommandeService(*fen, L"wuauserv", L"okstart");
+    fen->CommandeService(L"wuauserv", L"okstart");
     EXPECT_EQ(fen->LabEtat.Text(), L"Le service a été désactivé du système");
-    CommandeService(*fen, L"Fax", L"okpause");
+    fen->CommandeService(L"Fax", L"okpause");
     EXPECT_EQ(fen->LabEtat.Text(), L"Le service n'a pas été démarré");
 }
 
 TEST_F(Orders, UnknownNameIsReportedAndNothingIsInvoked) {
-    CommandeService(*fen, L"NoSuchService", L"okstart");
+    fen->CommandeService(L"NoSuchService", L"okstart");
     EXPECT_EQ(fen->LabEtat.Text(), L"service introuvable : NoSuchService");
     EXPECT_EQ(fen->LabEtat.ToolTip(), L"service introuvable : NoSuchService");
-    ModifDemarrage(*fen, L"NoSuchService", L"auto");
+    fen->ModifDemarrage(L"NoSuchService", L"auto");
     EXPECT_EQ(fen->LabEtat.Text(), L"service introuvable : NoSuchService");
     EXPECT_TRUE(machine.MethodLog().empty());
 }
 
 TEST_F(Orders, FailuresOfTheServiceDatabaseShowInTheLabel) {
     machine.VanishAfterFind(L"Spooler");
-    CommandeService(*fen, L"Spooler", L"okstop");
+    fen->CommandeService(L"Spooler", L"okstop");
     EXPECT_EQ(fen->LabEtat.Text(), L"Ce service est en cours de suppression du système");
     machine.FailFind(true);
-    CommandeService(*fen, L"RpcSs", L"okstop");
+    fen->CommandeService(L"RpcSs", L"okstop");
     EXPECT_EQ(fen->LabEtat.Text(), L"L'utilisateur n'a pas l'accès nécessaire");
-    ModifDemarrage(*fen, L"RpcSs", L"manu");
+    fen->ModifDemarrage(L"RpcSs", L"manu");
     EXPECT_EQ(fen->LabEtat.Text(), L"la demande de modification a généré une erreur et n'est pas effective");
     EXPECT_TRUE(fen->IsOpen());
 }
 
 TEST_F(Orders, FieldsShownAreThoseOfTheSelectedServiceAfterAnOrderToADependency) {
     fen->CbNomSys.Select(0);  // Spooler, which needs RpcSs
-    CommandeService(*fen, L"Fax", L"okstart");
+    fen->CommandeService(L"Fax", L"okstart");
     EXPECT_EQ(machine.Get(L"Fax")->State, L"Running");
     EXPECT_EQ(fen->CbNomSys.SelectedText(), L"Spooler");
     EXPECT_EQ(fen->TbChem.Text(), L"C:\\Windows\\System32\\spoolsv.exe");
     machine.Get(L"Spooler")->State = L"Paused";
-    CommandeService(*fen, L"Fax", L"okstop");
+    fen->CommandeService(L"Fax", L"okstop");
     EXPECT_EQ(fen->TbEtat.Text(), L"Paused");
 }
 
 TEST_F(Orders, StartModeChangesAndDeletion) {
     fen->CbNomSys.Select(0);  // Spooler, running
-    CommandeService(*fen, L"Spooler", L"okpause");
+    fen->CommandeService(L"Spooler", L"okpause");
     std::wstring tip = fen->LabEtat.ToolTip();
-    ModifDemarrage(*fen, L"Spooler", L"stop");
+    fen->ModifDemarrage(L"Spooler", L"stop");
     EXPECT_EQ(fen->LabEtat.Text(), L"Le service a été modifié avec succès");
     EXPECT_EQ(fen->TbDemarre.Text(), L"Disabled");  // shown without a new selection
     EXPECT_EQ(fen->TbEtat.Text(), L"Paused");       // disabling does not stop it
     EXPECT_EQ(fen->LabEtat.ToolTip(), tip);         // the tooltip keeps the last control order
-    ModifDemarrage(*fen, L"Spooler", L"auto");
+    fen->ModifDemarrage(L"Spooler", L"auto");
     EXPECT_EQ(fen->TbDemarre.Text(), L"Auto");
-    ModifDemarrage(*fen, L"Spooler", L"manu");
+    fen->ModifDemarrage(L"Spooler", L"manu");
     EXPECT_EQ(fen->TbDemarre.Text(), L"Manual");
     machine.ForceCode(Op::ChangeStartMode, L"Spooler", 1);
-    ModifDemarrage(*fen, L"Spooler", L"auto");
+    fen->ModifDemarrage(L"Spooler", L"auto");
     EXPECT_EQ(fen->LabEtat.Text(), L"La modification du type de démarrage du service n'a pas été prise en compte");
     machine.ForceCode(Op::ChangeStartMode, L"Spooler", 2);
-    ModifDemarrage(*fen, L"Spooler", L"auto");
+    fen->ModifDemarrage(L"Spooler", L"auto");
     EXPECT_EQ(fen->LabEtat.Text(), L"la demande de modification a généré une erreur et n'est pas effective");
 
     machine.ClearCounts();
-    ModifDemarrage(*fen, L"Fax", L"suprime");
+    fen->ModifDemarrage(L"Fax", L"suprime");
     EXPECT_EQ(machine.MethodLog(), (std::vector<std::wstring>{L"stop:Fax", L"delete:Fax"}));
     EXPECT_EQ(fen->LabEtat.Text(), L"Le service a été modifié avec succès");
     EXPECT_EQ(machine.Get(L"Fax"), nullptr);
@@ -134,62 +137,74 @@ protected:
 
 TEST_F(Guard, ForbiddenServiceIsRefusedWithOneBox) {
     List("\"Spooler\",1\r\n\"RpcSs\",0\r\n");
-    VerifInterdit(*fen, L"Spooler");
+    fen->VerifInterdit(L"Spooler");
     EXPECT_FALSE(fen->var.ModifAutorisee);
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].title, L"danger");
-    EXPECT_EQ(dialogs.shown[0].text, kForbidden);
+    EXPECT_EQ(dialogs.shown[0].text, About(kForbidden, L"Spooler"));
     EXPECT_EQ(dialogs.shown[0].style, 16);
 }
 
 TEST_F(Guard, DiscouragedServiceAsksAndNoRefuses) {
     List("\"RpcSs\",0\r\n");
     dialogs.answers = {IDYES, IDNO};
-    VerifInterdit(*fen, L"RpcSs");
+    fen->VerifInterdit(L"RpcSs");
     EXPECT_TRUE(fen->var.ModifAutorisee);
-    VerifInterdit(*fen, L"RpcSs");
+    fen->VerifInterdit(L"RpcSs");
     EXPECT_FALSE(fen->var.ModifAutorisee);
     ASSERT_EQ(dialogs.shown.size(), 2u);
-    EXPECT_EQ(dialogs.shown[0].text, kDiscouraged);
+    EXPECT_EQ(dialogs.shown[0].text, About(kDiscouraged, L"RpcSs"));
     EXPECT_EQ(dialogs.shown[0].title, L"danger");
     EXPECT_EQ(dialogs.shown[0].style, 68);
     // The guard never sets the flag back: a Yes after a refusal leaves it false.
     dialogs.answers = {IDYES};
-    VerifInterdit(*fen, L"RpcSs");
+    fen->VerifInterdit(L"RpcSs");
     EXPECT_FALSE(fen->var.ModifAutorisee);
 }
 
 TEST_F(Guard, EveryRecordNamingTheServiceIsActedOnInFileOrder) {
     List("\"Spooler\",0\r\n\"Fax\",1\r\n\"Spooler\",1\r\n");
     dialogs.answers = {IDYES};
-    VerifInterdit(*fen, L"Spooler");
+    fen->VerifInterdit(L"Spooler");
     ASSERT_EQ(dialogs.shown.size(), 2u);
     EXPECT_EQ(dialogs.shown[0].style, 68);
     EXPECT_EQ(dialogs.shown[1].style, 16);
     EXPECT_FALSE(fen->var.ModifAutorisee);
 }
 
-TEST_F(Guard, NamesMatchExactlyAndOtherMarksDoNothing) {
-    List("\"spooler\",1\r\n\"Spouleur d'impression\",1\r\n\"RpcSs\",7\r\n\"Fax\"");
-    for (const wchar_t* name : {L"Spooler", L"RpcSs", L"Fax", L"Audiosrv"}) VerifInterdit(*fen, name);
+TEST_F(Guard, NamesMatchAsTheServiceDatabaseComparesThemAndOtherMarksDoNothing) {
+    // A display name never matches; another mark does nothing; a last record without its mark is ignored.
+    List("\"Spouleur d'impression\",1\r\n\"RpcSs\",7\r\n\"Fax\"");
+    for (const wchar_t* name : {L"Spooler", L"RpcSs", L"Fax", L"Audiosrv"}) fen->VerifInterdit(name);
     EXPECT_TRUE(fen->var.ModifAutorisee);
-    EXPECT_TRUE(dialogs.shown.empty());  // the last record has no mark: ignored
+    EXPECT_TRUE(dialogs.shown.empty());
+
+    // Letter case makes no difference, as for the service database: the list cannot be bypassed by it.
+    List("\"AudioSrv\",0\r\n\"SPOOLER\",1\r\n");
+    dialogs.answers = {IDYES};
+    fen->VerifInterdit(L"Audiosrv");
+    EXPECT_TRUE(fen->var.ModifAutorisee);
+    fen->VerifInterdit(L"spooler");
+    EXPECT_FALSE(fen->var.ModifAutorisee);
+    ASSERT_EQ(dialogs.shown.size(), 2u);
+    EXPECT_EQ(dialogs.shown[0].text, About(kDiscouraged, L"Audiosrv"));
+    EXPECT_EQ(dialogs.shown[1].text, About(kForbidden, L"spooler"));
 }
 
 TEST_F(Guard, EmptyListAllowsEverything) {
     List("");
-    VerifInterdit(*fen, L"Spooler");
+    fen->VerifInterdit(L"Spooler");
     EXPECT_TRUE(fen->var.ModifAutorisee);
     EXPECT_TRUE(dialogs.shown.empty());
 }
 
 TEST_F(Guard, MissingOrUnreadableListRefusesUntilRestored) {
     folder.Remove(L"liste\\interdit.txt");
-    VerifInterdit(*fen, L"Audiosrv");
+    fen->VerifInterdit(L"Audiosrv");
     EXPECT_FALSE(fen->var.ModifAutorisee);
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].title, L"erreur sérieuse");
-    EXPECT_EQ(dialogs.shown[0].text, kMissingList);
+    EXPECT_EQ(dialogs.shown[0].text, About(kMissingList, L"Audiosrv"));
     EXPECT_EQ(dialogs.shown[0].style, 16);
 
     // A list held open without sharing cannot be read: the same refusal, no change let through.
@@ -227,7 +242,8 @@ TEST_F(Commands, StartSendsTheDependenciesFirstWithoutAsking) {
     SelectFax();
     fen->OnMnuStart();
     EXPECT_TRUE(dialogs.shown.empty());
-    EXPECT_EQ(machine.MethodLog(), (std::vector<std::wstring>{L"start:Spooler", L"start:RpcSs", L"start:Fax"}));
+    // RpcSs already runs: it is neither checked nor sent an order.
+    EXPECT_EQ(machine.MethodLog(), (std::vector<std::wstring>{L"start:Spooler", L"start:Fax"}));
     // The last order's outcome stays in the label; the refresh shows the service running.
     EXPECT_EQ(fen->LabEtat.Text(), L"la requête a été acceptée");
     EXPECT_EQ(fen->TbEtat.Text(), L"Running");
@@ -273,26 +289,83 @@ TEST_F(Commands, NoDependencyMeansNoQuestionAndOnlyTheService) {
 
 TEST_F(Commands, ForbiddenDependencyStopsEveryOrderOfTheCommand) {
     folder.Write(L"liste\\interdit.txt", "\"Spooler\",1\r\n");
+    machine.Get(L"Spooler")->State = L"Stopped";
     SelectFax();
     fen->OnMnuStart();
     ASSERT_EQ(dialogs.shown.size(), 1u);
-    EXPECT_EQ(dialogs.shown[0].text, kForbidden);
+    EXPECT_EQ(dialogs.shown[0].text, About(kForbidden, L"Spooler"));
     EXPECT_TRUE(machine.MethodLog().empty());
     EXPECT_EQ(fen->CbNomSys.SelectedText(), L"Fax");
     // Checked again from the start the next time: once allowed, the orders go.
     folder.Write(L"liste\\interdit.txt", "\"Spooler\",0\r\n");
     dialogs.answers = {IDYES};
     fen->OnBtStartServ();
-    EXPECT_EQ(machine.MethodLog(), (std::vector<std::wstring>{L"start:Spooler", L"start:RpcSs", L"start:Fax"}));
+    EXPECT_EQ(machine.MethodLog(), (std::vector<std::wstring>{L"start:Spooler", L"start:Fax"}));
+}
+
+TEST_F(Commands, TheGuardDecidesOnEveryServiceBeforeAnyOrder) {
+    // The second prerequisite is forbidden and stopped: the first, allowed, is not started either.
+    folder.Write(L"liste\\interdit.txt", "\"RpcSs\",1\r\n");
+    machine.Get(L"Spooler")->State = L"Stopped";
+    machine.Get(L"RpcSs")->State = L"Stopped";
+    SelectFax();
+    fen->OnMnuStart();
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].text, About(kForbidden, L"RpcSs"));
+    EXPECT_TRUE(machine.MethodLog().empty());
+
+    // Stopping a forbidden service whose dependents run stops none of them.
+    machine.Get(L"RpcSs")->State = L"Running";
+    machine.Get(L"Spooler")->State = L"Running";
+    machine.Get(L"Fax")->State = L"Running";
+    ASSERT_TRUE(fen->CbNomSys.SelectText(L"RpcSs"));
+    machine.ClearCounts();
+    dialogs.shown.clear();
+    fen->OnMnuSTop();
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].text, About(kForbidden, L"RpcSs"));
+    EXPECT_TRUE(machine.MethodLog().empty());
+    EXPECT_EQ(machine.Get(L"Spooler")->State, L"Running");
+}
+
+TEST_F(Commands, ARunningForbiddenPrerequisiteDoesNotHoldTheStart) {
+    folder.Write(L"liste\\interdit.txt", "\"RpcSs\",1\r\n");
+    machine.Get(L"Spooler")->State = L"Stopped";
+    ASSERT_TRUE(fen->CbNomSys.SelectText(L"Spooler"));  // needs RpcSs, which runs
+    machine.ClearCounts();
+    fen->OnMnuStart();
+    EXPECT_TRUE(dialogs.shown.empty());
+    EXPECT_EQ(machine.MethodLog(), std::vector<std::wstring>{L"start:Spooler"});
+    EXPECT_EQ(fen->TbEtat.Text(), L"Running");
 }
 
 TEST_F(Commands, MissingListShowsItsBoxOncePerCheck) {
     folder.Remove(L"liste\\interdit.txt");
+    machine.Get(L"Spooler")->State = L"Stopped";
+    machine.Get(L"RpcSs")->State = L"Stopped";
     SelectFax();
     fen->OnMnuStart();
     ASSERT_EQ(dialogs.shown.size(), 3u);
-    for (const auto& box : dialogs.shown) EXPECT_EQ(box.text, kMissingList);
+    // Each box names the service it is about, in the order of the checks.
+    EXPECT_EQ(dialogs.shown[0].text, About(kMissingList, L"Spooler"));
+    EXPECT_EQ(dialogs.shown[1].text, About(kMissingList, L"RpcSs"));
+    EXPECT_EQ(dialogs.shown[2].text, About(kMissingList, L"Fax"));
     EXPECT_TRUE(machine.MethodLog().empty());
+}
+
+TEST_F(Commands, AStopWaitsForDependentsStillStoppingBeforeStoppingTheService) {
+    machine.Get(L"Fax")->State = L"Running";
+    machine.Get(L"Fax")->PendingSteps = 3;  // takes a while to stop
+    ASSERT_TRUE(fen->CbNomSys.SelectText(L"Spooler"));  // Fax needs it
+    machine.ClearCounts();
+    fen->OnMnuSTop();
+    EXPECT_EQ(machine.MethodLog(), (std::vector<std::wstring>{L"stop:Fax", L"stop:Spooler"}));
+    const auto& calls = machine.CallLog();
+    auto wait = std::find(calls.begin(), calls.end(), L"wait:Fax");
+    auto stop = std::find(calls.begin(), calls.end(), L"stop:Spooler");
+    EXPECT_LT(wait, stop) << "the service was stopped before its dependent had stopped";
+    EXPECT_EQ(fen->LabEtat.Text(), L"la requête a été acceptée");
+    EXPECT_EQ(machine.Get(L"Spooler")->State, L"Stopped");
 }
 
 TEST_F(Commands, SingleServiceCommandsAndTheirButtons) {

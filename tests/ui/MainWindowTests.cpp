@@ -21,7 +21,7 @@ TEST_F(Fen1Lists, FillKeepsTheThreeListsOnTheSameServices) {
     ASSERT_EQ(names.size(), 5u);
     ASSERT_EQ(shown.size(), 5u);
     ASSERT_EQ(sorted.size(), 5u);
-    std::vector<ServiceEntry> inventory = machine.Inventory();
+    std::vector<ServiceEntry> inventory = machine.Inventory(true);
     for (size_t i = 0; i < inventory.size(); ++i) {
         EXPECT_EQ(names[i], inventory[i].Name);
         EXPECT_EQ(shown[i], inventory[i].DisplayName);
@@ -48,7 +48,7 @@ TEST_F(Fen1Lists, StartUpSelectsTheFirstDisplayNameWithEverythingShown) {
     EXPECT_EQ(fen->TbType.Text(), L"Share Process");
     EXPECT_EQ(Items(fen->Combo1), (std::vector<std::wstring>{L"Spooler", L"Fax"}));
     EXPECT_EQ(fen->Combo1.Selected(), 0);
-    EXPECT_EQ(Items(fen->Combo2), (std::vector<std::wstring>{kNoDependency}));
+    EXPECT_EQ(Items(fen->Combo2), (std::vector<std::wstring>{texts::kNoDependency}));
     EXPECT_EQ(fen->Combo2.Selected(), 0);
     EXPECT_NE(fen->RichTextBox1.PlainText().find(L"Appel de procédure distante"), std::wstring::npos);
     EXPECT_EQ(fen->RichTextBox2.PlainText(), L"Le service RPCSS est le gestionnaire de contrôle de services.");
@@ -63,10 +63,10 @@ TEST_F(Fen1Lists, SelectingInAnyListRefreshesTheSameService) {
     ASSERT_TRUE(fen->CbNomVueTrier.SelectText(L"Télécopie"));
     EXPECT_EQ(fen->CbNomSys.SelectedText(), L"Fax");
     EXPECT_EQ(fen->CbNomVue.SelectedText(), L"Télécopie");
-    EXPECT_EQ(Items(fen->Combo1), (std::vector<std::wstring>{kNoDependency}));
+    EXPECT_EQ(Items(fen->Combo1), (std::vector<std::wstring>{texts::kNoDependency}));
     EXPECT_EQ(Items(fen->Combo2), (std::vector<std::wstring>{L"Spooler", L"RpcSs"}));
-    EXPECT_EQ(fen->RichTextBox1.PlainText(), kNoData);
-    EXPECT_EQ(fen->RichTextBox2.PlainText(), kNoDescription);
+    EXPECT_EQ(fen->RichTextBox1.PlainText(), texts::kNoData);
+    EXPECT_EQ(fen->RichTextBox2.PlainText(), texts::kNoDescription);
     EXPECT_EQ(fen->TbEtat.Text(), L"Stopped");
     // Through the system names: the sorted list follows.
     fen->CbNomSys.Select(3);
@@ -214,9 +214,9 @@ TEST_F(Fen1Lists, HelpReplacesTheServiceTextButNotItsDescription) {
     EXPECT_NE(fen->RichTextBox1.PlainText().find(L"Aide de Kestrane : démarrer"), std::wstring::npos);
     EXPECT_EQ(fen->RichTextBox2.PlainText(), L"Le service RPCSS est le gestionnaire de contrôle de services.");
     fen->OnMnuInfo();  // no info file
-    EXPECT_EQ(fen->RichTextBox1.PlainText(), kNoData);
+    EXPECT_EQ(fen->RichTextBox1.PlainText(), texts::kNoData);
     fen->OnBtDefileBas();
-    EXPECT_EQ(fen->RichTextBox1.PlainText(), kNoData);
+    EXPECT_EQ(fen->RichTextBox1.PlainText(), texts::kNoData);
     EXPECT_EQ(fen->RichTextBox2.PlainText(), L"Gère l'audio.");
 }
 

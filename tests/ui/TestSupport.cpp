@@ -21,6 +21,41 @@ int ScriptedDialogs::Message(HWND, const std::wstring& text, const std::wstring&
     return answer;
 }
 
+std::wstring ScriptedDialogs::InputBox(HWND, const std::wstring& prompt, const std::wstring& title,
+                                       const std::wstring&) {
+    prompts.push_back({prompt, title, 0});
+    if (inputs.empty()) {
+        ADD_FAILURE() << "unexpected input box";
+        return {};
+    }
+    std::wstring text = inputs.front();
+    inputs.pop_front();
+    return text;
+}
+
+std::optional<FileChoice> ScriptedDialogs::NextFile(const FileDialogOptions& options) {
+    fileDialogs.push_back(options);
+    if (files.empty()) {
+        ADD_FAILURE() << "unexpected file dialog";
+        return std::nullopt;
+    }
+    std::optional<FileChoice> choice = files.front();
+    files.pop_front();
+    return choice;
+}
+
+std::optional<FileChoice> ScriptedDialogs::OpenFile(HWND, const FileDialogOptions& options) { return NextFile(options); }
+
+std::optional<FileChoice> ScriptedDialogs::SaveFile(HWND, const FileDialogOptions& options) { return NextFile(options); }
+
+void PumpMessages() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
 ScratchFolder::ScratchFolder() {
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);

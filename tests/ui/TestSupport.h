@@ -4,6 +4,7 @@
 
 #include "mainwindow/Fen1.h"
 #include "service/SimulatedServiceManager.h"
+#include "win/Texts.h"
 
 #include <gtest/gtest.h>
 
@@ -23,9 +24,23 @@ public:
     };
     std::deque<int> answers;  // IDYES / IDNO for the Yes and No boxes, in order
     std::vector<Shown> shown;
+    std::deque<std::wstring> inputs;                   // what the input boxes get typed (empty: Cancel)
+    std::deque<std::optional<FileChoice>> files;       // what the file dialogs give (nothing: Cancel)
+    std::vector<Shown> prompts;                        // input boxes shown (prompt, title)
+    std::vector<FileDialogOptions> fileDialogs;        // file dialogs shown
 
     int Message(HWND, const std::wstring& text, const std::wstring& title, int style) override;
+    std::wstring InputBox(HWND, const std::wstring& prompt, const std::wstring& title,
+                          const std::wstring& initial) override;
+    std::optional<FileChoice> OpenFile(HWND, const FileDialogOptions& options) override;
+    std::optional<FileChoice> SaveFile(HWND, const FileDialogOptions& options) override;
+
+private:
+    std::optional<FileChoice> NextFile(const FileDialogOptions& options);
 };
+
+// Messages posted to the windows of this thread are handled (a posted resynchronisation, say).
+void PumpMessages();
 
 // A fresh application folder "<temp>\<unique>\Kestrane\" with the empty folders the program expects.
 class ScratchFolder {

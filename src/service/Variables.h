@@ -1,10 +1,7 @@
-// The program-wide variables and the services every window reaches through the application.
+// The program-wide variables, one instance owned by the application and reached by every window and
+// procedure that needs them.
 #pragma once
 
-#include "service/ServiceManager.h"
-#include "win/Dialogs.h"
-
-#include <functional>
 #include <string>
 
 namespace kestrane {
@@ -15,7 +12,6 @@ struct Date {
     int year = 2000;
 };
 
-// Program-wide state, one instance owned by the application.
 struct Variables {
     std::wstring CheminAppli;      // application folder, always ends with a backslash
     std::wstring CheminDocuments;  // user's documents folder, no trailing backslash
@@ -29,16 +25,6 @@ struct Variables {
     bool NouvelleConf = false;     // creation mode: the next addition starts a fresh file
     std::wstring FichierExterne;   // external editor: path of the configuration read
     std::wstring TitreExterne;     // external editor: its file name
-};
-
-// What the windows need from the outside world; tests put a simulated machine and scripted dialogs here.
-struct AppContext {
-    Variables var;
-    ServiceManager* services = nullptr;
-    Dialogs* dialogs = nullptr;
-    std::function<Date()> today;                               // the system date unless a test injects one
-    std::function<std::wstring(HWND, int)> specialFolder;      // DossierSpecial unless a test injects one
-    bool quitOnClose = true;                                   // closing the main window ends the program
 };
 
 }  // namespace kestrane

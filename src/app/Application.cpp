@@ -1,0 +1,35 @@
+#include "app/Application.h"
+
+#include "service/ScmServiceManager.h"
+
+namespace kestrane {
+
+Application::Application() : services_(CreateServiceManager()) {
+    context_.services = services_.get();
+    context_.dialogs = &dialogs_;
+}
+
+Application::~Application() {
+    // Secondary windows first, then the main window, before the services they use go.
+    context_.windows.CloseAll();
+    fen1_.reset();
+}
+
+bool Application::Start() {
+    fen1_ = std::make_unique<Fen1>(context_);
+    return fen1_->Create(true);
+}
+
+int Application::Run() {
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        // Tab, Shift+Tab and the arrow keys move between the controls of whichever window has the focus.
+        if (fen1_->Handle() && IsDialogMessageW(fen1_->Handle(), &msg)) continue;
+        if (context_.windows.TranslateDialogMessage(msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}
+
+}  // namespace kestrane

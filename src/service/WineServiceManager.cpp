@@ -1,0 +1,274 @@
+#include "service/WineServiceManager.h"
+
+#include "service/ScmSupport.h"
+
+#include <cwchar>
+#include <iterator>
+#include <utility>
+
+namespace kestrane {
+
+using namespace scm;
+
+namespace {
+
+// Deeper than this, the chain of services needed must loop (the service database refuses such loops,
+// but the registry could still be edited into one).
+constexpr int kMaxDependencyDepth = 32;
+
+// Reads the REG_MULTI_SZ value `valueName` of `root`\`subkey` (of `root` itself when `subkey` is null) into
+// `data`, ended by two nulls whatever was stored. Gives the registry's status.
+LSTATUS ReadMultiString(HKEY root, const wchar_t* subkey, const wchar_t* valueName, std::vector<wchar_t>& data) {
+    for (;;) {
+        DWORD bytes = static_cast<DWORD>((data.size() - 2) * sizeof(wchar_t));
+        LSTATUS status = RegGetValueW(root, subkey, valueName, RRF_RT_REG_MULTI_SZ, nullptr, data.data(), &bytes);
+        if (status == ERROR_MORE_DATA) {
+            data.resize(bytes / sizeof(wchar_t) + 4);
+            continue;
+        }
+        if (status != ERROR_SUCCESS) return status;
+        size_t count = bytes / sizeof(wchar_t);
+        data[count] = L'\0';
+        data[count + 1] = L'\0';
+        return status;
+    }
+}
+
+// The registry path of a service's key, or empty for a name that cannot be one (a service name holds
+// no backslash; one would reach another key than a service's).
+std::wstring ServiceKeyPath(const std::wstring& name) {
+    if (name.empty() || name.find(L'\\') != std::wstring::npos) return {};
+    return std::wstring(kServicesKey) + L"\\" + name;
+}
+
+// The raw dependency value `valueName` of a service ("DependOnService" or "DependOnGroup"); empty list
+// when it has none. Throws ServiceError when the value cannot be read.
+std::vector<std::wstring> ReadList(const std::wstring& name, const wchar_t* valueName) {
+    std::vector<std::wstring> out;
+    std::wstring path = ServiceKeyPath(name);
+    if (path.empty()) return out;
+    std::vector<wchar_t> data(512);
+    LSTATUS status = ReadMultiString(HKEY_LOCAL_MACHINE, path.c_str(), valueName, data);
+    if (status == ERROR_FILE_NOT_FOUND) return out;  // no such service, or nothing of that kind needed
+    if (status != ERROR_SUCCESS) Fail("RegGetValueW(DependOnService)", static_cast<DWORD>(status));
+    for (const wchar_t* entry = data.data(); *entry; entry += wcslen(entry) + 1) out.emplace_back(entry);
+    return out;
+}
+
+bool Started(DWORD state) {
+    return state == SERVICE_RUNNING || state == SERVICE_PAUSED || state == SERVICE_PAUSE_PENDING ||
+           state == SERVICE_CONTINUE_PENDING;
+}
+
+}  // namespace
+
+bool WineServiceManager::CaseLess::operator()(const std::wstring& a, const std::wstring& b) const {
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
+           CSTR_LESS_THAN;
+}
+
+WineServiceManager::WineServiceManager() {
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kServicesKey, 0, KEY_READ | KEY_NOTIFY, servicesKey_.Receive()) !=
+        ERROR_SUCCESS)
+        servicesKey_.Reset();
+    changed_.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+}
+
+WineServiceManager::~WineServiceManager() = default;
+
+std::vector<std::wstring> WineServiceManager::ServicesDependedOn(const std::wstring& name) {
+    std::vector<std::wstring> out;
+    for (std::wstring& entry : ReadList(name, L"DependOnService"))
+        if (!entry.empty() && entry[0] != SC_GROUP_IDENTIFIERW) out.push_back(std::move(entry));
+    return out;
+}
+
+std::vector<std::wstring> WineServiceManager::DependentServices(const std::wstring& name) { return DependentsOf(name); }
+
+const std::vector<std::wstring>& WineServiceManager::DependentsOf(const std::wstring& name) {
+    static const std::vector<std::wstring> kNone;
+    // Without the notification the map cannot be known to be current: it is built for every call.
+    bool current = dependentsValid_ && changed_ && WaitForSingleObject(changed_.Get(), 0) == WAIT_TIMEOUT;
+    if (!current) RebuildDependents();
+    auto it = dependents_.find(name);
+    return it == dependents_.end() ? kNone : it->second;
+}
+
+void WineServiceManager::RebuildDependents() {
+    ++rebuilds_;
+    dependentsValid_ = false;
+    dependents_.clear();
+    RegKey scanKey;
+    HKEY services = servicesKey_.Get();
+    if (!services) {
+        LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kServicesKey, 0, KEY_READ, scanKey.Receive());
+        if (status != ERROR_SUCCESS) Fail("RegOpenKeyExW(Services)", static_cast<DWORD>(status));
+        services = scanKey.Get();
+    }
+    // Asked for before the scan, so that a change made during it is seen at the next use.
+    bool notified = false;
+    if (servicesKey_ && changed_) {
+        ResetEvent(changed_.Get());
+        notified = RegNotifyChangeKeyValue(servicesKey_.Get(), TRUE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET,
+                                           changed_.Get(), TRUE) == ERROR_SUCCESS;
+    }
+
+    DWORD keyCount = 0;
+    LSTATUS status = RegQueryInfoKeyW(services, nullptr, nullptr, nullptr, &keyCount, nullptr, nullptr, nullptr, nullptr,
+                                      nullptr, nullptr, nullptr);
+    if (status != ERROR_SUCCESS) Fail("RegQueryInfoKeyW(Services)", static_cast<DWORD>(status));
+
+    struct Key {
+        std::wstring name;
+        std::vector<std::wstring> needs;
+    };
+    std::vector<Key> keys(keyCount);
+    ForEachIndex(keyCount, [&](size_t index) {
+        // Key names of services are at most 256 characters; a longer key cannot be a service.
+        wchar_t keyName[257];
+        DWORD length = static_cast<DWORD>(std::size(keyName));
+        LSTATUS enumStatus =
+            RegEnumKeyExW(services, static_cast<DWORD>(index), keyName, &length, nullptr, nullptr, nullptr, nullptr);
+        // Keys deleted during the scan shorten the list; a name too long is no service.
+        if (enumStatus == ERROR_NO_MORE_ITEMS || enumStatus == ERROR_MORE_DATA) return;
+        if (enumStatus != ERROR_SUCCESS) Fail("RegEnumKeyExW(Services)", static_cast<DWORD>(enumStatus));
+        RegKey key;
+        if (RegOpenKeyExW(services, keyName, 0, KEY_QUERY_VALUE, key.Receive()) != ERROR_SUCCESS) return;
+        std::vector<wchar_t> data(256);
+        if (ReadMultiString(key.Get(), nullptr, L"DependOnService", data) != ERROR_SUCCESS || !data[0]) return;
+        // Only Win32 services count, as in the inventory; the type is read only for keys that need others.
+        DWORD type = 0;
+        DWORD size = sizeof(type);
+        DWORD valueType = 0;
+        if (RegQueryValueExW(key.Get(), L"Type", nullptr, &valueType, reinterpret_cast<BYTE*>(&type), &size) !=
+                ERROR_SUCCESS ||
+            valueType != REG_DWORD || !(type & SERVICE_WIN32))
+            return;
+        keys[index].name.assign(keyName, length);
+        for (const wchar_t* entry = data.data(); *entry; entry += wcslen(entry) + 1)
+            if (*entry != SC_GROUP_IDENTIFIERW) keys[index].needs.emplace_back(entry);
+    });
+    // In the order of the service keys, as a scan for one service would list them.
+    for (Key& key : keys)
+        for (const std::wstring& needed : key.needs) {
+            std::vector<std::wstring>& list = dependents_[needed];
+            bool listed = false;
+            for (const std::wstring& already : list)
+                if (CompareStringOrdinal(already.c_str(), -1, key.name.c_str(), -1, TRUE) == CSTR_EQUAL) listed = true;
+            if (!listed) list.push_back(key.name);
+        }
+    dependentsValid_ = notified;
+}
+
+int WineServiceManager::StartNeededServices(SC_HANDLE manager, const std::wstring& name, int depth) {
+    if (depth > kMaxDependencyDepth) return ReturnCode::StatusCircularDependency;
+    std::vector<std::wstring> needed;
+    try {
+        needed = ServicesDependedOn(name);
+    } catch (const ServiceError& e) {
+        return e.Code();
+    }
+    for (const auto& dependency : needed) {
+        auto known = failed_.find(dependency);
+        if (known != failed_.end()) return known->second;
+        // Remembers why `dependency` failed for the rest of the command, and gives that code.
+        auto fail = [&](int code) {
+            failed_[dependency] = code;
+            return code;
+        };
+        ScHandle service(OpenServiceW(manager, dependency.c_str(), SERVICE_START | SERVICE_QUERY_STATUS));
+        if (!service) {
+            DWORD error = GetLastError();
+            return fail(error == ERROR_SERVICE_DOES_NOT_EXIST ? ReturnCode::ServiceDependencyDeleted
+                                                               : ReturnCode::ServiceDependencyFailure);
+        }
+        SERVICE_STATUS_PROCESS status{};
+        DWORD error = 0;
+        if (!QueryStatus(service.Get(), status, error)) return fail(ReturnCode::ServiceDependencyFailure);
+        if (status.dwCurrentState == SERVICE_STOPPED) {
+            int code = StartNeededServices(manager, dependency, depth + 1);
+            if (code == ReturnCode::StatusCircularDependency || code == ReturnCode::ServiceRequestTimeout)
+                return fail(code);
+            if (code != ReturnCode::Success) return fail(ReturnCode::ServiceDependencyFailure);
+            if (!::StartServiceW(service.Get(), 0, nullptr) && GetLastError() != ERROR_SERVICE_ALREADY_RUNNING)
+                return fail(ReturnCode::ServiceDependencyFailure);
+        }
+        // As Windows does, the service is started only once what it needs runs.
+        if (!scm::WaitWhilePending(service.Get(), status)) {
+            return fail(IsPending(status.dwCurrentState) ? ReturnCode::ServiceRequestTimeout
+                                                         : ReturnCode::ServiceDependencyFailure);
+        }
+        if (!Started(status.dwCurrentState)) return fail(ReturnCode::ServiceDependencyFailure);
+    }
+    return ReturnCode::Success;
+}
+
+int WineServiceManager::StartService(const std::wstring& name) {
+    ControlTarget target = OpenForControl(name, SERVICE_START | SERVICE_QUERY_STATUS | SERVICE_QUERY_CONFIG);
+    if (target.code != ReturnCode::Success) return target.code;
+    // What it needs is started only for a service that is about to start: one running already (10) or
+    // disabled (14) gets its answer from the service database without anything else being touched.
+    SERVICE_STATUS_PROCESS status{};
+    DWORD error = 0;
+    if (!QueryStatus(target.service.Get(), status, error)) return FailureCode(error);
+    Buffer config(kConfigBufferBytes);
+    if (!QueryConfig(target.service.Get(), config, error)) return FailureCode(error);
+    if (status.dwCurrentState == SERVICE_STOPPED &&
+        config.As<QUERY_SERVICE_CONFIGW>()->dwStartType != SERVICE_DISABLED) {
+        int code = StartNeededServices(target.manager.Get(), name, 0);
+        if (code != ReturnCode::Success) return code;
+    }
+    if (!::StartServiceW(target.service.Get(), 0, nullptr)) return FailureCode(GetLastError());
+    return ReturnCode::Success;
+}
+
+int WineServiceManager::StopService(const std::wstring& name) {
+    ControlTarget target = OpenForControl(name, SERVICE_STOP | SERVICE_QUERY_STATUS);
+    if (target.code != ReturnCode::Success) return target.code;
+    SERVICE_STATUS_PROCESS status{};
+    DWORD error = 0;
+    if (!QueryStatus(target.service.Get(), status, error)) return FailureCode(error);
+    if (status.dwCurrentState == SERVICE_STOPPED) return ReturnCode::ServiceNotActive;
+
+    // Windows refuses to stop a service while a service that depends on it is active (ControlService:
+    // ERROR_DEPENDENT_SERVICES_RUNNING); Wine's services.exe stops it all the same.
+    std::vector<std::wstring> dependents;
+    try {
+        dependents = DependentsOf(name);
+    } catch (const ServiceError& e) {
+        return e.Code();
+    }
+    for (const auto& dependent : dependents) {
+        ScHandle other(OpenServiceW(target.manager.Get(), dependent.c_str(), SERVICE_QUERY_STATUS));
+        if (!other) continue;  // gone meanwhile, or not ours to see: it cannot hold the stop
+        SERVICE_STATUS_PROCESS otherStatus{};
+        DWORD otherError = 0;
+        if (QueryStatus(other.Get(), otherStatus, otherError) && otherStatus.dwCurrentState != SERVICE_STOPPED)
+            return ReturnCode::DependentServicesRunning;
+    }
+    return SendControl(target.service.Get(), SERVICE_CONTROL_STOP);
+}
+
+int WineServiceManager::ChangeStartMode(const std::wstring& name, const std::wstring& mode) {
+    DWORD startType = 0;
+    if (!StartTypeOf(mode, startType)) return ReturnCode::StatusInvalidParameter;
+    // The dependency list as it stands, services first and then load-order groups ("+" and the group), as
+    // lpDependencies of ChangeServiceConfigW takes it.
+    std::wstring dependencies;
+    try {
+        for (const std::wstring& service : ReadList(name, L"DependOnService")) dependencies += service + L'\0';
+        for (const std::wstring& group : ReadList(name, L"DependOnGroup"))
+            dependencies += std::wstring(1, SC_GROUP_IDENTIFIERW) + group + L'\0';
+    } catch (const ServiceError& e) {
+        return e.Code();
+    }
+    dependencies += L'\0';
+    ControlTarget target = OpenForControl(name, SERVICE_CHANGE_CONFIG);
+    if (target.code != ReturnCode::Success) return target.code;
+    if (!ChangeServiceConfigW(target.service.Get(), SERVICE_NO_CHANGE, startType, SERVICE_NO_CHANGE, nullptr, nullptr,
+                              nullptr, dependencies.c_str(), nullptr, nullptr, nullptr))
+        return FailureCode(GetLastError());
+    return ReturnCode::Success;
+}
+
+}  // namespace kestrane

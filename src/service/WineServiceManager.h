@@ -1,0 +1,60 @@
+// The Service Control Manager as the program needs it under Wine, where Wine's service database answers
+// differently from Windows (measured with Wine 8):
+//  - EnumDependentServicesW succeeds and lists nothing, and QueryServiceConfigW always gives an empty
+//    lpDependencies: both dependency lists come from the values DependOnService of the service keys,
+//    which Wine's services.exe writes on CreateService and ChangeServiceConfig, as Windows does;
+//  - StartServiceW starts the service alone, leaving what it needs stopped: the services it needs are
+//    started here first, each waited for while it makes progress;
+//  - stopping a service that running services depend on succeeds, leaving them without it: the stop is
+//    refused here with the answer Windows gives (ERROR_DEPENDENT_SERVICES_RUNNING);
+//  - ChangeServiceConfigW without a dependency list deletes the service's dependencies: the current list
+//    is passed with every start-mode change.
+#pragma once
+
+#include "service/ScmServiceManager.h"
+#include "win/Handles.h"
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace kestrane {
+
+class WineServiceManager : public ScmServiceManager {
+public:
+    WineServiceManager();
+    ~WineServiceManager() override;
+
+    int StartService(const std::wstring& name) override;
+    int StopService(const std::wstring& name) override;
+    int ChangeStartMode(const std::wstring& name, const std::wstring& mode) override;
+    void BeginCommand() override { failed_.clear(); }
+    std::vector<std::wstring> DependentServices(const std::wstring& name) override;
+    std::vector<std::wstring> ServicesDependedOn(const std::wstring& name) override;
+
+    // How many times the map of dependents was built (for tests: it is rebuilt only after a change).
+    int DependentsRebuilds() const { return rebuilds_; }
+
+private:
+    struct CaseLess {
+        bool operator()(const std::wstring& a, const std::wstring& b) const;
+    };
+
+    int StartNeededServices(SC_HANDLE manager, const std::wstring& name, int depth);
+    const std::vector<std::wstring>& DependentsOf(const std::wstring& name);
+    void RebuildDependents();
+
+    // Prerequisites that failed during the current command, with the code they failed with: a second
+    // service needing one of them gets the answer without waiting for it again.
+    std::map<std::wstring, int, CaseLess> failed_;
+
+    // Who depends on whom, from one scan of the service keys; rebuilt whenever the service database
+    // changed since (a notification on the services key, checked when the map is used).
+    std::map<std::wstring, std::vector<std::wstring>, CaseLess> dependents_;
+    RegKey servicesKey_;
+    KernelHandle changed_;
+    bool dependentsValid_ = false;
+    int rebuilds_ = 0;
+};
+
+}  // namespace kestrane

@@ -1,0 +1,95 @@
+// The program's French texts, in one place: what the windows, the service procedures and the tests show
+// and compare. Spelling is the program's own and is kept letter for letter.
+#pragma once
+
+namespace kestrane::texts {
+
+// ---- Titles of the windows and message boxes ----
+inline constexpr const wchar_t* kMainTitle = L"Kestrane ";
+inline constexpr const wchar_t* kProgramTitle = L"Kestrane";
+inline constexpr const wchar_t* kUnexpectedError = L"erreur inattendue : ";
+inline constexpr const wchar_t* kRichEditMissing =
+    L"la bibliothèque des zones de texte enrichi (msftedit.dll) n'a pas pu être chargée depuis le dossier "
+    L"système : les descriptions ne pourront pas être affichées.";
+
+// ---- Service texts and fields ----
+inline constexpr const wchar_t* kNoDependency = L"pas de dependance";
+inline constexpr const wchar_t* kNoData = L"pas de donnnées a afficher";
+inline constexpr const wchar_t* kNoDescription =
+    L"pas d'information disponnible. ce service n'est probablement pas un service natif sous windows.";
+inline constexpr const wchar_t* kRequestRunning = L"éxécution de la requête en cours";
+inline constexpr const wchar_t* kServiceNotFound = L"service introuvable : ";
+inline constexpr const wchar_t* kListUnreadable = L"liste des services illisible : ";
+
+// Messages of the control orders, by method return code 0..24.
+inline constexpr const wchar_t* kControlMessages[] = {
+    L"la requête a été acceptée",
+    L"La requête n'est pas prise en charge",
+    L"L'utilisateur n'a pas l'accès nécessaire",
+    L"Le service ne peut pas être arrêté car d'autres services qui sont en cours d'exécution en dépendent",
+    L"Le code de contrôle requis n'est pas valide ou n'est pas acceptable pour le service",
+    L"Le code de contrôle requis ne peut pas être envoyé au service parce que l'état du service "
+    L"(Win32_BaseService:State) est égal à 0, 1 ou 2",
+    L"Le service n'a pas été démarré",
+    L"Le service n'a pas répondu à la demande de démarrage dans les temps impartis",
+    L"Échec inconnu lors du démarrage du service",
+    L"Le chemin d'accès au répertoire à l'exécutable du service n'a pas été trouvé",
+    L"Le service est déjà en cours d'exécution",
+    L"La base de données sur laquelle ajouter un nouveau service est bloquée.",
+    L"Une dépendance sur laquelle compte ce service a été supprimée du système",
+    L"Le service n'a pas pu trouver le service nécessaire à partir d'un service dépendant",
+    L"Le service a été désactivé du système",
+    L"Le service n'a pas l'authentification correcte pour fonctionner sur le système",
+    L"Ce service est en cours de suppression du système",
+    L"Il n'y a pas de thread d'exécution pour le service",
+    L"Il y a des dépendances circulaires lors du démarrage du service",
+    L"Il y a un service en cours de fonctionnement sous le même nom",
+    L"Il y a des caractères non valides dans le nom du service",
+    L"Des paramètres non valides ont été passés au service",
+    L"le compte sous lequel ce service doit fonctionner est soit invalide ou n'a pas les permissions pour faire "
+    L"fonctionner le service",
+    L"Le service existe dans la base de données des services disponibles à partir du système",
+    L"Le service est pour l'instant suspendu dans le système",
+};
+
+// Messages of the start-mode changes and of a deletion.
+inline constexpr const wchar_t* kModifySuccess = L"Le service a été modifié avec succès";
+inline constexpr const wchar_t* kModifyNotTaken =
+    L"La modification du type de démarrage du service n'a pas été prise en compte";
+inline constexpr const wchar_t* kModifyFailed = L"la demande de modification a généré une erreur et n'est pas effective";
+
+// ---- The forbidden-list guard ----
+inline constexpr const wchar_t* kGuardMissingTitle = L"erreur sérieuse";
+inline constexpr const wchar_t* kGuardMissing =
+    L"il manque le fichier des interdits dans la configuration\n"
+    L"vous ne pourrez pas faire de modification tant que cette erreur n'est corrigée!";
+inline constexpr const wchar_t* kGuardTitle = L"danger";
+inline constexpr const wchar_t* kGuardDiscouraged =
+    L"attention!\nla modification de ce service est déconseillée\nvoulez vous continuer?";
+inline constexpr const wchar_t* kGuardForbidden =
+    L"modification de service interdite!\ncette manoeuvre est interdite afin de préserver la stabilité de votre "
+    L"système";
+// Follows every guard text, then the system name of the service the box is about.
+inline constexpr const wchar_t* kGuardServiceLine = L"\nservice : ";
+
+// ---- Action commands ----
+inline constexpr const wchar_t* kDependencyTitle = L"pratique";
+inline constexpr const wchar_t* kStartDependencies =
+    L"voulez vous lancer un ordre de démarrage pour tous les services il depend?";
+inline constexpr const wchar_t* kStopDependencies = L"voulez vous lancer un ordre d'arrêt pour tous les services dependant?";
+inline constexpr const wchar_t* kDeleteTitle = L"ATTENTION";
+inline constexpr const wchar_t* kDeleteQuestion =
+    L"êtes vous sur de vouloir suprimmer ce service ?\nsi oui, la supression sera irréversible";
+
+// ---- About ----
+inline constexpr const wchar_t* kAboutTitle = L"information";
+inline constexpr const wchar_t* kAbout =
+    L"version 1.2.6 \n\nKestrane, gestionnaire des services de Windows\n"
+    L"et des configurations de services.\nConçu pour les utilisateurs et administrateurs.\n\n"
+    L"Interface Win32 native, sans dépendance.\nMerci d'utiliser Kestrane.";
+
+// ---- Input box ----
+inline constexpr const wchar_t* kOk = L"OK";
+inline constexpr const wchar_t* kCancel = L"Annuler";
+
+}  // namespace kestrane::texts
