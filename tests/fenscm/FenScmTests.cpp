@@ -4,6 +4,8 @@
 
 #include "service/ScmServiceManager.h"
 
+#include <memory>
+
 namespace kestrane::test {
 namespace {
 
@@ -19,6 +21,7 @@ protected:
     void SetUp() override {
         MainWindowTest::SetUp();
         app.services = &scm;
+        registered.clear();
         name = L"KstFenTest" + std::to_wstring(GetCurrentProcessId());
         SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
         ASSERT_NE(manager, nullptr);
@@ -36,10 +39,14 @@ protected:
     void TearDown() override {
         MainWindowTest::TearDown();
         SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-        SC_HANDLE service = manager ? OpenServiceW(manager, name.c_str(), SERVICE_ALL_ACCESS) : nullptr;
-        if (service) {
+        registered.push_back(name);
+        for (const std::wstring& each : registered) {
+            SC_HANDLE service = manager ? OpenServiceW(manager, each.c_str(), SERVICE_ALL_ACCESS) : nullptr;
+            if (!service) continue;
             SERVICE_STATUS status;
             ControlService(service, SERVICE_CONTROL_STOP, &status);
+            for (int i = 0; i < 100 && QueryServiceStatus(service, &status) && status.dwCurrentState != SERVICE_STOPPED; ++i)
+                Sleep(50);
             DeleteService(service);
             CloseServiceHandle(service);
         }
@@ -55,8 +62,26 @@ protected:
         return fen->TbEtat.Text();
     }
 
-    ScmServiceManager scm;
+    // Registers another test service program; stopped and deleted by the fixture.
+    std::wstring Register(const std::wstring& role, const std::wstring& options, const std::wstring& dependsOn) {
+        std::wstring other = name + role;
+        SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+        std::wstring command = L"\"" + TestServiceProgram() + L"\" " + other + L" " + options;
+        std::wstring dependencies = dependsOn + L'\0';
+        SC_HANDLE service = CreateServiceW(manager, other.c_str(), (L"Service " + role).c_str(), SERVICE_ALL_ACCESS,
+                                           SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
+                                           command.c_str(), nullptr, nullptr, dependencies.c_str(), nullptr, nullptr);
+        EXPECT_NE(service, nullptr) << "CreateService failed: " << GetLastError();
+        if (service) CloseServiceHandle(service);
+        CloseServiceHandle(manager);
+        registered.push_back(other);
+        return other;
+    }
+
+    std::unique_ptr<ServiceManager> owned = CreateServiceManager();
+    ServiceManager& scm = *owned;
     std::wstring name;
+    std::vector<std::wstring> registered;
 };
 
 TEST_F(FenOnRealServices, ControlOrdersFromTheMenu) {
@@ -116,6 +141,29 @@ TEST_F(FenOnRealServices, ForbiddenServiceIsNotTouched) {
     Sleep(300);
     fen->OnMnuRefreshServ();
     EXPECT_EQ(fen->TbEtat.Text(), L"Stopped");
+}
+
+TEST_F(FenOnRealServices, AStopWaitsForADependentThatTakesTimeToStop) {
+    std::wstring slow = Register(L"Lent", L"--slow-stop", name);
+    ASSERT_EQ(scm.StartService(slow), ReturnCode::Success);  // starts the selected service first
+    for (int i = 0; i < 100 && scm.Find(slow)->State != std::wstring(L"Running"); ++i) Sleep(50);
+    ASSERT_TRUE(fen->CbNomSys.SelectText(name));
+    ASSERT_EQ(fen->Combo1.SelectedText(), slow);
+    fen->OnMnuSTop();
+    EXPECT_EQ(fen->LabEtat.Text(), L"la requête a été acceptée");
+    EXPECT_EQ(WaitForState(L"Stopped"), L"Stopped");
+    EXPECT_EQ(scm.Find(slow)->State, std::wstring(L"Stopped"));
+}
+
+TEST_F(FenOnRealServices, AStartModeChangeFromTheWindowKeepsTheDependencies) {
+    std::wstring dependent = Register(L"Dependant", L"", name);
+    fen->OnMnuRefresh();
+    ASSERT_TRUE(fen->CbNomSys.SelectText(dependent));
+    fen->OnBtConfServAuto();
+    EXPECT_EQ(fen->TbDemarre.Text(), L"Auto");
+    EXPECT_EQ(Items(fen->Combo2), std::vector<std::wstring>{name});
+    ASSERT_TRUE(fen->CbNomSys.SelectText(name));
+    EXPECT_EQ(Items(fen->Combo1), std::vector<std::wstring>{dependent});
 }
 
 }  // namespace
