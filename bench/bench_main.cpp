@@ -1,10 +1,13 @@
-// Times the main window on the machine's real services and writes the figures to standard output:
-//   kestrane_bench fill RUNS      median time of one fill of the three service lists
-//   kestrane_bench select RUNS    median time of one selection refresh (both dependency lists included)
-//   kestrane_bench startup        time from process creation to the first selected service shown
+// Times the main window on the machine's real services, each figure beside its floor: a few lines of
+// this program's own making only the minimal calls for the same result. Output, one line each:
+//   kestrane_bench fill RUNS             one fill of the three service lists, and its floor
+//   kestrane_bench select RUNS [NAME]    one selection refresh (both dependency lists included), and its floor
+//   kestrane_bench startup               process creation to the first service shown
+//   kestrane_bench startup-floor         the same for a window that only lists the services and shows one
 #include "mainwindow/Fen1.h"
 #include "service/ScmServiceManager.h"
 #include "win/Dialogs.h"
+#include "win/Handles.h"
 
 #include <commctrl.h>
 #include <objbase.h>
@@ -18,6 +21,7 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using kestrane::ScHandle;
 
 double Milliseconds(Clock::time_point from) {
     return std::chrono::duration<double, std::milli>(Clock::now() - from).count();
@@ -43,9 +47,110 @@ public:
     int Message(HWND, const std::wstring&, const std::wstring&, int) override { return IDNO; }
 };
 
-void Print(const char* what, double ms, int runs) {
-    std::printf("%s %.1f ms (median of %d)\n", what, ms, runs);
+void Print(const char* what, int services, double ms, double floor, int runs) {
+    std::printf("%-8s %5d services: %8.1f ms   floor %8.1f ms   ratio %5.2f   (medians of %d)\n", what, services, ms,
+                floor, floor > 0 ? ms / floor : 0.0, runs);
     std::fflush(stdout);
+}
+
+// ---- The floors ----
+
+// A bare window with the three lists and five fields of the main window, filled the cheapest way.
+struct FloorWindow {
+    HWND window = nullptr;
+    HWND names = nullptr, shown = nullptr, sorted = nullptr, dependents = nullptr, needed = nullptr;
+    HWND fields[5] = {};
+    HWND description = nullptr;
+
+    explicit FloorWindow(bool visible) {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"KestraneBenchFloor";
+        RegisterClassW(&wc);
+        window = CreateWindowExW(0, wc.lpszClassName, L"floor", WS_OVERLAPPEDWINDOW | (visible ? WS_VISIBLE : 0), 0, 0,
+                                 900, 700, nullptr, nullptr, wc.hInstance, nullptr);
+        auto make = [&](const wchar_t* cls, DWORD style, int y) {
+            return CreateWindowExW(0, cls, L"", WS_CHILD | WS_VISIBLE | style, 10, y, 400, 300, window, nullptr,
+                                   wc.hInstance, nullptr);
+        };
+        names = make(L"COMBOBOX", CBS_DROPDOWNLIST | WS_VSCROLL, 10);
+        shown = make(L"COMBOBOX", CBS_DROPDOWNLIST | WS_VSCROLL, 40);
+        sorted = make(L"COMBOBOX", CBS_DROPDOWNLIST | CBS_SORT | WS_VSCROLL, 70);
+        dependents = make(L"COMBOBOX", CBS_DROPDOWNLIST | WS_VSCROLL, 100);
+        needed = make(L"COMBOBOX", CBS_DROPDOWNLIST | WS_VSCROLL, 130);
+        for (int i = 0; i < 5; ++i) fields[i] = make(L"EDIT", ES_READONLY, 160 + 30 * i);
+        description = make(L"EDIT", ES_MULTILINE | ES_READONLY, 320);
+    }
+    ~FloorWindow() { DestroyWindow(window); }
+
+    // One EnumServicesStatusExW with a buffer of the right size, the inserts with redrawing off.
+    void Fill(std::vector<BYTE>& buffer) {
+        ScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT | SC_MANAGER_ENUMERATE_SERVICE));
+        DWORD needed = 0, returned = 0, resume = 0;
+        EnumServicesStatusExW(manager.Get(), SC_ENUM_PROCESS_INFO, SERVICE_WIN32, SERVICE_STATE_ALL, buffer.data(),
+                              static_cast<DWORD>(buffer.size()), &needed, &returned, &resume, nullptr);
+        const auto* entries = reinterpret_cast<const ENUM_SERVICE_STATUS_PROCESSW*>(buffer.data());
+        for (HWND list : {names, shown, sorted}) {
+            SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+            SendMessageW(list, CB_RESETCONTENT, 0, 0);
+        }
+        for (DWORD i = 0; i < returned; ++i) {
+            SendMessageW(names, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entries[i].lpServiceName));
+            SendMessageW(shown, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entries[i].lpDisplayName));
+            SendMessageW(sorted, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entries[i].lpDisplayName));
+        }
+        for (HWND list : {names, shown, sorted}) SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+        // The fill ends with the first service selected and shown, as the window's does.
+        SendMessageW(names, CB_SETCURSEL, 0, 0);
+        if (returned > 0) Select(entries[0].lpServiceName);
+    }
+
+    // The size one enumeration needs (asked before timing: the floor's buffer is already right).
+    static std::vector<BYTE> EnumerationBuffer() {
+        ScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT | SC_MANAGER_ENUMERATE_SERVICE));
+        DWORD needed = 0, returned = 0, resume = 0;
+        EnumServicesStatusExW(manager.Get(), SC_ENUM_PROCESS_INFO, SERVICE_WIN32, SERVICE_STATE_ALL, nullptr, 0, &needed,
+                              &returned, &resume, nullptr);
+        return std::vector<BYTE>(needed + 4096);
+    }
+
+    void Select(const std::wstring& name);
+};
+
+// What a refresh must at least ask of one service: its configuration, description and status, the
+    // services it needs and those that need it (EnumDependentServicesW, the direct call for them), and
+    // the fields and lists shown.
+void FloorWindow::Select(const std::wstring& name) {
+        ScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+        ScHandle service(OpenServiceW(manager.Get(), name.c_str(),
+                                      SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS | SERVICE_ENUMERATE_DEPENDENTS));
+        std::vector<BYTE> config(8192), description(8192), dependents(8192);
+        DWORD bytes = 0, count = 0;
+        QueryServiceConfigW(service.Get(), reinterpret_cast<QUERY_SERVICE_CONFIGW*>(config.data()),
+                            static_cast<DWORD>(config.size()), &bytes);
+        QueryServiceConfig2W(service.Get(), SERVICE_CONFIG_DESCRIPTION, description.data(),
+                             static_cast<DWORD>(description.size()), &bytes);
+        SERVICE_STATUS_PROCESS status{};
+        QueryServiceStatusEx(service.Get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status), sizeof(status),
+                             &bytes);
+        EnumDependentServicesW(service.Get(), SERVICE_STATE_ALL, reinterpret_cast<ENUM_SERVICE_STATUSW*>(dependents.data()),
+                               static_cast<DWORD>(dependents.size()), &bytes, &count);
+        SendMessageW(this->dependents, CB_RESETCONTENT, 0, 0);
+        SendMessageW(this->needed, CB_RESETCONTENT, 0, 0);
+        const auto* cfg = reinterpret_cast<const QUERY_SERVICE_CONFIGW*>(config.data());
+        for (const wchar_t* d = cfg->lpDependencies; d && *d; d += wcslen(d) + 1)
+            SendMessageW(this->needed, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(d));
+        const auto* deps = reinterpret_cast<const ENUM_SERVICE_STATUSW*>(dependents.data());
+        for (DWORD i = 0; i < count; ++i)
+            SendMessageW(this->dependents, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(deps[i].lpServiceName));
+        SetWindowTextW(fields[0], cfg->lpBinaryPathName);
+        SetWindowTextW(fields[1], L"Manual");
+        SetWindowTextW(fields[2], L"Stopped");
+        SetWindowTextW(fields[3], cfg->lpServiceStartName);
+        SetWindowTextW(fields[4], L"Own Process");
+        const auto* text = reinterpret_cast<const SERVICE_DESCRIPTIONW*>(description.data());
+        SetWindowTextW(this->description, text->lpDescription ? text->lpDescription : L"");
 }
 
 }  // namespace
@@ -57,10 +162,78 @@ int wmain(int argc, wchar_t** argv) {
     std::wstring mode = argc > 1 ? argv[1] : L"startup";
     int runs = argc > 2 ? std::max(1, _wtoi(argv[2])) : 7;
 
-    kestrane::ScmServiceManager services;
+    if (mode == L"probe") {
+        // The cost of each call a refresh makes, alone, for looking into a figure.
+        std::wstring name = argc > 3 ? argv[3] : L"KstBench0150";
+        auto time = [&](const char* what, auto&& call) {
+            std::vector<double> t;
+            for (int i = 0; i < runs; ++i) {
+                auto start = Clock::now();
+                call();
+                t.push_back(Milliseconds(start));
+            }
+            std::printf("%-40s %7.2f ms\n", what, Median(t));
+        };
+        time("OpenSCManagerW", [] { ScHandle m(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT)); });
+        ScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+        time("OpenServiceW", [&] { ScHandle s(OpenServiceW(manager.Get(), name.c_str(), SERVICE_QUERY_CONFIG)); });
+        ScHandle service(OpenServiceW(manager.Get(), name.c_str(),
+                                      SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS | SERVICE_ENUMERATE_DEPENDENTS));
+        std::vector<BYTE> buffer(8192);
+        DWORD bytes = 0, count = 0;
+        time("QueryServiceConfigW", [&] {
+            QueryServiceConfigW(service.Get(), reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data()), 8192, &bytes);
+        });
+        time("QueryServiceConfig2W", [&] {
+            QueryServiceConfig2W(service.Get(), SERVICE_CONFIG_DESCRIPTION, buffer.data(), 8192, &bytes);
+        });
+        time("QueryServiceStatusEx", [&] {
+            SERVICE_STATUS_PROCESS st{};
+            QueryServiceStatusEx(service.Get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&st), sizeof(st), &bytes);
+        });
+        time("EnumDependentServicesW", [&] {
+            EnumDependentServicesW(service.Get(), SERVICE_STATE_ALL, reinterpret_cast<ENUM_SERVICE_STATUSW*>(buffer.data()),
+                                   8192, &bytes, &count);
+        });
+        std::wstring key = L"SYSTEM\\CurrentControlSet\\Services\\" + name;
+        time("RegGetValueW DependOnService", [&] {
+            DWORD size = 8192;
+            RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"DependOnService", RRF_RT_REG_MULTI_SZ, nullptr, buffer.data(),
+                         &size);
+        });
+        std::vector<BYTE> all = FloorWindow::EnumerationBuffer();
+        time("EnumServicesStatusExW (all)", [&] {
+            ScHandle m(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT | SC_MANAGER_ENUMERATE_SERVICE));
+            DWORD needed = 0, returned = 0, resume = 0;
+            EnumServicesStatusExW(m.Get(), SC_ENUM_PROCESS_INFO, SERVICE_WIN32, SERVICE_STATE_ALL, all.data(),
+                                  static_cast<DWORD>(all.size()), &needed, &returned, &resume, nullptr);
+        });
+        std::unique_ptr<kestrane::ServiceManager> layer = kestrane::CreateServiceManager();
+        time("layer Find", [&] { layer->Find(name); });
+        time("layer DependentServices", [&] { layer->DependentServices(name); });
+        time("layer ServicesDependedOn", [&] { layer->ServicesDependedOn(name); });
+        time("layer Inventory(false)", [&] { layer->Inventory(false); });
+        FloorWindow floor(false);
+        time("floor Select", [&] { floor.Select(name); });
+        return 0;
+    }
+
+    if (mode == L"startup-floor") {
+        FloorWindow floor(true);
+        std::vector<BYTE> buffer = FloorWindow::EnumerationBuffer();
+        floor.Fill(buffer);
+        wchar_t first[257] = {};
+        SendMessageW(floor.names, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(first));
+        floor.Select(first);
+        UpdateWindow(floor.window);
+        std::printf("startup-floor %.1f ms\n", SinceProcessCreation());
+        return 0;
+    }
+
+    std::unique_ptr<kestrane::ServiceManager> services = kestrane::CreateServiceManager();
     SilentDialogs dialogs;
     kestrane::AppContext app;
-    app.services = &services;
+    app.services = services.get();
     app.dialogs = &dialogs;
     app.quitOnClose = false;
     kestrane::Fen1 fen(app);
@@ -68,33 +241,42 @@ int wmain(int argc, wchar_t** argv) {
     if (mode == L"startup") {
         if (!fen.Create(true)) return 1;
         double shown = SinceProcessCreation();
-        std::printf("startup %.1f ms from process creation to the first service shown (%d services, selected %ls)\n",
-                    shown, fen.CbNomSys.Count(), fen.CbNomSys.SelectedText().c_str());
+        std::printf("startup %.1f ms (%d services, selected %ls)\n", shown, fen.CbNomSys.Count(),
+                    fen.CbNomSys.SelectedText().c_str());
         return 0;
     }
     if (!fen.Create(false)) return 1;
-    std::vector<double> times;
+    int count = fen.CbNomSys.Count();
+    std::vector<double> times, floors;
+    FloorWindow floor(false);
     if (mode == L"fill") {
+        std::vector<BYTE> buffer = FloorWindow::EnumerationBuffer();
         for (int i = 0; i < runs; ++i) {
             auto start = Clock::now();
             fen.ChargeServices();
             times.push_back(Milliseconds(start));
+            start = Clock::now();
+            floor.Fill(buffer);
+            floors.push_back(Milliseconds(start));
         }
-        std::printf("services listed: %d\n", fen.CbNomSys.Count());
-        Print("fill", Median(times), runs);
+        Print("fill", count, Median(times), Median(floors), runs);
     } else if (mode == L"select") {
         // A service in the middle of the list, with services on both sides of its dependencies.
         std::wstring target = argc > 3 ? argv[3] : L"KstBench0150";
         int position = fen.CbNomSys.FindExact(target);
         if (position < 0) position = fen.CbNomSys.Count() / 2;
+        std::wstring name = fen.CbNomSys.Item(position);
         for (int i = 0; i < runs; ++i) {
             auto start = Clock::now();
             fen.CbNomSys.Select(position);
             times.push_back(Milliseconds(start));
+            start = Clock::now();
+            floor.Select(name);
+            floors.push_back(Milliseconds(start));
         }
-        std::printf("selected %ls: %d services need it, it needs %d\n", fen.CbNomSys.SelectedText().c_str(),
-                    fen.Combo1.Count(), fen.Combo2.Count());
-        Print("select", Median(times), runs);
+        std::printf("selected %ls: %d services need it, it needs %d\n", name.c_str(), fen.Combo1.Count(),
+                    fen.Combo2.Count());
+        Print("select", count, Median(times), Median(floors), runs);
     }
     return 0;
 }

@@ -48,15 +48,14 @@ public:
     }
     // One control: style, position and size in dialog units, id, predefined class atom, text.
     void Item(DWORD style, short x, short y, short cx, short cy, WORD id, WORD classAtom, const wchar_t* text) {
-        Align();
-        DWord(0);  // help id
-        DWord(0);  // extended style
+        Align();  // each DLGITEMTEMPLATE starts on a DWORD boundary
         DWord(style | WS_CHILD | WS_VISIBLE);
+        DWord(0);  // extended style
         Word(static_cast<WORD>(x));
         Word(static_cast<WORD>(y));
         Word(static_cast<WORD>(cx));
         Word(static_cast<WORD>(cy));
-        DWord(id);
+        Word(id);
         Word(0xFFFF);
         Word(classAtom);
         Text(text);

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <thread>
 
 namespace kestrane::test {
 namespace {
@@ -445,6 +446,54 @@ TEST_P(Dpi, EveryTextIsWholeAndNothingOverlaps) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Scales, Dpi, ::testing::Values(96u, 120u, 144u));
+
+}  // namespace
+}  // namespace kestrane::test
+
+namespace kestrane::test {
+namespace {
+
+// The real input box, answered by another thread as a user would type into it.
+std::wstring AnswerInputBox(const wchar_t* title, const wchar_t* typed, bool ok) {
+    std::thread user([&] {
+        for (int i = 0; i < 200; ++i) {
+            HWND box = FindWindowW(L"#32770", title);
+            if (box) {
+                SetDlgItemTextW(box, 101, typed);
+                PostMessageW(box, WM_COMMAND, MAKEWPARAM(ok ? IDOK : IDCANCEL, BN_CLICKED), 0);
+                return;
+            }
+            Sleep(25);
+        }
+    });
+    Win32Dialogs dialogs;
+    std::wstring text = dialogs.InputBox(nullptr, L"Nom de la configuration ?", title, L"8-12-2026");
+    user.join();
+    return text;
+}
+
+TEST(InputBox, OkGivesTheTextTypedAndCancelTheEmptyText) {
+    EXPECT_EQ(AnswerInputBox(L"Saisie de test", L"profil été", true), L"profil été");
+    EXPECT_EQ(AnswerInputBox(L"Saisie annulée", L"ignoré", false), L"");
+}
+
+TEST(SimulatedMachine, StatesTakeTimeAndADeletedRunningServiceStaysMarked) {
+    SimulatedServiceManager machine;
+    machine.Add({L"Slow", L"Lent", L"Stopped"});
+    machine.Get(L"Slow")->PendingSteps = 2;
+    machine.Get(L"Slow")->StaysMarkedForDeletion = true;
+    EXPECT_EQ(machine.StartService(L"Slow"), 0);
+    EXPECT_EQ(machine.Find(L"Slow")->State, std::wstring(L"Start Pending"));
+    EXPECT_EQ(machine.Find(L"Slow")->State, std::wstring(L"Running"));
+    EXPECT_EQ(machine.Delete(L"Slow"), 0);
+    ASSERT_EQ(machine.Inventory(false).size(), 1u);  // still listed while it runs
+    EXPECT_EQ(machine.StartService(L"Slow"), ReturnCode::ServiceMarkedForDeletion);
+    EXPECT_EQ(machine.ChangeStartMode(L"Slow", L"Manual"), ReturnCode::ServiceMarkedForDeletion);
+    EXPECT_EQ(machine.StopService(L"Slow"), 0);
+    EXPECT_TRUE(machine.WaitWhilePending(L"Slow"));
+    EXPECT_TRUE(machine.Inventory(false).empty());
+    EXPECT_EQ(machine.CallLog().front(), L"start:Slow");
+}
 
 }  // namespace
 }  // namespace kestrane::test
