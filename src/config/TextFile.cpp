@@ -42,7 +42,7 @@ std::string ReadFileBytes(const std::wstring& path) {
     // FILE_SHARE_WRITE as well: a configuration may be open in an editor, or being appended to, while we read.
     FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.Valid()) throw FileError("cannot open the file for reading", path);
+    if (!file.Valid()) throw FileError("cannot open the file for reading", path, GetLastError());
     std::string bytes;
     LARGE_INTEGER size{};
     if (GetFileSizeEx(file.Get(), &size) && size.QuadPart > 0) bytes.reserve(static_cast<size_t>(size.QuadPart));
@@ -50,7 +50,7 @@ std::string ReadFileBytes(const std::wstring& path) {
     char buffer[64 * 1024];
     for (;;) {
         DWORD got = 0;
-        if (!ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr)) throw FileError("cannot read the file", path);
+        if (!ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr)) throw FileError("cannot read the file", path, GetLastError());
         if (got == 0) break;
         bytes.append(buffer, got);
     }
@@ -62,15 +62,15 @@ void AppendFileBytes(const std::wstring& path, std::string_view bytes) {
     // another writer appended since we opened it (CreateFile documentation, "File Access Rights Constants").
     FileHandle file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.Valid()) throw FileError("cannot open the file for appending", path);
+    if (!file.Valid()) throw FileError("cannot open the file for appending", path, GetLastError());
     while (!bytes.empty()) {
         DWORD chunk = bytes.size() > 0x40000000u ? 0x40000000u : static_cast<DWORD>(bytes.size());
         DWORD written = 0;
         if (!WriteFile(file.Get(), bytes.data(), chunk, &written, nullptr) || written == 0)
-            throw FileError("cannot write to the file", path);
+            throw FileError("cannot write to the file", path, GetLastError());
         bytes.remove_prefix(written);
     }
-    if (!file.Close()) throw FileError("cannot close the file", path);
+    if (!file.Close()) throw FileError("cannot close the file", path, GetLastError());
 }
 
 bool FileExists(const std::wstring& path) {

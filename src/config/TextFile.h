@@ -9,11 +9,15 @@ namespace kestrane {
 // A file that could not be opened, read or written. Path() names it; what() says which step failed.
 class FileError : public std::runtime_error {
 public:
-    FileError(const std::string& what, std::wstring path) : std::runtime_error(what), path_(std::move(path)) {}
+    FileError(const std::string& what, std::wstring path, unsigned long systemError = 0)
+        : std::runtime_error(what), path_(std::move(path)), systemError_(systemError) {}
     const std::wstring& Path() const noexcept { return path_; }
+    // The system's error code of the failure (GetLastError on Windows), 0 when there is none.
+    unsigned long SystemError() const noexcept { return systemError_; }
 
 private:
     std::wstring path_;
+    unsigned long systemError_;
 };
 
 // The whole content of a file, as bytes. Other programs may hold the file open for writing meanwhile.

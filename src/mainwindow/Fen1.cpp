@@ -1,6 +1,7 @@
 #include "mainwindow/Fen1.h"
 
 #include "app/resource.h"
+#include "config/ConfigFiles.h"
 #include "config/ConfigFormat.h"
 #include "config/ConfigList.h"
 #include "config/TextFile.h"
@@ -163,11 +164,21 @@ std::vector<MenuEntry> MenuBarTable() {
 
 // Commands that later versions of this window bring: shown, but not yet available.
 const wchar_t* const kNotYetAvailable[] = {
-    L"MnuDetailServ", L"MnuChargeConf", L"MnuExportConf", L"MnuImportConf", L"MnuSauveConf", L"MnuSupConf",
-    L"MnuCreerConf",  L"MnuExterne",    L"MnuER",         L"MnuES",         L"MnuMA",        L"MnuMM",
-    L"MnuMD",         L"MnuCAR",        L"MnuCAS",        L"MnuCMR",        L"MnuCMS",       L"MnuCDR",
-    L"MnuCDS",        L"MnuAucun",      L"MnuDefaut",     L"MnuVista",      L"MnuGris",      L"MnuVert",
-    L"MnuVioline",    L"MnuRouge",      L"MnuRose",       L"MnuOrange",     L"MnuBleuVert",  L"MnuBleu",
+    L"MnuDetailServ", L"MnuExterne", L"MnuAucun", L"MnuDefaut",  L"MnuVista",    L"MnuGris",
+    L"MnuVert",       L"MnuVioline", L"MnuRouge", L"MnuOrange", L"MnuBleuVert", L"MnuBleu",  L"MnuRose",
+};
+
+// The eleven filters of "Affichage selectif", in the order of their command ids: state, start mode, kind.
+struct Filter {
+    const wchar_t* state;
+    const wchar_t* mode;
+    const wchar_t* kind;
+};
+const Filter kFilters[] = {
+    {L"Running", L"0", L"1"},       {L"Stopped", L"0", L"1"},       {L"0", L"Auto", L"2"},
+    {L"0", L"Manual", L"2"},        {L"0", L"Disabled", L"2"},      {L"Running", L"Auto", L"3"},
+    {L"Stopped", L"Auto", L"3"},    {L"Running", L"Manual", L"3"},  {L"Stopped", L"Manual", L"3"},
+    {L"Running", L"Disabled", L"3"}, {L"Stopped", L"Disabled", L"3"},
 };
 
 // The colour of an unchosen creation-mode marker and of the window outside creation mode.
@@ -257,7 +268,18 @@ void Fen1::CreateMenuBar() {
         {IDC_BTCONFSERVAUTO, [this] { OnBtConfServAuto(); }},
         {IDC_BTCONFSERVMANU, [this] { OnBtConfServMAnu(); }},
         {IDC_BTCONFSERVSTOP, [this] { OnBtConfServStop(); }},
+        {IDC_COMMAND1, [this] { OnCommand1(); }},
+        {IDM_SAUVECONF, [this] { OnMnuSauveConf(); }},
+        {IDM_CHARGECONF, [this] { OnMnuChargeConf(); }},
+        {IDM_SUPCONF, [this] { OnMnuSupConf(); }},
+        {IDM_IMPORTCONF, [this] { OnMnuImportConf(); }},
+        {IDM_EXPORTCONF, [this] { OnMnuExportConf(); }},
+        {IDM_CREERCONF, [this] { OnMnuCreerConf(); }},
     };
+    for (int i = 0; i < 11; ++i) {
+        const Filter& f = kFilters[i];
+        commands_[IDM_FILTER_FIRST + i] = [this, f] { ChargeServicesTri(f.state, f.mode, f.kind); };
+    }
 }
 
 void Fen1::CreateFont() {
@@ -541,18 +563,10 @@ void Fen1::Form_Unload() {
 
 // ---- Lists and selection ----
 
-void Fen1::ChargeServices() {
+int Fen1::FillLists(const std::vector<ServiceEntry>& services, const std::function<bool(const ServiceEntry&)>& keep) {
     CbNomVueTrier.Clear();
     CbNomSys.Clear();
     CbNomVue.Clear();
-    bool saving = var.SauveConfig;
-    // Start modes cost a query per service: only a save writes them.
-    std::vector<ServiceEntry> services = app.services->Inventory(saving);
-    int count = 0;
-    std::wstring saveFile = var.CheminAppli + L"Config\\" + var.NomConfig;
-    // A configuration that cannot be written must not cut the lists short: the fill goes on and the
-    // failure reaches the caller at the end.
-    std::exception_ptr saveFailure;
     size_t nameChars = 0, displayChars = 0;
     for (const ServiceEntry& s : services) {
         nameChars += s.Name.size() + 1;
@@ -562,30 +576,43 @@ void Fen1::ChargeServices() {
     CbNomSys.Reserve(static_cast<int>(services.size()), nameChars);
     CbNomVue.Reserve(static_cast<int>(services.size()), displayChars);
     CbNomVueTrier.Reserve(static_cast<int>(services.size()), displayChars);
+    int count = 0;
     for (const ServiceEntry& s : services) {
         // The count is 16-bit: at most 32,767 services are loaded.
         if (count == 32767) break;
+        if (keep && !keep(s)) continue;
         CbNomSys.Add(s.Name);
         CbNomVue.Add(s.DisplayName);
         CbNomVueTrier.Add(s.DisplayName);
         ++count;
-        if (saving && !saveFailure) {
-            try {
-                AppendConfigRecord(saveFile, {s.Name, s.State.value_or(L""), s.StartMode.value_or(L""), s.DisplayName});
-            } catch (...) {
-                saveFailure = std::current_exception();
-            }
-        }
     }
     for (ComboBox* list : {&CbNomSys, &CbNomVue, &CbNomVueTrier}) list->SetRedraw(true);
     LabNb.SetText(std::to_wstring(count));
     var.NbServices = count;
     var.SauveConfig = false;
+    return count;
+}
+
+void Fen1::ChargeServices() {
+    CbNomVueTrier.Clear();
+    CbNomSys.Clear();
+    CbNomVue.Clear();
+    bool saving = var.SauveConfig;
+    // Start modes cost a query per service: only a save writes them.
+    std::vector<ServiceEntry> services = app.services->Inventory(saving);
+    FillLists(services, nullptr);
     Skipping([&] {
         if (startingUp_) CbNomSys.SelectQuietly(0);
         else CbNomSys.Select(0);
     });
-    if (saveFailure) std::rethrow_exception(saveFailure);
+    if (saving) {
+        // One record per service, in inventory order; the file replaces an older one only once complete.
+        std::vector<ConfigRecord> records;
+        records.reserve(services.size());
+        for (const ServiceEntry& s : services)
+            records.push_back({s.Name, s.State.value_or(L""), s.StartMode.value_or(L""), s.DisplayName});
+        WriteConfigFile(var.CheminAppli + L"Config\\" + var.NomConfig, records, afterConfigRecord);
+    }
 }
 
 void Fen1::ChargeListeConf() {

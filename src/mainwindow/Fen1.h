@@ -63,6 +63,22 @@ public:
     void OnMnuRefresh();
     void OnMnuRefreshServ();
     void ChargeListeConf();
+    // Selective display: the services whose state (kind "1"), start mode ("2") or both ("3") match.
+    void ChargeServicesTri(const std::wstring& state, const std::wstring& mode, const std::wstring& kind);
+
+    // Configurations.
+    void OnMnuSauveConf();
+    void OnMnuChargeConf();
+    void OnCommand1();
+    void OnMnuSupConf();
+    void OnMnuImportConf();
+    void OnMnuExportConf();
+    void OnMnuCreerConf();
+    bool CreationMode() const;
+    // The menu items creation mode disables, by name (and BtRefreshServ with them).
+    static const std::vector<std::wstring>& CreationModeDisabled();
+    // For tests: a failure to inject into the writing of a configuration after n records.
+    std::function<void(size_t)> afterConfigRecord;
 
     // What is shown for the selected service.
     // Fills Combo1 (services that depend on `name`) and Combo2 (services it depends on). Only appends:
@@ -136,6 +152,15 @@ private:
     void ShowSelectedInLists();
     void ShowFields(const std::optional<ServiceInfo>& info);
     void ShowTexts(const std::wstring& relativePath, const std::optional<ServiceInfo>* info);
+    // Fills the three lists with the services `keep` accepts, as the fills of Parts of the lists share;
+    // gives the count.
+    int FillLists(const std::vector<ServiceEntry>& services, const std::function<bool(const ServiceEntry&)>& keep);
+    void EnterCreationMode();
+    void LeaveCreationMode();
+    void AddToConfiguration();
+    void ApplyConfiguration(const std::wstring& fileName);
+    bool CheckConfigName(const std::wstring& name);
+    void ShowFileFailure(const std::exception& failure);
     void SingleServiceCommand(const wchar_t* order, bool startModeOrder);
     void CommandWithDependencies(bool start);
     void Reselect(int position);

@@ -103,21 +103,44 @@ void Fen1::OnMnuSupServ() {
 
 void Fen1::OnMnuOpAuto() { SetMenuChecked(IDM_OPAUTO, !MenuChecked(IDM_OPAUTO)); }
 
-// In creation mode the buttons record a choice instead of acting on the service.
+// In creation mode the buttons record a choice instead of acting on the service: the marker of the
+// choice turns light green, the others of its kind go back to the colour of an unmade choice.
+namespace {
+constexpr COLORREF kChosen = RGB(0x80, 0xFF, 0x80);
+}
+
 void Fen1::OnBtStartServ() {
-    if (!MenuChecked(IDM_CREERCONF)) OnMnuStart();
+    if (!CreationMode()) return OnMnuStart();
+    var.EtatChoisi = L"Running";
+    SetMarkerColour(LabStart, kChosen);
+    SetMarkerColour(LabStop, GetSysColor(COLOR_ACTIVEBORDER));
 }
 void Fen1::OnBtStopServ() {
-    if (!MenuChecked(IDM_CREERCONF)) OnMnuSTop();
+    if (!CreationMode()) return OnMnuSTop();
+    var.EtatChoisi = L"Stopped";
+    SetMarkerColour(LabStop, kChosen);
+    SetMarkerColour(LabStart, GetSysColor(COLOR_ACTIVEBORDER));
 }
 void Fen1::OnBtConfServAuto() {
-    if (!MenuChecked(IDM_CREERCONF)) OnMnuAuto();
+    if (!CreationMode()) return OnMnuAuto();
+    var.ModeChoisi = L"Auto";
+    SetMarkerColour(LabAuto, kChosen);
+    SetMarkerColour(LabManu, GetSysColor(COLOR_ACTIVEBORDER));
+    SetMarkerColour(LabDisa, GetSysColor(COLOR_ACTIVEBORDER));
 }
 void Fen1::OnBtConfServMAnu() {
-    if (!MenuChecked(IDM_CREERCONF)) OnMnuManuel();
+    if (!CreationMode()) return OnMnuManuel();
+    var.ModeChoisi = L"Manual";
+    SetMarkerColour(LabManu, kChosen);
+    SetMarkerColour(LabAuto, GetSysColor(COLOR_ACTIVEBORDER));
+    SetMarkerColour(LabDisa, GetSysColor(COLOR_ACTIVEBORDER));
 }
 void Fen1::OnBtConfServStop() {
-    if (!MenuChecked(IDM_CREERCONF)) OnMnuDesactive();
+    if (!CreationMode()) return OnMnuDesactive();
+    var.ModeChoisi = L"Disabled";
+    SetMarkerColour(LabDisa, kChosen);
+    SetMarkerColour(LabAuto, GetSysColor(COLOR_ACTIVEBORDER));
+    SetMarkerColour(LabManu, GetSysColor(COLOR_ACTIVEBORDER));
 }
 
 void Fen1::OnRightButton(POINT client) {

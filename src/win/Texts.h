@@ -88,6 +88,47 @@ inline constexpr const wchar_t* kAbout =
     L"et des configurations de services.\nConçu pour les utilisateurs et administrateurs.\n\n"
     L"Interface Win32 native, sans dépendance.\nMerci d'utiliser Kestrane.";
 
+// ---- Configurations ----
+inline constexpr const wchar_t* kWarningTitle = L"Attention";
+inline constexpr const wchar_t* kInformationTitle = L"information";
+inline constexpr const wchar_t* kFileErrorTitle = L"erreur fichier";
+inline constexpr const wchar_t* kInvalidConfigName = L"nom de configuration invalide : ";
+inline constexpr const wchar_t* kConfigNotFound = L"configuration introuvable";
+inline constexpr const wchar_t* kConfigNotSaved = L"la configuration n'a pas pu être enregistrée : ";
+inline constexpr const wchar_t* kSavePrompt = L"Donner un nom a la configuration actuelle";
+inline constexpr const wchar_t* kSaveTitle = L"nom de configuration";
+inline constexpr const wchar_t* kNameRequired = L"Un nom est obligatoire pour enregistrer un configuration";
+inline constexpr const wchar_t* kSaveDone = L"sauvegarde terminée";
+inline constexpr const wchar_t* kApplyMissingFile = L"le fichier de configuration demandé est introuvable!";
+inline constexpr const wchar_t* kApplyEmptyTitle = L"cas non conforme";
+inline constexpr const wchar_t* kApplyEmptyFile = L"le fichier de conf est vide!";
+inline constexpr const wchar_t* kApplyDone = L"opération éffectuée";
+inline constexpr const wchar_t* kApplyDoneWithErrors = L"opération éffectuée avec des erreurs";
+inline constexpr const wchar_t* kApplyAbsent = L"service absent de cette machine : ";
+inline constexpr const wchar_t* kApplyForbidden = L"service interdit, non modifié : ";
+inline constexpr const wchar_t* kApplyDiscouraged = L"service déconseillé, modifié : ";
+inline constexpr const wchar_t* kApplyInterrupted = L"l'application de la configuration a été interrompue : ";
+inline constexpr const wchar_t* kApplyProgressDone = L"opérations effectuées avant l'interruption : ";
+inline constexpr const wchar_t* kProgressTitle = L"Kestrane";
+inline constexpr const wchar_t* kProgressLabel = L"OPERATION EN COURS";
+inline constexpr const wchar_t* kDeleteConfigQuestion = L"êtes vous sur de vouloir supprimer la configuration choisie?";
+inline constexpr const wchar_t* kDeleteConfigTitle = L"confirmation";
+inline constexpr const wchar_t* kConfigFilter = L"Fichiers configurations (*.cfg)|*.cfg";
+inline constexpr const wchar_t* kImportTitle = L"Configuration a importer";
+inline constexpr const wchar_t* kNotAConfig = L"le fichier choisi n'est pas une configuration : ";
+inline constexpr const wchar_t* kExportWindowTitle = L"Export ";
+inline constexpr const wchar_t* kExportTitle = L"Configuration a exporter";
+inline constexpr const wchar_t* kExportButton = L"Exporter la configuration";
+inline constexpr const wchar_t* kConfigListCaption = L"Liste des configurations disponnibles";
+inline constexpr const wchar_t* kCreationListCaption = L"Configuration en cours de création";
+inline constexpr const wchar_t* kCommand1Apply = L"Configuration automatique";
+inline constexpr const wchar_t* kCommand1Add = L"Ajouter au fichier de configuration";
+inline constexpr const wchar_t* kCreationMissingTitle = L"attention";
+inline constexpr const wchar_t* kCreationMissing =
+    L"un élément n'a pas été selectionné ou le fichier de configuration n'est défini.";
+inline constexpr const wchar_t* kFilterTitle = L"Information";
+inline constexpr const wchar_t* kFilterNothing = L"Il n'y pas de service a afficher correspondant a votre selection.";
+
 // ---- Input box ----
 inline constexpr const wchar_t* kOk = L"OK";
 inline constexpr const wchar_t* kCancel = L"Annuler";

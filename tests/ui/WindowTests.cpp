@@ -207,8 +207,8 @@ TEST_F(WindowMessages, TheRightButtonOpensTheMenuOfWhereItWasPressed) {
     EXPECT_EQ(opened[0], fen->MnuAffiTri);
     EXPECT_EQ(opened[1], fen->MnuAffiTri);
     EXPECT_EQ(opened[2], fen->MnuConfService);
-    // The filters are there, still disabled.
-    EXPECT_FALSE(fen->menus.Enabled(L"MnuER"));
+    // The filters are there, enabled.
+    EXPECT_TRUE(fen->menus.Enabled(L"MnuER"));
     // Any other caption opens nothing.
     opened.clear();
     for (const Caption* caption : fen->Captions())

@@ -1,0 +1,32 @@
+// Configuration names and whole configuration files: which names may be used, the default name, and
+// the writer that never leaves a configuration half written.
+#pragma once
+
+#include "config/ConfigFormat.h"
+#include "service/Variables.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace kestrane {
+
+// Whether a configuration name (without ".cfg") stays a file of the configuration folder: no
+// \ / : * ? " < > | nor control character, not "." or "..", not ending with a blank or a dot, not a
+// reserved device name (CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9, with or without extension).
+bool IsValidConfigName(const std::wstring& name);
+
+// The name the program proposes: day-month-year of the start-up date, without leading zeros.
+std::wstring DefaultConfigName(const Variables& var);
+
+// Writes `records` as the whole content of `path`: record by record into a new file beside it, which
+// replaces the old one only once it is complete and on disk. On a failure the old file is left as it
+// was, the partial one removed, and FileError thrown. `afterRecord` (for tests) runs after each record
+// written, with the number written so far; what it throws is a failure of the write.
+void WriteConfigFile(const std::wstring& path, const std::vector<ConfigRecord>& records,
+                     const std::function<void(size_t)>& afterRecord = {});
+
+// Whether bytes read as a configuration: at least one record of four fields.
+bool ReadsAsConfig(std::string_view bytes);
+
+}  // namespace kestrane

@@ -1,0 +1,323 @@
+// The main window's configuration commands: saving, applying with the progress window, deleting,
+// importing and exporting, selective display and creation mode.
+#include "app/resource.h"
+#include "config/Apply.h"
+#include "config/ConfigFiles.h"
+#include "config/Fen2.h"
+#include "config/Fen3.h"
+#include "config/TextFile.h"
+#include "mainwindow/Fen1.h"
+#include "service/Programme.h"
+#include "win/Texts.h"
+
+#include <exception>
+
+namespace kestrane {
+
+namespace {
+
+template <class F>
+void Skipping(F&& step) {
+    try {
+        step();
+    } catch (...) {
+    }
+}
+
+// The system's own words for an error (in the language of the system), without the final line end.
+std::wstring SystemMessage(unsigned long error) {
+    wchar_t* text = nullptr;
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring message = length && text ? std::wstring(text, length) : std::wstring();
+    if (text) LocalFree(text);
+    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' '))
+        message.pop_back();
+    return message;
+}
+
+}  // namespace
+
+bool Fen1::CreationMode() const { return MenuChecked(IDM_CREERCONF); }
+
+const std::vector<std::wstring>& Fen1::CreationModeDisabled() {
+    static const std::vector<std::wstring> names = {L"MnuRefresh",     L"MnuOpAuto",  L"MnuDivers",     L"MnuEtat",
+                                                    L"MnuConf",        L"MnuConfService", L"MnuExterne", L"MnuDetailServ",
+                                                    L"MnuAffiTri",     L"MnuRefreshServ"};
+    return names;
+}
+
+bool Fen1::CheckConfigName(const std::wstring& name) {
+    if (IsValidConfigName(name)) return true;
+    app.dialogs->Message(Handle(), texts::kInvalidConfigName + name, texts::kWarningTitle, BoxStyle::WarningOk);
+    return false;
+}
+
+void Fen1::ShowFileFailure(const std::exception& failure) {
+    std::wstring reason;
+    if (const auto* file = dynamic_cast<const FileError*>(&failure)) {
+        reason = file->Path();
+        std::wstring system = file->SystemError() ? SystemMessage(file->SystemError()) : std::wstring();
+        if (!system.empty()) reason += L" (" + system + L")";
+    } else {
+        reason = CurrentExceptionText();
+    }
+    app.dialogs->Message(Handle(), texts::kConfigNotSaved + reason, texts::kFileErrorTitle, BoxStyle::ErrorOk);
+}
+
+// ---- Saving ----
+
+void Fen1::OnMnuSauveConf() {
+    std::wstring name = app.dialogs->InputBox(Handle(), texts::kSavePrompt, texts::kSaveTitle, DefaultConfigName(var));
+    if (name.empty()) {
+        app.dialogs->Message(Handle(), texts::kNameRequired, texts::kWarningTitle, BoxStyle::WarningOk);
+        return;
+    }
+    if (!CheckConfigName(name)) return;
+    var.NomConfig = name + L".cfg";
+    // The old file of that name is replaced by the new one once it is complete (never deleted first).
+    Skipping([&] { AfficheServ(); });
+    var.SauveConfig = true;
+    try {
+        ChargeServices();
+    } catch (const FileError& e) {
+        var.SauveConfig = false;
+        ShowFileFailure(e);
+        Skipping([&] { ChargeListeConf(); });
+        return;
+    } catch (const ServiceError& e) {
+        var.SauveConfig = false;
+        const wchar_t* message = ControlMessage(e.Code());
+        app.dialogs->Message(Handle(), texts::kConfigNotSaved + std::wstring(message ? message : L""),
+                             texts::kFileErrorTitle, BoxStyle::ErrorOk);
+        return;
+    }
+    Skipping([&] { ChargeListeConf(); });
+    app.dialogs->Message(Handle(), texts::kSaveDone, texts::kInformationTitle, BoxStyle::InformationOk);
+}
+
+// ---- Applying ----
+
+void Fen1::OnMnuChargeConf() {
+    std::wstring name = CbListeConf.Text();
+    if (name.empty()) return;
+    if (!CheckConfigName(name)) return;
+    ApplyConfiguration(name);
+}
+
+void Fen1::OnCommand1() {
+    if (CreationMode()) AddToConfiguration();
+    else OnMnuChargeConf();
+}
+
+void Fen1::ApplyConfiguration(const std::wstring& fileName) {
+    // The guard's list is read before anything is changed: without it nothing may be applied.
+    std::optional<std::vector<ForbiddenEntry>> forbidden = ReadForbiddenList(var.CheminAppli);
+    if (!forbidden) {
+        app.dialogs->Message(Handle(), texts::kGuardMissing, texts::kGuardMissingTitle, BoxStyle::ErrorOk);
+        return;
+    }
+    app.services->BeginCommand();
+    Fen2& progress = app.windows.Get<Fen2>();
+    progress.Open(Handle());
+    // The user cannot act on the main window while the application runs.
+    EnableWindow(Handle(), FALSE);
+    ApplyReport report;
+    try {
+        report = AppliqueConf(*app.services, var.CheminAppli + L"Config\\" + fileName, *forbidden, progress);
+    } catch (...) {
+        EnableWindow(Handle(), TRUE);
+        progress.Close();
+        throw;
+    }
+    EnableWindow(Handle(), TRUE);
+    progress.Close();
+    SetForegroundWindow(Handle());
+
+    switch (report.outcome) {
+    case ApplyReport::Outcome::MissingFile:
+        app.dialogs->Message(Handle(), texts::kApplyMissingFile, texts::kFileErrorTitle, BoxStyle::ErrorOk);
+        break;
+    case ApplyReport::Outcome::EmptyFile:
+        app.dialogs->Message(Handle(), texts::kApplyEmptyFile, texts::kApplyEmptyTitle, BoxStyle::ErrorOk);
+        break;
+    case ApplyReport::Outcome::Interrupted: {
+        std::wstring text = texts::kApplyInterrupted + report.reason + L"\n" + texts::kApplyProgressDone +
+                            std::to_wstring(report.callsMade);
+        for (const std::wstring& line : report.Lines()) text += L"\n" + line;
+        app.dialogs->Message(Handle(), text, texts::kInformationTitle, BoxStyle::ErrorOk);
+        break;
+    }
+    case ApplyReport::Outcome::Done: {
+        std::wstring text = report.Clean() ? texts::kApplyDone : texts::kApplyDoneWithErrors;
+        for (const std::wstring& line : report.Lines()) text += L"\n" + line;
+        app.dialogs->Message(Handle(), text, texts::kInformationTitle,
+                             report.Clean() ? BoxStyle::InformationOk : BoxStyle::WarningOk);
+        break;
+    }
+    }
+    Skipping([&] { AfficheServ(); });
+}
+
+// ---- Deleting, importing, exporting ----
+
+void Fen1::OnMnuSupConf() {
+    std::wstring name = CbListeConf.Text();
+    if (name.empty()) return;
+    if (!CheckConfigName(name)) return;
+    std::wstring path = var.CheminAppli + L"Config\\" + name;
+    if (!FileExists(path)) {
+        app.dialogs->Message(Handle(), texts::kConfigNotFound, texts::kWarningTitle, BoxStyle::WarningOk);
+        return;
+    }
+    if (app.dialogs->Message(Handle(), texts::kDeleteConfigQuestion, texts::kDeleteConfigTitle,
+                             BoxStyle::QuestionYesNo) == IDNO)
+        return;
+    DeleteFileW(path.c_str());
+    ChargeListeConf();
+}
+
+void Fen1::OnMnuImportConf() {
+    FileDialogOptions options;
+    options.title = texts::kImportTitle;
+    options.initialFolder = var.CheminDocuments;
+    options.filter = texts::kConfigFilter;
+    // Every failure ends the import at once, silently, but for a file that is no configuration.
+    std::optional<FileChoice> chosen;
+    try {
+        chosen = app.dialogs->SaveFile(Handle(), options);
+    } catch (...) {
+        return;
+    }
+    if (!chosen || chosen->name.empty()) return;
+    bool readsAsConfig = false;
+    try {
+        readsAsConfig = ReadsAsConfig(ReadFileBytes(chosen->path));
+    } catch (...) {
+        return;
+    }
+    if (!readsAsConfig) {
+        app.dialogs->Message(Handle(), texts::kNotAConfig + chosen->name, texts::kWarningTitle, BoxStyle::WarningOk);
+        return;
+    }
+    if (!CopyFileW(chosen->path.c_str(), (var.CheminAppli + L"Config\\" + chosen->name).c_str(), FALSE)) return;
+    ChargeListeConf();
+}
+
+void Fen1::OnMnuExportConf() {
+    Fen3& export_ = app.windows.Get<Fen3>(app, [this] { Skipping([&] { ChargeListeConf(); }); });
+    export_.Open(Handle());
+}
+
+// ---- Selective display ----
+
+void Fen1::ChargeServicesTri(const std::wstring& state, const std::wstring& mode, const std::wstring& kind) {
+    CbNomVueTrier.Clear();
+    CbNomSys.Clear();
+    CbNomVue.Clear();
+    std::vector<ServiceEntry> services = app.services->Inventory(true);
+    int count = FillLists(services, [&](const ServiceEntry& s) {
+        if (kind == L"1") return s.State && *s.State == state;
+        if (kind == L"2") return s.StartMode && *s.StartMode == mode;
+        if (kind == L"3") return s.State && s.StartMode && *s.State == state && *s.StartMode == mode;
+        return false;
+    });
+    if (count == 0) {
+        app.dialogs->Message(Handle(), texts::kFilterNothing, texts::kFilterTitle, BoxStyle::InformationOk);
+        ChargeServices();
+        return;
+    }
+    Skipping([&] { CbNomSys.Select(0); });
+}
+
+// ---- Creation mode ----
+
+void Fen1::OnMnuCreerConf() {
+    if (CreationMode()) LeaveCreationMode();
+    else EnterCreationMode();
+}
+
+void Fen1::EnterCreationMode() {
+    Skipping([&] { SetMenuChecked(IDM_CREERCONF, true); });
+    Skipping([&] { LoadBackground(var.CheminAppli + L"Image\\Create.Jpg"); });
+    Skipping([&] {
+        for (Label* marker : {&LabStart, &LabStop, &LabAuto, &LabManu, &LabDisa}) marker->SetVisible(true);
+    });
+    Skipping([&] {
+        for (const std::wstring& name : CreationModeDisabled()) menus.Enable(name, false);
+        DrawMenuBar(Handle());
+        BtRefreshServ.SetEnabled(false);
+    });
+    Skipping([&] {
+        Command1.SetText(texts::kCommand1Add);
+        LabListeConf.SetText(texts::kCreationListCaption);
+    });
+    Skipping([&] {
+        CbListeConf.Clear();
+        CbListeConf.SetText(DefaultConfigName(var));
+        SetFocus(CbListeConf.Handle());
+    });
+    var.NouvelleConf = true;
+    Repaint();
+}
+
+void Fen1::LeaveCreationMode() {
+    Skipping([&] { SetMenuChecked(IDM_CREERCONF, false); });
+    Skipping([&] {
+        for (const std::wstring& name : CreationModeDisabled()) menus.Enable(name, true);
+        DrawMenuBar(Handle());
+        BtRefreshServ.SetEnabled(true);
+    });
+    Skipping([&] {
+        Command1.SetText(texts::kCommand1Apply);
+        LabListeConf.SetText(texts::kConfigListCaption);
+        CbListeConf.SetText(L"");
+    });
+    Skipping([&] {
+        for (Label* marker : {&LabStart, &LabStop, &LabAuto, &LabManu, &LabDisa}) marker->SetVisible(false);
+        LoadBackground(var.CheminAppli + L"Image\\Start.Jpg");
+    });
+    var.EtatChoisi.clear();
+    var.ModeChoisi.clear();
+    Skipping([&] { AfficheServ(); });
+    Skipping([&] { ChargeListeConf(); });
+    Repaint();
+}
+
+void Fen1::AddToConfiguration() {
+    std::wstring name = CbListeConf.Text();
+    std::wstring systemName = CbNomSys.SelectedText();
+    std::wstring displayName = CbNomVue.SelectedText();
+    if (systemName.empty() || var.EtatChoisi.empty() || var.ModeChoisi.empty() || name.empty()) {
+        app.dialogs->Message(Handle(), texts::kCreationMissing, texts::kCreationMissingTitle, BoxStyle::WarningOk);
+        return;
+    }
+    if (!CheckConfigName(name)) return;
+    std::wstring file = var.CheminAppli + L"Config\\" + name + L".cfg";
+    ConfigRecord record{systemName, var.EtatChoisi, var.ModeChoisi, displayName};
+    try {
+        if (var.NouvelleConf) {
+            // The first addition starts the file afresh: written whole beside an older one, then replacing it.
+            WriteConfigFile(file, {record}, afterConfigRecord);
+            var.NouvelleConf = false;
+        } else {
+            AppendConfigRecord(file, record);
+        }
+    } catch (const std::exception& e) {
+        ShowFileFailure(e);
+        return;
+    }
+    COLORREF unchosen = GetSysColor(COLOR_ACTIVEBORDER);
+    for (Label* marker : {&LabStart, &LabStop, &LabAuto, &LabManu, &LabDisa}) SetMarkerColour(*marker, unchosen);
+    var.EtatChoisi.clear();
+    var.ModeChoisi.clear();
+    int position = CbNomSys.Selected();
+    Skipping([&] {
+        CbNomSys.Remove(position);
+        CbNomVue.Remove(position);
+    });
+    Skipping([&] { RichTextBox1.SetPlainText(L""); });
+    Skipping([&] { CbNomSys.Select(position); });
+}
+
+}  // namespace kestrane
