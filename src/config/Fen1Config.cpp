@@ -120,19 +120,21 @@ void Fen1::ApplyConfiguration(const std::wstring& fileName) {
     app.services->BeginCommand();
     Fen2& progress = app.windows.Get<Fen2>();
     progress.Open(Handle());
-    // The user cannot act on the main window while the application runs.
-    EnableWindow(Handle(), FALSE);
     ApplyReport report;
     try {
         report = AppliqueConf(*app.services, var.CheminAppli + L"Config\\" + fileName, *forbidden, progress);
     } catch (...) {
-        EnableWindow(Handle(), TRUE);
         progress.Close();
         throw;
     }
-    EnableWindow(Handle(), TRUE);
     progress.Close();
-    SetForegroundWindow(Handle());
+    // Only paint messages were handled meanwhile: what the user typed or clicked during the application
+    // is dropped rather than acted on now, on a machine that has changed under it.
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
+    }
+    while (PeekMessageW(&msg, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
+    }
 
     switch (report.outcome) {
     case ApplyReport::Outcome::MissingFile:

@@ -8,8 +8,9 @@ namespace kestrane {
 
 void Fen2::Open(HWND owner) {
     if (!Handle()) {
-        if (!CreateTopLevel(L"KestraneFen2", texts::kProgressTitle, WS_POPUP | WS_CAPTION | WS_BORDER, 360, 90, nullptr,
-                            owner))
+        // A framed panel without caption over the main window: nothing on it is for the user to act on (it
+        // cannot be moved or closed while the application runs), and the window manager need not handle it.
+        if (!CreateTopLevel(L"KestraneFen2", texts::kProgressTitle, WS_POPUP | WS_DLGFRAME, 360, 76, nullptr, owner))
             return;
     }
     maximum_ = value_ = 0;
@@ -26,7 +27,7 @@ void Fen2::Open(HWND owner) {
 }
 
 void Fen2::Close() {
-    if (Handle()) ShowWindow(Handle(), SW_HIDE);
+    if (Handle()) DestroyWindow(Handle());
 }
 
 void Fen2::SetMaximum(int maximum) {
@@ -48,7 +49,7 @@ void Fen2::Layout() {
     GetClientRect(Handle(), &client);
     int margin = Scale(10);
     SetWindowPos(label_, nullptr, margin, margin, client.right - 2 * margin, Scale(20), SWP_NOZORDER);
-    SetWindowPos(bar_, nullptr, margin, Scale(40), client.right - 2 * margin, Scale(22), SWP_NOZORDER);
+    SetWindowPos(bar_, nullptr, margin, Scale(38), client.right - 2 * margin, Scale(24), SWP_NOZORDER);
 }
 
 LRESULT Fen2::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {

@@ -1,0 +1,459 @@
+// Configurations from the main window, on the simulated machine: saving, applying with the progress
+// window, deleting, importing, exporting, selective display and creation mode.
+#include "TestSupport.h"
+
+#include "app/resource.h"
+#include "config/Apply.h"
+#include "config/ConfigFiles.h"
+#include "config/ConfigFormat.h"
+#include "config/Fen2.h"
+#include "config/Fen3.h"
+#include "config/TextFile.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace kestrane::test {
+namespace {
+
+using Op = SimulatedServiceManager::Op;
+
+class Configurations : public MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        AddDemoServices(machine);
+        Open();
+        machine.ClearCounts();
+    }
+    void Command(UINT id) { SendMessageW(fen->Handle(), WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+    std::string File(const std::wstring& name) { return ReadFileBytes(folder.App() + L"Config\\" + name); }
+    bool Has(const std::wstring& name) { return folder.Exists(L"Config\\" + name); }
+    std::vector<std::wstring> ConfigFileNamesIn() const {
+        std::vector<std::wstring> out;
+        WIN32_FIND_DATAW found{};
+        HANDLE search = FindFirstFileW((folder.App() + L"Config\\*").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) return out;
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) out.push_back(found.cFileName);
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+        return out;
+    }
+    std::vector<std::wstring> Texts() const {
+        std::vector<std::wstring> out;
+        for (const auto& box : dialogs.shown) out.push_back(box.text);
+        return out;
+    }
+};
+
+// ---- Saving ----
+
+TEST_F(Configurations, SaveWritesOneRecordPerServiceInInventoryOrderAlsoAfterAFilter) {
+    Command(IDM_FILTER_FIRST + 0);  // "Running" only
+    ASSERT_EQ(fen->CbNomSys.Count(), 3);
+    dialogs.inputs = {L"profil"};
+    Command(IDM_SAUVECONF);
+    ASSERT_EQ(dialogs.prompts.size(), 1u);
+    EXPECT_EQ(dialogs.prompts[0].text, L"Donner un nom a la configuration actuelle");
+    EXPECT_EQ(dialogs.prompts[0].title, L"nom de configuration");
+    EXPECT_EQ(File(L"profil.cfg"),
+              "\"Spooler\",\"Running\",\"Auto\",\"Spouleur d'impression\"\r\n"
+              "\"RpcSs\",\"Running\",\"Auto\",\"Appel de proc\xE9" "dure distante (RPC)\"\r\n"
+              "\"Fax\",\"Stopped\",\"Manual\",\"T\xE9l\xE9" "copie\"\r\n"
+              "\"wuauserv\",\"Stopped\",\"Disabled\",\"Windows Update\"\r\n"
+              "\"Audiosrv\",\"Running\",\"Auto\",\"Audio Windows\"\r\n");
+    EXPECT_EQ(fen->CbNomSys.Count(), 5);  // the save brought the full list back
+    EXPECT_EQ(Texts(), std::vector<std::wstring>{L"sauvegarde terminée"});
+    EXPECT_NE(fen->CbListeConf.FindExact(L"profil.cfg"), -1);
+
+    // Saved again under the same name: one file, only the new inventory.
+    machine.Get(L"Fax")->State = L"Running";
+    dialogs.inputs = {L"profil"};
+    Command(IDM_SAUVECONF);
+    std::string again = File(L"profil.cfg");
+    EXPECT_EQ(std::count(again.begin(), again.end(), '\n'), 5);
+    EXPECT_NE(again.find("\"Fax\",\"Running\""), std::string::npos);
+}
+
+TEST_F(Configurations, SaveNamesCancelAndTheExtensionTyped) {
+    dialogs.inputs = {L""};  // Cancel
+    Command(IDM_SAUVECONF);
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].text, L"Un nom est obligatoire pour enregistrer un configuration");
+    EXPECT_EQ(dialogs.shown[0].style, 48);
+    fen->OnMnuRefresh();
+    EXPECT_TRUE(fen->CbListeConf.Count() == 0 && !Has(L".cfg"));
+    EXPECT_TRUE(ConfigFileNamesIn().empty());
+
+    dialogs.inputs = {L"profil.cfg"};
+    Command(IDM_SAUVECONF);
+    EXPECT_TRUE(Has(L"profil.cfg.cfg"));
+}
+
+TEST_F(Configurations, NamesThatWouldLeaveTheFolderAreRefusedAndNothingIsWritten) {
+    for (const wchar_t* name : {L"a\\b", L"a/b", L"c:x", L"a*", L"a?", L"a\"b", L"a<b", L"a>b", L"a|b", L"tab\tname",
+                                L".", L"..", L"fin ", L"fin.", L"CON", L"con", L"PRN", L"AUX", L"NUL", L"COM1", L"LPT9",
+                                L"nul.txt", L"..\\..\\Windows\\win"}) {
+        SCOPED_TRACE(std::string(name, name + wcslen(name)));
+        dialogs.shown.clear();
+        dialogs.inputs = {name};
+        Command(IDM_SAUVECONF);
+        ASSERT_EQ(dialogs.shown.size(), 1u);
+        EXPECT_EQ(dialogs.shown[0].text, std::wstring(L"nom de configuration invalide : ") + name);
+        EXPECT_EQ(dialogs.shown[0].title, L"Attention");
+        EXPECT_EQ(dialogs.shown[0].style, 48);
+    }
+    EXPECT_TRUE(ConfigFileNamesIn().empty());
+    EXPECT_EQ(machine.Calls(Op::Inventory), 0);
+    EXPECT_TRUE(IsValidConfigName(L"profil d'été 2026"));
+    EXPECT_TRUE(IsValidConfigName(L"COM10"));
+    EXPECT_TRUE(IsValidConfigName(L"console"));
+}
+
+TEST_F(Configurations, ASaveFailingPartWayLeavesTheOldFileAsItWas) {
+    const std::string old = "\"Spooler\",\"Stopped\",\"Manual\",\"Ancien\"\r\n";
+    folder.Write(L"Config\\profil.cfg", old);
+    fen->afterConfigRecord = [](size_t written) {
+        if (written == 3) throw FileError("disk full", L"profil.cfg", ERROR_DISK_FULL);
+    };
+    dialogs.inputs = {L"profil"};
+    Command(IDM_SAUVECONF);
+    EXPECT_EQ(File(L"profil.cfg"), old);
+    EXPECT_EQ(ConfigFileNamesIn(), std::vector<std::wstring>{L"profil.cfg"}) << "the partial file was left";
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].text.rfind(L"la configuration n'a pas pu être enregistrée : ", 0), 0u);
+    EXPECT_EQ(dialogs.shown[0].title, L"erreur fichier");
+    EXPECT_EQ(dialogs.shown[0].style, 16);
+    EXPECT_EQ(fen->CbNomSys.Count(), 5);  // the lists are whole all the same
+    EXPECT_FALSE(fen->var.SauveConfig);
+}
+
+// ---- Applying ----
+
+class Progress : public ApplyProgress {
+public:
+    int maximum = -1;
+    std::vector<int> values;
+    void SetMaximum(int m) override { maximum = m; }
+    void SetValue(int v) override { values.push_back(v); }
+};
+
+class Applying : public Configurations {
+protected:
+    ApplyReport Apply(const std::string& content, const std::string& list = "") {
+        folder.Write(L"Config\\essai.cfg", content);
+        machine.ClearCounts();
+        return AppliqueConf(machine, folder.App() + L"Config\\essai.cfg", ParseForbiddenList(list), progress);
+    }
+    void Chain() {
+        machine.Add({L"A", L"Service A", L"Stopped"});
+        machine.Add({L"B", L"Service B", L"Stopped", L"Manual", std::nullopt, L"b.exe", L"LocalSystem", L"Own Process", {L"A"}});
+        machine.Add({L"C", L"Service C", L"Stopped", L"Manual", std::nullopt, L"c.exe", L"LocalSystem", L"Own Process", {L"B"}});
+    }
+    Progress progress;
+};
+
+TEST_F(Applying, StartModesFirstThenStatesInDependencyOrder) {
+    Chain();
+    ApplyReport report = Apply("\"C\",\"Running\",\"Manual\",\"c\"\r\n\"B\",\"Running\",\"Auto\",\"b\"\r\n"
+                               "\"A\",\"Running\",\"Manual\",\"a\"\r\n");
+    EXPECT_EQ(report.outcome, ApplyReport::Outcome::Done);
+    EXPECT_TRUE(report.Clean());
+    // Every record's start mode in pass 1, even where it is already so; then A, B, C whatever the file order.
+    EXPECT_EQ(machine.MethodLog(), (std::vector<std::wstring>{L"mode Manual:C", L"mode Automatic:B", L"mode Manual:A",
+                                                              L"start:A", L"start:B", L"start:C"}));
+    EXPECT_EQ(progress.maximum, 4 * 3 + 5);
+    std::vector<int> expected(12);
+    for (int i = 0; i < 12; ++i) expected[i] = i + 1;
+    EXPECT_EQ(progress.values, expected);
+    // One inventory and one dependency pass, no lookup per record, at most 2R method calls.
+    EXPECT_EQ(machine.Calls(Op::Inventory), 1);
+    EXPECT_EQ(machine.Calls(Op::Find), 0);
+    EXPECT_EQ(machine.Calls(Op::Dependents), 3);
+    EXPECT_EQ(machine.Calls(Op::DependedOn), 3);
+    EXPECT_LE(machine.MethodLog().size(), 6u);
+}
+
+TEST_F(Applying, OtherValuesChangeNothingAndEmptyNamesAreSkipped) {
+    ApplyReport report = Apply("\"Spooler\",\"Paused\",\"Boot\",\"x\"\r\n\"\",\"Running\",\"Auto\",\"vide\"\r\n"
+                               "\"Fax\",\"Start Pending\",\"System\",\"y\"\r\n\"Audiosrv\",\"running\",\"auto\",\"z\"\r\n");
+    EXPECT_EQ(report.outcome, ApplyReport::Outcome::Done);
+    EXPECT_TRUE(machine.MethodLog().empty());
+    EXPECT_EQ(progress.maximum, 4 * 3 + 5);
+    EXPECT_EQ(progress.values.back(), 12);
+    EXPECT_LE(*std::max_element(progress.values.begin(), progress.values.end()), progress.maximum);
+}
+
+TEST_F(Applying, RefusalsAbsencesAndTheForbiddenListAreReported) {
+    machine.ForceCode(Op::Start, L"Fax", ReturnCode::ServiceDisabled);
+    machine.ForceCode(Op::ChangeStartMode, L"Audiosrv", ReturnCode::AccessDenied);
+    ApplyReport report = Apply("\"Fax\",\"Running\",\"Manual\",\"f\"\r\n\"Absent\",\"Running\",\"Auto\",\"a\"\r\n"
+                               "\"Spooler\",\"Stopped\",\"Disabled\",\"s\"\r\n\"rpcss\",\"Stopped\",\"Manual\",\"r\"\r\n"
+                               "\"Audiosrv\",\"Running\",\"Manual\",\"au\"\r\n",
+                               "\"RpcSs\",1\r\n\"Spooler\",0\r\n");
+    EXPECT_EQ(report.outcome, ApplyReport::Outcome::Done);
+    // The forbidden one is untouched (its name in another case does not help); the discouraged one changed.
+    for (const std::wstring& call : machine.MethodLog()) EXPECT_EQ(call.find(L"rpcss"), std::wstring::npos);
+    EXPECT_NE(std::find(machine.MethodLog().begin(), machine.MethodLog().end(), L"mode Disabled:Spooler"),
+              machine.MethodLog().end());
+    EXPECT_EQ(report.Lines(), (std::vector<std::wstring>{
+                                  // in the order the calls were made: start modes first
+                                  L"Audiosrv : la demande de modification a généré une erreur et n'est pas effective",
+                                  L"Fax : Le service a été désactivé du système",
+                                  L"service absent de cette machine : Absent",
+                                  L"service interdit, non modifié : rpcss",
+                                  L"service déconseillé, modifié : Spooler",
+                              }));
+}
+
+TEST_F(Applying, FromTheWindowTheClosingMessageTellsWhatHappened) {
+    folder.Write(L"Config\\ok.cfg", "\"Fax\",\"Running\",\"Manual\",\"f\"\r\n");
+    fen->CbListeConf.SetText(L"ok.cfg");
+    Command(IDM_CHARGECONF);
+    EXPECT_EQ(Texts(), std::vector<std::wstring>{L"opération éffectuée"});
+    EXPECT_EQ(machine.Get(L"Fax")->State, L"Running");
+    Fen2* progress = app.windows.Find<Fen2>();
+    ASSERT_NE(progress, nullptr);
+    EXPECT_FALSE(IsWindowVisible(progress->Handle())) << "the progress window stays open";
+    EXPECT_EQ(progress->Maximum(), 9);
+    EXPECT_TRUE(IsWindowEnabled(fen->Handle()));
+
+    dialogs.shown.clear();
+    machine.ForceCode(Op::Stop, L"Spooler", ReturnCode::DependentServicesRunning);
+    folder.Write(L"Config\\ko.cfg", "\"Spooler\",\"Stopped\",\"Auto\",\"s\"\r\n");
+    fen->CbListeConf.SetText(L"ko.cfg");
+    SendMessageW(fen->Handle(), WM_COMMAND, MAKEWPARAM(IDC_COMMAND1, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(fen->Command1.Handle()));
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].text,
+              L"opération éffectuée avec des erreurs\nSpooler : Le service ne peut pas être arrêté car d'autres "
+              L"services qui sont en cours d'exécution en dépendent");
+
+    // A missing file and an empty one: their own box only, never "opération éffectuée".
+    for (auto [name, text] : {std::pair<const wchar_t*, const wchar_t*>{L"ok", L"le fichier de configuration demandé est introuvable!"},
+                              {L"vide.cfg", L"le fichier de conf est vide!"}}) {
+        if (std::wstring(name) == L"vide.cfg") folder.Write(L"Config\\vide.cfg", "\r\n");
+        dialogs.shown.clear();
+        fen->CbListeConf.SetText(name);
+        Command(IDM_CHARGECONF);
+        EXPECT_EQ(Texts(), std::vector<std::wstring>{text});
+        EXPECT_EQ(dialogs.shown[0].style, 16);
+    }
+}
+
+TEST_F(Applying, WithoutTheForbiddenListNothingIsApplied) {
+    folder.Remove(L"liste\\interdit.txt");
+    folder.Write(L"Config\\ok.cfg", "\"Fax\",\"Running\",\"Manual\",\"f\"\r\n");
+    fen->CbListeConf.SetText(L"ok.cfg");
+    Command(IDM_CHARGECONF);
+    EXPECT_EQ(Texts(), std::vector<std::wstring>{texts::kGuardMissing});
+    EXPECT_TRUE(machine.MethodLog().empty());
+    EXPECT_EQ(app.windows.Find<Fen2>(), nullptr);
+}
+
+TEST_F(Applying, AFailureOfTheServiceInterfaceEndsTheApplicationInOrder) {
+    folder.Write(L"Config\\ok.cfg", "\"Fax\",\"Running\",\"Manual\",\"f\"\r\n");
+    machine.FailDependencies(true);
+    fen->CbListeConf.SetText(L"ok.cfg");
+    Command(IDM_CHARGECONF);
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].text.rfind(L"l'application de la configuration a été interrompue : ", 0), 0u);
+    EXPECT_FALSE(IsWindowVisible(app.windows.Find<Fen2>()->Handle()));
+    EXPECT_TRUE(IsWindowEnabled(fen->Handle()));
+    EXPECT_TRUE(machine.MethodLog().empty());
+}
+
+TEST_F(Applying, ANameTypedByHandIsCheckedBeforeAnythingIsRead) {
+    fen->CbListeConf.SetText(L"..\\..\\liste\\interdit.txt");
+    Command(IDM_CHARGECONF);
+    EXPECT_EQ(Texts(), std::vector<std::wstring>{L"nom de configuration invalide : ..\\..\\liste\\interdit.txt"});
+}
+
+// ---- Deleting, importing, exporting ----
+
+TEST_F(Configurations, DeletingAsksAndDeletesOnlyAFileThatExists) {
+    folder.Write(L"Config\\profil.cfg", "\"Fax\",\"Running\",\"Manual\",\"f\"\r\n");
+    fen->ChargeListeConf();
+    fen->CbListeConf.SetText(L"");
+    Command(IDM_SUPCONF);
+    EXPECT_TRUE(dialogs.shown.empty());
+
+    ASSERT_TRUE(fen->CbListeConf.SelectText(L"profil.cfg"));
+    dialogs.answers = {IDNO};
+    Command(IDM_SUPCONF);
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].text, L"êtes vous sur de vouloir supprimer la configuration choisie?");
+    EXPECT_EQ(dialogs.shown[0].title, L"confirmation");
+    EXPECT_EQ(dialogs.shown[0].style, 36);
+    EXPECT_TRUE(Has(L"profil.cfg"));
+
+    dialogs.answers = {IDYES};
+    Command(IDM_SUPCONF);
+    EXPECT_FALSE(Has(L"profil.cfg"));
+    EXPECT_EQ(fen->CbListeConf.Count(), 0);
+
+    dialogs.shown.clear();
+    fen->CbListeConf.SetText(L"absent.cfg");
+    Command(IDM_SUPCONF);
+    EXPECT_EQ(Texts(), std::vector<std::wstring>{L"configuration introuvable"});
+    folder.Write(L"liste\\garde.txt", "x");
+    dialogs.shown.clear();
+    fen->CbListeConf.SetText(L"..\\liste\\garde.txt");
+    Command(IDM_SUPCONF);
+    EXPECT_EQ(Texts(), std::vector<std::wstring>{L"nom de configuration invalide : ..\\liste\\garde.txt"});
+    EXPECT_TRUE(folder.Exists(L"liste\\garde.txt"));
+}
+
+TEST_F(Configurations, ImportCopiesAConfigurationAsItIsAndRefusesAnythingElse) {
+    std::wstring outside = folder.Root() + L"\\ailleurs";
+    CreateDirectoryW(outside.c_str(), nullptr);
+    auto write = [&](const std::wstring& name, const std::string& bytes) {
+        std::wstring path = outside + L"\\" + name;
+        DeleteFileW(path.c_str());
+        AppendFileBytes(path, bytes);
+        return FileChoice{path, name};
+    };
+    const std::string config = "\"Fax\",\"Running\",\"Manual\",\"T\xE9l\xE9" "copie\"\r\n";
+    folder.Write(L"Config\\profil.cfg", "ancien");
+    dialogs.files = {write(L"profil.cfg", config), write(L"image.cfg", "\x89PNG\r\n"), std::nullopt,
+                     write(L"notes.txt", config)};
+    Command(IDM_IMPORTCONF);
+    EXPECT_EQ(File(L"profil.cfg"), config);  // replaced without a question
+    EXPECT_EQ(dialogs.fileDialogs[0].title, L"Configuration a importer");
+    EXPECT_EQ(dialogs.fileDialogs[0].initialFolder, folder.Root() + L"\\Documents");
+    EXPECT_EQ(dialogs.fileDialogs[0].filter, L"Fichiers configurations (*.cfg)|*.cfg");
+    Command(IDM_IMPORTCONF);
+    EXPECT_EQ(Texts(), std::vector<std::wstring>{L"le fichier choisi n'est pas une configuration : image.cfg"});
+    EXPECT_FALSE(Has(L"image.cfg"));
+    Command(IDM_IMPORTCONF);  // cancelled: nothing
+    EXPECT_EQ(dialogs.shown.size(), 1u);
+    Command(IDM_IMPORTCONF);  // another extension: copied, not listed
+    EXPECT_TRUE(Has(L"notes.txt"));
+    EXPECT_EQ(fen->CbListeConf.FindExact(L"notes.txt"), -1);
+}
+
+TEST_F(Configurations, ExportProposesTheDocumentsFolderAndCopiesTheFileChosen) {
+    folder.Write(L"Config\\profil.cfg", "\"Fax\",\"Running\",\"Manual\",\"f\"\r\n");
+    folder.Write(L"Config\\old.cfg.bak", "x");
+    Command(IDM_EXPORTCONF);
+    Fen3* window = app.windows.Find<Fen3>();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(IsWindowVisible(window->Handle()));
+    EXPECT_EQ(window->Files(), std::vector<std::wstring>{L"profil.cfg"});
+    ASSERT_TRUE(window->SelectFile(L"profil.cfg"));
+    std::wstring destination = folder.Root() + L"\\exporte.cfg";
+    dialogs.files = {FileChoice{destination, L"exporte.cfg"}};
+    SendMessageW(window->Handle(), WM_COMMAND, MAKEWPARAM(3001, BN_CLICKED), reinterpret_cast<LPARAM>(window->BtExportConf()));
+    EXPECT_EQ(dialogs.fileDialogs[0].fileName, folder.Root() + L"\\Documents\\profil.cfg");
+    EXPECT_EQ(dialogs.fileDialogs[0].title, L"Configuration a exporter");
+    EXPECT_EQ(ReadFileBytes(destination), File(L"profil.cfg"));
+    EXPECT_FALSE(IsWindowVisible(window->Handle()));
+}
+
+// ---- Selective display ----
+
+TEST_F(Configurations, FiltersShowOnlyWhatMatchesAndComeBackWhenNothingDoes) {
+    Command(IDM_FILTER_FIRST + 9);  // Disabled & Running
+    EXPECT_EQ(Texts(), std::vector<std::wstring>{L"Il n'y pas de service a afficher correspondant a votre selection."});
+    EXPECT_EQ(dialogs.shown[0].title, L"Information");
+    EXPECT_EQ(fen->LabNb.Text(), L"5");
+    EXPECT_EQ(fen->CbNomSys.Count(), 5);
+
+    machine.Get(L"Audiosrv")->State = L"Paused";
+    Command(IDM_FILTER_FIRST + 0);  // Running: not the paused one
+    EXPECT_EQ(Items(fen->CbNomSys), (std::vector<std::wstring>{L"Spooler", L"RpcSs"}));
+    EXPECT_EQ(fen->LabNb.Text(), L"2");
+    EXPECT_EQ(fen->var.NbServices, 2);
+    EXPECT_EQ(fen->CbNomVueTrier.Count(), 2);
+    EXPECT_EQ(fen->CbNomSys.SelectedText(), L"Spooler");
+    Command(IDM_FILTER_FIRST + 10);  // Disabled & Stopped
+    EXPECT_EQ(Items(fen->CbNomSys), std::vector<std::wstring>{L"wuauserv"});
+    Command(IDM_FILTER_FIRST + 3);  // Manual
+    EXPECT_EQ(Items(fen->CbNomSys), std::vector<std::wstring>{L"Fax"});
+    Command(IDM_REFRESH);
+    EXPECT_EQ(fen->CbNomSys.Count(), 5);
+}
+
+// ---- Creation mode ----
+
+TEST_F(Configurations, CreationModeComposesAFileOneServiceAtATime) {
+    folder.Write(L"Config\\7-12-2026.cfg", "\"Ancien\",\"Running\",\"Auto\",\"x\"\r\n");
+    Command(IDM_CREERCONF);
+    EXPECT_TRUE(fen->CreationMode());
+    EXPECT_EQ(fen->CbListeConf.Text(), L"7-12-2026");
+    EXPECT_EQ(fen->Command1.Text(), L"Ajouter au fichier de configuration");
+    EXPECT_EQ(fen->LabListeConf.Text(), L"Configuration en cours de création");
+    EXPECT_EQ(fen->BackgroundPath(), L"");  // no picture in this folder, and no failure either
+    for (const std::wstring& name : Fen1::CreationModeDisabled()) EXPECT_FALSE(fen->menus.Enabled(name)) << name.size();
+    EXPECT_FALSE(fen->BtRefreshServ.Enabled());
+    EXPECT_TRUE(IsWindowVisible(fen->LabStart.Handle()) || !IsWindowVisible(fen->Handle()));
+
+    ASSERT_TRUE(fen->CbNomSys.SelectText(L"Fax"));
+    machine.ClearCounts();
+    // A start-mode choice alone is not enough.
+    fen->OnBtConfServAuto();
+    fen->OnCommand1();
+    EXPECT_EQ(Texts(), std::vector<std::wstring>{L"un élément n'a pas été selectionné ou le fichier de configuration n'est défini."});
+    EXPECT_TRUE(machine.MethodLog().empty());
+    fen->OnBtStartServ();
+    fen->OnBtConfServMAnu();  // replaces "Auto"
+    EXPECT_EQ(fen->MarkerColour(fen->LabManu), RGB(0x80, 0xFF, 0x80));
+    EXPECT_EQ(fen->MarkerColour(fen->LabAuto), GetSysColor(COLOR_ACTIVEBORDER));
+    fen->OnCommand1();
+    // The first addition replaced the old file; the service left the two lists, the next one is shown.
+    EXPECT_EQ(File(L"7-12-2026.cfg"), "\"Fax\",\"Running\",\"Manual\",\"T\xE9l\xE9" "copie\"\r\n");
+    EXPECT_TRUE(machine.MethodLog().empty());
+    EXPECT_EQ(fen->CbNomSys.FindExact(L"Fax"), -1);
+    EXPECT_EQ(fen->CbNomVue.FindExact(L"Télécopie"), -1);
+    EXPECT_NE(fen->CbNomVueTrier.FindExact(L"Télécopie"), -1);
+    EXPECT_EQ(fen->CbNomSys.SelectedText(), L"wuauserv");
+    EXPECT_TRUE(fen->var.EtatChoisi.empty() && fen->var.ModeChoisi.empty());
+
+    // The second appends.
+    fen->OnBtStopServ();
+    fen->OnBtConfServStop();
+    fen->OnCommand1();
+    std::string two = File(L"7-12-2026.cfg");
+    EXPECT_EQ(std::count(two.begin(), two.end(), '\n'), 2);
+
+    // Another name after the first addition: later additions append to it, keeping its records.
+    folder.Write(L"Config\\autre.cfg", "\"Garde\",\"Running\",\"Auto\",\"g\"\r\n");
+    fen->CbListeConf.SetText(L"autre");
+    ASSERT_EQ(fen->CbNomSys.SelectedText(), L"Audiosrv");  // the last entry
+    fen->OnBtStartServ();
+    fen->OnBtConfServAuto();
+    fen->OnCommand1();
+    EXPECT_EQ(File(L"autre.cfg"), "\"Garde\",\"Running\",\"Auto\",\"g\"\r\n\"Audiosrv\",\"Running\",\"Auto\",\"Audio Windows\"\r\n");
+    EXPECT_EQ(fen->CbNomSys.Selected(), -1) << "after the last service nothing is selected";
+
+    // The buttons sent nothing to any service; leaving brings everything back.
+    EXPECT_TRUE(machine.MethodLog().empty());
+    Command(IDM_CREERCONF);
+    EXPECT_FALSE(fen->CreationMode());
+    for (const std::wstring& name : Fen1::CreationModeDisabled()) EXPECT_TRUE(fen->menus.Enabled(name));
+    EXPECT_TRUE(fen->BtRefreshServ.Enabled());
+    EXPECT_EQ(fen->Command1.Text(), L"Configuration automatique");
+    EXPECT_EQ(fen->LabListeConf.Text(), L"Liste des configurations disponnibles");
+    EXPECT_NE(fen->CbListeConf.FindExact(L"autre.cfg"), -1);
+
+    // Re-entering with the same name starts that file afresh.
+    Command(IDM_CREERCONF);
+    fen->CbListeConf.SetText(L"autre");
+    fen->CbNomSys.Select(0);
+    fen->OnBtStopServ();
+    fen->OnBtConfServStop();
+    fen->OnCommand1();
+    EXPECT_EQ(File(L"autre.cfg"), "\"Spooler\",\"Stopped\",\"Disabled\",\"Spouleur d'impression\"\r\n");
+    fen->CbListeConf.SetText(L"CON");
+    fen->OnBtStopServ();
+    fen->OnBtConfServStop();
+    dialogs.shown.clear();
+    fen->OnCommand1();
+    EXPECT_EQ(Texts(), std::vector<std::wstring>{L"nom de configuration invalide : CON"});
+}
+
+}  // namespace
+}  // namespace kestrane::test
