@@ -166,5 +166,52 @@ TEST_F(FenOnRealServices, AStartModeChangeFromTheWindowKeepsTheDependencies) {
     EXPECT_EQ(Items(fen->Combo1), std::vector<std::wstring>{dependent});
 }
 
+TEST_F(FenOnRealServices, ASavedConfigurationAppliedBringsTheServicesBack) {
+    // Three services: the selected one running automatic, one that needs it stopped, one disabled.
+    std::wstring needing = Register(L"Besoin", L"", name);
+    std::wstring other = Register(L"Autre", L"", L"");
+    ASSERT_EQ(scm.ChangeStartMode(name, L"Automatic"), ReturnCode::Success);
+    ASSERT_EQ(scm.StartService(name), ReturnCode::Success);
+    ASSERT_EQ(scm.ChangeStartMode(other, L"Disabled"), ReturnCode::Success);
+    fen->OnMnuRefresh();
+    ASSERT_TRUE(fen->CbNomSys.SelectText(name));
+    EXPECT_EQ(WaitForState(L"Running"), L"Running");
+
+    std::wstring profile = L"kst-" + std::to_wstring(GetCurrentProcessId());
+    dialogs.inputs = {profile};
+    fen->OnMnuSauveConf();
+    ASSERT_EQ(dialogs.shown.back().text, L"sauvegarde terminée");
+
+    // The user changes them: the first stopped and manual, the one needing it started, the disabled one manual.
+    ASSERT_EQ(scm.ChangeStartMode(name, L"Manual"), ReturnCode::Success);
+    ASSERT_EQ(scm.ChangeStartMode(other, L"Manual"), ReturnCode::Success);
+    ASSERT_EQ(scm.StartService(needing), ReturnCode::Success);
+    for (int i = 0; i < 100 && scm.Find(needing)->State != std::wstring(L"Running"); ++i) Sleep(50);
+    ASSERT_EQ(scm.StopService(needing), ReturnCode::Success);  // back to stopped, but the selected one ...
+    for (int i = 0; i < 100 && scm.Find(needing)->State != std::wstring(L"Stopped"); ++i) Sleep(50);
+    ASSERT_EQ(scm.StopService(name), ReturnCode::Success);      // ... stopped too
+    for (int i = 0; i < 100 && scm.Find(name)->State != std::wstring(L"Stopped"); ++i) Sleep(50);
+
+    ASSERT_TRUE(fen->CbListeConf.SelectText(profile + L".cfg"));
+    dialogs.shown.clear();
+    fen->OnMnuChargeConf();
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    // Wine's own services are in the file too. Some of them (its driver hosts) are marked for deletion and
+    // refuse every change: they may be listed, ours must not be.
+    const std::wstring& report = dialogs.shown[0].text;
+    EXPECT_EQ(report.rfind(L"opération éffectuée", 0), 0u);
+    for (const std::wstring& ours : {name, needing, other})
+        EXPECT_EQ(report.find(L"\n" + ours + L" :"), std::wstring::npos) << "a change of ours was refused";
+    for (int i = 0; i < 100 && scm.Find(name)->State != std::wstring(L"Running"); ++i) Sleep(50);
+    EXPECT_EQ(scm.Find(name)->State, std::wstring(L"Running"));
+    EXPECT_EQ(scm.Find(name)->StartMode, std::wstring(L"Auto"));
+    EXPECT_EQ(scm.Find(needing)->State, std::wstring(L"Stopped"));
+    EXPECT_EQ(scm.Find(needing)->StartMode, std::wstring(L"Manual"));
+    EXPECT_EQ(scm.Find(other)->StartMode, std::wstring(L"Disabled"));
+    // The dependency survived every start-mode change of the application.
+    EXPECT_EQ(scm.ServicesDependedOn(needing), std::vector<std::wstring>{name});
+    DeleteFileW((folder.App() + L"Config\\" + profile + L".cfg").c_str());
+}
+
 }  // namespace
 }  // namespace kestrane::test
