@@ -4,6 +4,9 @@
 //   kestrane_bench select RUNS [NAME]    one selection refresh (both dependency lists included), and its floor
 //   kestrane_bench startup               process creation to the first service shown
 //   kestrane_bench startup-floor         the same for a window that only lists the services and shows one
+#include "config/Apply.h"
+#include "config/ConfigFiles.h"
+#include "config/TextFile.h"
 #include "mainwindow/Fen1.h"
 #include "service/ScmServiceManager.h"
 #include "win/Dialogs.h"
@@ -239,7 +242,78 @@ int wmain(int argc, wchar_t** argv) {
     app.dialogs = &dialogs;
     app.quitOnClose = false;
     kestrane::Fen1 fen(app);
+    std::vector<double> times;
 
+    if (mode == L"apply" || mode == L"apply-files") {
+        // Two configurations of the bench services, applied in turn: every start mode changes (automatic,
+        // then manual) and the first five services are started, then stopped again.
+        std::vector<std::wstring> names;
+        for (const auto& entry : services->Inventory(false))
+            if (entry.Name.rfind(L"KstBench", 0) == 0) names.push_back(entry.Name);
+        std::sort(names.begin(), names.end());
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        const std::wstring files[2] = {std::wstring(temp) + L"kst-bench-a.cfg", std::wstring(temp) + L"kst-bench-b.cfg"};
+        std::vector<kestrane::ConfigRecord> a, b;
+        for (size_t i = 0; i < names.size(); ++i) {
+            a.push_back({names[i], i < 5 ? L"Running" : L"Stopped", L"Auto", names[i]});
+            b.push_back({names[i], L"Stopped", L"Manual", names[i]});
+        }
+        kestrane::WriteConfigFile(files[0], a);
+        kestrane::WriteConfigFile(files[1], b);
+        if (mode == L"apply-files") {
+            // The same two as batch files of sc commands, for Wine's cmd.
+            for (int k = 0; k < 2; ++k) {
+                std::string batch;
+                for (const auto& r : k == 0 ? a : b) {
+                    std::string n(r.Name.begin(), r.Name.end());
+                    batch += "sc config " + n + (r.StartMode == L"Auto" ? " start= auto" : " start= demand") + " >nul\r\n";
+                }
+                for (const auto& r : k == 0 ? a : b) {
+                    std::string n(r.Name.begin(), r.Name.end());
+                    batch += (r.State == L"Running" ? "sc start " : "sc stop ") + n + " >nul\r\n";
+                }
+                std::wstring path = std::wstring(temp) + (k == 0 ? L"kst-bench-a.bat" : L"kst-bench-b.bat");
+                DeleteFileW(path.c_str());
+                kestrane::AppendFileBytes(path, batch);
+                std::printf("%ls\n", path.c_str());
+            }
+            return 0;
+        }
+        struct NoProgress : kestrane::ApplyProgress {
+            void SetMaximum(int) override {}
+            void SetValue(int) override {}
+        } none;
+        std::vector<double> floorTimes;
+        for (int i = 0; i < 2 * runs; ++i) {
+            const auto& records = i % 2 == 0 ? a : b;
+            auto start = Clock::now();
+            if (i % 4 < 2) {
+                kestrane::CommandScope command(*services);
+                kestrane::AppliqueConf(*services, files[i % 2], {}, none);
+                times.push_back(Milliseconds(start));
+            } else {
+                // The floor: the 2R method calls alone, on one connection.
+                ScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+                for (const auto& r : records) {
+                    ScHandle service(OpenServiceW(manager.Get(), r.Name.c_str(), SERVICE_CHANGE_CONFIG));
+                    ChangeServiceConfigW(service.Get(), SERVICE_NO_CHANGE,
+                                         r.StartMode == L"Auto" ? SERVICE_AUTO_START : SERVICE_DEMAND_START,
+                                         SERVICE_NO_CHANGE, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+                }
+                for (const auto& r : records) {
+                    ScHandle service(OpenServiceW(manager.Get(), r.Name.c_str(), SERVICE_START | SERVICE_STOP));
+                    SERVICE_STATUS status{};
+                    if (r.State == L"Running") StartServiceW(service.Get(), 0, nullptr);
+                    else ControlService(service.Get(), SERVICE_CONTROL_STOP, &status);
+                }
+                floorTimes.push_back(Milliseconds(start));
+            }
+            Sleep(1500);  // the services started or stopped settle before the next turn
+        }
+        Print("apply", static_cast<int>(names.size()), Median(times), Median(floorTimes), runs);
+        return 0;
+    }
     if (mode == L"startup-parts") {
         // Where start-up spends its time, piece by piece.
         auto t0 = Clock::now();
@@ -279,7 +353,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (!fen.Create(false)) return 1;
     int count = fen.CbNomSys.Count();
-    std::vector<double> times, floors;
+    std::vector<double> floors;
     FloorWindow floor(false);
     if (mode == L"fill") {
         std::vector<BYTE> buffer = FloorWindow::EnumerationBuffer();

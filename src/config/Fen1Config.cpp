@@ -117,7 +117,7 @@ void Fen1::ApplyConfiguration(const std::wstring& fileName) {
         app.dialogs->Message(Handle(), texts::kGuardMissing, texts::kGuardMissingTitle, BoxStyle::ErrorOk);
         return;
     }
-    app.services->BeginCommand();
+    CommandScope command(*app.services);
     Fen2& progress = app.windows.Get<Fen2>();
     progress.Open(Handle());
     ApplyReport report;

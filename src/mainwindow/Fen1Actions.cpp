@@ -42,7 +42,7 @@ void Fen1::Reselect(int position) {
 
 void Fen1::SingleServiceCommand(const wchar_t* order, bool startModeOrder) {
     var.ModifAutorisee = true;
-    app.services->BeginCommand();
+    CommandScope command(*app.services);
     int position = CbNomSys.Selected();
     std::wstring name = CbNomSys.SelectedText();
     VerifInterdit(name);
@@ -54,7 +54,7 @@ void Fen1::SingleServiceCommand(const wchar_t* order, bool startModeOrder) {
 
 void Fen1::CommandWithDependencies(bool start) {
     var.ModifAutorisee = true;
-    app.services->BeginCommand();
+    CommandScope command(*app.services);
     int position = CbNomSys.Selected();
     std::wstring name = CbNomSys.SelectedText();
     const wchar_t* order = start ? L"okstart" : L"okstop";

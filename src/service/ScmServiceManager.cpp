@@ -141,8 +141,16 @@ std::unique_ptr<ServiceManager> CreateServiceManager() {
     return std::make_unique<ScmServiceManager>();
 }
 
+void ScmServiceManager::BeginCommand() {
+    if (commandDepth_++ == 0) session_.Reset(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT | SC_MANAGER_ENUMERATE_SERVICE));
+}
+
+void ScmServiceManager::EndCommand() {
+    if (commandDepth_ > 0 && --commandDepth_ == 0) session_.Reset();
+}
+
 std::vector<ServiceEntry> ScmServiceManager::Inventory(bool withStartModes) {
-    ScHandle manager = OpenManager(SC_MANAGER_CONNECT | SC_MANAGER_ENUMERATE_SERVICE);
+    ManagerHandle manager(Session(), SC_MANAGER_CONNECT | SC_MANAGER_ENUMERATE_SERVICE);
     if (!manager) Fail("OpenSCManagerW", GetLastError());
 
     std::vector<Listed> listed = EnumerateWin32Services(manager.Get(), enumBytes_);
@@ -173,7 +181,7 @@ std::vector<ServiceEntry> ScmServiceManager::Inventory(bool withStartModes) {
 }
 
 std::optional<ServiceInfo> ScmServiceManager::Find(const std::wstring& name) {
-    ScHandle manager = OpenManager(SC_MANAGER_CONNECT);
+    ManagerHandle manager(Session(), SC_MANAGER_CONNECT);
     if (!manager) Fail("OpenSCManagerW", GetLastError());
     ScHandle service(OpenServiceW(manager.Get(), name.c_str(), SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS));
     if (!service) {
@@ -239,20 +247,20 @@ std::optional<ServiceInfo> ScmServiceManager::Find(const std::wstring& name) {
 int ScmServiceManager::StartService(const std::wstring& name) {
     // The service database starts what the service needs first, and answers 1068
     // (ERROR_SERVICE_DEPENDENCY_FAIL) when one of them does not start.
-    ControlTarget target = OpenForControl(name, SERVICE_START);
+    ControlTarget target = OpenForControl(Session(), name, SERVICE_START);
     if (target.code != ReturnCode::Success) return target.code;
     if (!::StartServiceW(target.service.Get(), 0, nullptr)) return FailureCode(GetLastError());
     return ReturnCode::Success;
 }
 
 int ScmServiceManager::StopService(const std::wstring& name) {
-    ControlTarget target = OpenForControl(name, SERVICE_STOP);
+    ControlTarget target = OpenForControl(Session(), name, SERVICE_STOP);
     if (target.code != ReturnCode::Success) return target.code;
     return SendControl(target.service.Get(), SERVICE_CONTROL_STOP);
 }
 
 int ScmServiceManager::PauseService(const std::wstring& name) {
-    ControlTarget target = OpenForControl(name, SERVICE_PAUSE_CONTINUE | SERVICE_QUERY_STATUS);
+    ControlTarget target = OpenForControl(Session(), name, SERVICE_PAUSE_CONTINUE | SERVICE_QUERY_STATUS);
     if (target.code != ReturnCode::Success) return target.code;
     SERVICE_STATUS_PROCESS status{};
     DWORD error = 0;
@@ -264,7 +272,7 @@ int ScmServiceManager::PauseService(const std::wstring& name) {
 }
 
 int ScmServiceManager::ResumeService(const std::wstring& name) {
-    ControlTarget target = OpenForControl(name, SERVICE_PAUSE_CONTINUE | SERVICE_QUERY_STATUS);
+    ControlTarget target = OpenForControl(Session(), name, SERVICE_PAUSE_CONTINUE | SERVICE_QUERY_STATUS);
     if (target.code != ReturnCode::Success) return target.code;
     SERVICE_STATUS_PROCESS status{};
     DWORD error = 0;
@@ -284,7 +292,7 @@ bool ScmServiceManager::StartTypeOf(const std::wstring& mode, DWORD& startType) 
 int ScmServiceManager::ChangeStartMode(const std::wstring& name, const std::wstring& mode) {
     DWORD startType = 0;
     if (!StartTypeOf(mode, startType)) return ReturnCode::StatusInvalidParameter;
-    ControlTarget target = OpenForControl(name, SERVICE_CHANGE_CONFIG);
+    ControlTarget target = OpenForControl(Session(), name, SERVICE_CHANGE_CONFIG);
     if (target.code != ReturnCode::Success) return target.code;
     if (!ChangeServiceConfigW(target.service.Get(), SERVICE_NO_CHANGE, startType, SERVICE_NO_CHANGE, nullptr, nullptr,
                               nullptr, nullptr, nullptr, nullptr, nullptr))
@@ -293,14 +301,14 @@ int ScmServiceManager::ChangeStartMode(const std::wstring& name, const std::wstr
 }
 
 int ScmServiceManager::Delete(const std::wstring& name) {
-    ControlTarget target = OpenForControl(name, DELETE);
+    ControlTarget target = OpenForControl(Session(), name, DELETE);
     if (target.code != ReturnCode::Success) return target.code;
     if (!DeleteService(target.service.Get())) return FailureCode(GetLastError());
     return ReturnCode::Success;
 }
 
 bool ScmServiceManager::WaitWhilePending(const std::wstring& name) {
-    ScHandle manager = OpenManager(SC_MANAGER_CONNECT);
+    ManagerHandle manager(Session(), SC_MANAGER_CONNECT);
     if (!manager) return false;
     ScHandle service(OpenServiceW(manager.Get(), name.c_str(), SERVICE_QUERY_STATUS));
     if (!service) return false;
@@ -309,7 +317,7 @@ bool ScmServiceManager::WaitWhilePending(const std::wstring& name) {
 }
 
 std::vector<std::wstring> ScmServiceManager::DependentServices(const std::wstring& name) {
-    ScHandle manager = OpenManager(SC_MANAGER_CONNECT);
+    ManagerHandle manager(Session(), SC_MANAGER_CONNECT);
     if (!manager) Fail("OpenSCManagerW", GetLastError());
     ScHandle service(OpenServiceW(manager.Get(), name.c_str(), SERVICE_ENUMERATE_DEPENDENTS));
     if (!service) {
@@ -344,7 +352,7 @@ std::vector<std::wstring> ScmServiceManager::DependentServices(const std::wstrin
 }
 
 std::vector<std::wstring> ScmServiceManager::ServicesDependedOn(const std::wstring& name) {
-    ScHandle manager = OpenManager(SC_MANAGER_CONNECT);
+    ManagerHandle manager(Session(), SC_MANAGER_CONNECT);
     if (!manager) Fail("OpenSCManagerW", GetLastError());
     ScHandle service(OpenServiceW(manager.Get(), name.c_str(), SERVICE_QUERY_CONFIG));
     if (!service) {

@@ -30,9 +30,8 @@ bool QueryStatus(SC_HANDLE service, SERVICE_STATUS_PROCESS& status, DWORD& error
     return false;
 }
 
-ControlTarget OpenForControl(const std::wstring& name, DWORD access) {
-    ControlTarget target;
-    target.manager = OpenManager(SC_MANAGER_CONNECT);
+ControlTarget OpenForControl(SC_HANDLE session, const std::wstring& name, DWORD access) {
+    ControlTarget target(session);
     if (!target.manager) {
         target.code = FailureCode(GetLastError());
         return target;

@@ -46,13 +46,31 @@ bool QueryConfig(SC_HANDLE service, Buffer& buffer, DWORD& error);
 // The status of an open service, or false with the Win32 error in `error`.
 bool QueryStatus(SC_HANDLE service, SERVICE_STATUS_PROCESS& status, DWORD& error);
 
+// A connection to the service database: the one a command holds, or one opened for this call alone.
+class ManagerHandle {
+public:
+    ManagerHandle(SC_HANDLE session, DWORD access) : handle_(session) {
+        if (!handle_) {
+            owned_.Reset(OpenSCManagerW(nullptr, nullptr, access));
+            handle_ = owned_.Get();
+        }
+    }
+    SC_HANDLE Get() const { return handle_; }
+    explicit operator bool() const { return handle_ != nullptr; }
+
+private:
+    ScHandle owned_;
+    SC_HANDLE handle_;
+};
+
 // A manager and a service opened for one method, or the method return code of the failure.
 struct ControlTarget {
-    ScHandle manager;
+    ControlTarget(SC_HANDLE session) : manager(session, SC_MANAGER_CONNECT) {}
+    ManagerHandle manager;
     ScHandle service;
     int code = ReturnCode::Success;
 };
-ControlTarget OpenForControl(const std::wstring& name, DWORD access);
+ControlTarget OpenForControl(SC_HANDLE session, const std::wstring& name, DWORD access);
 
 // Sends a control code; the method return code of the outcome.
 int SendControl(SC_HANDLE service, DWORD control);

@@ -134,15 +134,29 @@ public:
     // pending, false when it stopped reporting progress or cannot be asked.
     virtual bool WaitWhilePending(const std::wstring& name) = 0;
 
-    // Marks the start of one user command (which may send several orders): what an implementation
-    // learnt of failing services during the previous command is forgotten.
+    // Mark the start and the end of one user command (which may send several orders, or apply a whole
+    // configuration): within it an implementation may hold its connection to the service database, and
+    // what it learnt of failing services during an earlier command is forgotten. Use CommandScope.
     virtual void BeginCommand() {}
+    virtual void EndCommand() {}
 
     // System names of the services that depend on `name` (they need it running). Throws ServiceError.
     virtual std::vector<std::wstring> DependentServices(const std::wstring& name) = 0;
     // System names of the services that `name` depends on (it needs them to start); load-order groups
     // are left out. Throws ServiceError.
     virtual std::vector<std::wstring> ServicesDependedOn(const std::wstring& name) = 0;
+};
+
+// One user command, from its construction to its destruction.
+class CommandScope {
+public:
+    explicit CommandScope(ServiceManager& services) : services_(services) { services_.BeginCommand(); }
+    ~CommandScope() { services_.EndCommand(); }
+    CommandScope(const CommandScope&) = delete;
+    CommandScope& operator=(const CommandScope&) = delete;
+
+private:
+    ServiceManager& services_;
 };
 
 }  // namespace kestrane

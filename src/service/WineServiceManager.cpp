@@ -204,7 +204,7 @@ int WineServiceManager::StartNeededServices(SC_HANDLE manager, const std::wstrin
 }
 
 int WineServiceManager::StartService(const std::wstring& name) {
-    ControlTarget target = OpenForControl(name, SERVICE_START | SERVICE_QUERY_STATUS | SERVICE_QUERY_CONFIG);
+    ControlTarget target = OpenForControl(Session(), name, SERVICE_START | SERVICE_QUERY_STATUS | SERVICE_QUERY_CONFIG);
     if (target.code != ReturnCode::Success) return target.code;
     // What it needs is started only for a service that is about to start: one running already (10) or
     // disabled (14) gets its answer from the service database without anything else being touched.
@@ -223,7 +223,7 @@ int WineServiceManager::StartService(const std::wstring& name) {
 }
 
 int WineServiceManager::StopService(const std::wstring& name) {
-    ControlTarget target = OpenForControl(name, SERVICE_STOP | SERVICE_QUERY_STATUS);
+    ControlTarget target = OpenForControl(Session(), name, SERVICE_STOP | SERVICE_QUERY_STATUS);
     if (target.code != ReturnCode::Success) return target.code;
     SERVICE_STATUS_PROCESS status{};
     DWORD error = 0;
@@ -263,7 +263,7 @@ int WineServiceManager::ChangeStartMode(const std::wstring& name, const std::wst
         return e.Code();
     }
     dependencies += L'\0';
-    ControlTarget target = OpenForControl(name, SERVICE_CHANGE_CONFIG);
+    ControlTarget target = OpenForControl(Session(), name, SERVICE_CHANGE_CONFIG);
     if (target.code != ReturnCode::Success) return target.code;
     if (!ChangeServiceConfigW(target.service.Get(), SERVICE_NO_CHANGE, startType, SERVICE_NO_CHANGE, nullptr, nullptr,
                               nullptr, dependencies.c_str(), nullptr, nullptr, nullptr))

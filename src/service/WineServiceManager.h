@@ -28,7 +28,10 @@ public:
     int StartService(const std::wstring& name) override;
     int StopService(const std::wstring& name) override;
     int ChangeStartMode(const std::wstring& name, const std::wstring& mode) override;
-    void BeginCommand() override { failed_.clear(); }
+    void BeginCommand() override {
+        ScmServiceManager::BeginCommand();
+        failed_.clear();
+    }
     std::vector<std::wstring> DependentServices(const std::wstring& name) override;
     std::vector<std::wstring> ServicesDependedOn(const std::wstring& name) override;
 

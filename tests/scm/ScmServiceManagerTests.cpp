@@ -529,7 +529,7 @@ TEST_F(ScmServiceManagerTest, AStartWhosePrerequisiteHangsEndsWithinItsWaitHint)
     std::wstring middle = Register({L"HangMiddle", L"Milieu", SERVICE_DEMAND_START, L"", {hanging}});
     std::wstring top = Register({L"HangTop", L"Sommet", SERVICE_DEMAND_START, L"", {middle, hanging}});
     ASSERT_FALSE(top.empty());
-    scm.BeginCommand();
+    CommandScope command(scm);
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(scm.StartService(top), ReturnCode::ServiceRequestTimeout);
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
