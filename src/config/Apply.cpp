@@ -81,6 +81,8 @@ ApplyReport AppliqueConf(ServiceManager& services, const std::wstring& path,
         return report;
     }
     const int maximum = 4 * (report.records + 1) + 1;
+    // Whether each record's state was set (or needed no call): what an interruption leaves undone.
+    std::vector<bool> stateSettled(records.size(), false);
     progress.SetMaximum(maximum);
     int counter = 1;
 
@@ -108,20 +110,25 @@ ApplyReport AppliqueConf(ServiceManager& services, const std::wstring& path,
             report.refused.push_back(record.Name + L" : " + message);
         };
         for (int pass = 1; pass <= 4; ++pass) {
-            for (const ConfigRecord& record : records) {
+            for (size_t index = 0; index < records.size(); ++index) {
+                const ConfigRecord& record = records[index];
                 progress.SetValue(std::min(counter, maximum));
                 ++counter;
                 const Facts& f = facts[record.Name];
-                if (!f.present) continue;
+                if (!f.present) {
+                    stateSettled[index] = true;
+                    continue;
+                }
                 if (f.mark == Mark::Forbidden) {
+                    stateSettled[index] = true;
                     AddOnce(report.forbidden, record.Name);
                     continue;
                 }
-                if (f.mark == Mark::Discouraged) AddOnce(report.discouraged, record.Name);
                 if (pass == 1) {
                     if (const wchar_t* argument = StartModeArgument(record.StartMode)) {
                         int code = services.ChangeStartMode(record.Name, argument);
                         ++report.callsMade;
+                        if (f.mark == Mark::Discouraged) AddOnce(report.discouraged, record.Name);
                         if (code != ReturnCode::Success) refused(record, ModifyMessage(code));
                     }
                     continue;
@@ -130,6 +137,7 @@ ApplyReport AppliqueConf(ServiceManager& services, const std::wstring& path,
                                   : pass == 3 ? f.hasPrerequisite && f.hasDependent
                                               : f.hasPrerequisite && !f.hasDependent;
                 if (!inThisPass) continue;
+                stateSettled[index] = true;
                 int code = ReturnCode::Success;
                 if (record.State == L"Running") {
                     code = services.StartService(record.Name);
@@ -142,6 +150,7 @@ ApplyReport AppliqueConf(ServiceManager& services, const std::wstring& path,
                     continue;
                 }
                 ++report.callsMade;
+                if (f.mark == Mark::Discouraged) AddOnce(report.discouraged, record.Name);
                 if (code != ReturnCode::Success) {
                     const wchar_t* message = ControlMessage(code);
                     refused(record, message ? message : texts::kRequestRunning);
@@ -150,6 +159,8 @@ ApplyReport AppliqueConf(ServiceManager& services, const std::wstring& path,
         }
     } catch (...) {
         report.outcome = ApplyReport::Outcome::Interrupted;
+        for (size_t i = 0; i < records.size(); ++i)
+            if (!stateSettled[i]) AddOnce(report.pending, records[i].Name);
         int code = CurrentFailureCode();
         const wchar_t* message = ControlMessage(code);
         report.reason = message ? message : texts::kRequestRunning;

@@ -35,11 +35,14 @@ struct ApplyReport {
     std::vector<std::wstring> forbidden; // names left untouched (marked 1)
     std::vector<std::wstring> discouraged;  // names changed although discouraged (marked 0)
     std::wstring reason;                 // why it was interrupted
+    std::vector<std::wstring> pending;   // interrupted: the names whose state had still to be set
 
-    // The lines of the closing message after "opération éffectuée avec des erreurs", in this order:
-    // refused calls, absent services, forbidden ones, discouraged ones changed.
+    // The lines of the closing message after its first line, in this order: refused calls, absent
+    // services, forbidden ones left untouched, discouraged ones changed.
     std::vector<std::wstring> Lines() const;
-    bool Clean() const { return refused.empty() && absent.empty() && forbidden.empty() && discouraged.empty(); }
+    // Whether everything the file asks was done: no call refused, no service absent or left untouched. A
+    // discouraged service changed is told, but is no error.
+    bool Clean() const { return refused.empty() && absent.empty() && forbidden.empty(); }
 };
 
 // Applies the configuration file at `path`. `forbiddenList` holds the entries of the forbidden list.

@@ -51,9 +51,10 @@ void WriteConfigFile(const std::wstring& path, const std::vector<ConfigRecord>& 
         if (!flushed) throw FileError("cannot write the new file to disk", partial, flushError);
         if (!MoveFileExW(partial.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
             throw FileError("cannot replace the configuration", path, GetLastError());
-    } catch (const FileError&) {
+    } catch (const FileError& e) {
         DeleteFileW(partial.c_str());
-        throw;
+        // Told as a failure of the configuration itself, not of the file beside it.
+        throw FileError(e.what(), path, e.SystemError());
     } catch (const std::exception& e) {
         DeleteFileW(partial.c_str());
         throw FileError(e.what(), path);

@@ -48,7 +48,9 @@ const std::vector<std::wstring>& Fen1::CreationModeDisabled() {
 }
 
 bool Fen1::CheckConfigName(const std::wstring& name) {
-    if (IsValidConfigName(name)) return true;
+    // The file system refuses a path longer than MAX_PATH, the extension and its terminating null included.
+    bool fits = (var.CheminAppli + L"Config\\" + name).size() + 5 <= MAX_PATH;
+    if (IsValidConfigName(name) && fits) return true;
     app.dialogs->Message(Handle(), texts::kInvalidConfigName + name, texts::kWarningTitle, BoxStyle::WarningOk);
     return false;
 }
@@ -85,11 +87,19 @@ void Fen1::OnMnuSauveConf() {
         ShowFileFailure(e);
         Skipping([&] { ChargeListeConf(); });
         return;
-    } catch (const ServiceError& e) {
+    } catch (...) {
+        // Whatever failed, no save stays pending for a later fill.
         var.SauveConfig = false;
-        const wchar_t* message = ControlMessage(e.Code());
-        app.dialogs->Message(Handle(), texts::kConfigNotSaved + std::wstring(message ? message : L""),
-                             texts::kFileErrorTitle, BoxStyle::ErrorOk);
+        std::wstring reason;
+        try {
+            throw;
+        } catch (const ServiceError& e) {
+            const wchar_t* message = ControlMessage(e.Code());
+            reason = message ? message : L"";
+        } catch (...) {
+            reason = CurrentExceptionText();
+        }
+        app.dialogs->Message(Handle(), texts::kConfigNotSaved + reason, texts::kFileErrorTitle, BoxStyle::ErrorOk);
         return;
     }
     Skipping([&] { ChargeListeConf(); });
@@ -147,7 +157,12 @@ void Fen1::ApplyConfiguration(const std::wstring& fileName) {
         std::wstring text = texts::kApplyInterrupted + report.reason + L"\n" + texts::kApplyProgressDone +
                             std::to_wstring(report.callsMade);
         for (const std::wstring& line : report.Lines()) text += L"\n" + line;
-        app.dialogs->Message(Handle(), text, texts::kInformationTitle, BoxStyle::ErrorOk);
+        if (!report.pending.empty()) {
+            text += L"\n";
+            text += texts::kApplyNotReached;
+            for (const std::wstring& name : report.pending) text += L"\n" + name;
+        }
+        app.dialogs->Message(Handle(), text, texts::kInformationTitle, BoxStyle::WarningOk);
         break;
     }
     case ApplyReport::Outcome::Done: {
@@ -246,7 +261,13 @@ void Fen1::EnterCreationMode() {
         for (Label* marker : {&LabStart, &LabStop, &LabAuto, &LabManu, &LabDisa}) marker->SetVisible(true);
     });
     Skipping([&] {
-        for (const std::wstring& name : CreationModeDisabled()) menus.Enable(name, false);
+        // Only what was enabled is enabled again on leaving (commands still to come stay greyed).
+        disabledByCreationMode_.clear();
+        for (const std::wstring& name : CreationModeDisabled()) {
+            if (!menus.Enabled(name)) continue;
+            menus.Enable(name, false);
+            disabledByCreationMode_.push_back(name);
+        }
         DrawMenuBar(Handle());
         BtRefreshServ.SetEnabled(false);
     });
@@ -266,7 +287,8 @@ void Fen1::EnterCreationMode() {
 void Fen1::LeaveCreationMode() {
     Skipping([&] { SetMenuChecked(IDM_CREERCONF, false); });
     Skipping([&] {
-        for (const std::wstring& name : CreationModeDisabled()) menus.Enable(name, true);
+        for (const std::wstring& name : disabledByCreationMode_) menus.Enable(name, true);
+        disabledByCreationMode_.clear();
         DrawMenuBar(Handle());
         BtRefreshServ.SetEnabled(true);
     });

@@ -55,14 +55,7 @@ void Fen2::Layout() {
 LRESULT Fen2::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_CREATE: {
-        NONCLIENTMETRICSW metrics{};
-        metrics.cbSize = sizeof(metrics);
-        if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
-            metrics.lfMessageFont.lfHeight =
-                MulDiv(metrics.lfMessageFont.lfHeight, static_cast<int>(Dpi()), static_cast<int>(WindowDpi(nullptr)));
-            metrics.lfMessageFont.lfWeight = FW_BOLD;
-            font_ = CreateFontIndirectW(&metrics.lfMessageFont);
-        }
+        font_ = CreateMessageFont(Dpi(), FW_BOLD);
         label_ = CreateWindowExW(0, L"STATIC", texts::kProgressLabel, WS_CHILD | WS_VISIBLE | SS_CENTER, 0, 0, 0, 0,
                                  Handle(), nullptr, GetModuleHandleW(nullptr), nullptr);
         bar_ = CreateWindowExW(0, PROGRESS_CLASSW, nullptr, WS_CHILD | WS_VISIBLE | PBS_SMOOTH, 0, 0, 0, 0, Handle(),
@@ -80,9 +73,12 @@ LRESULT Fen2::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return 1;
     }
     case WM_DPICHANGED: {
-        SetDpi(HIWORD(wp));
-        const RECT* r = reinterpret_cast<const RECT*>(lp);
-        SetWindowPos(Handle(), nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top, SWP_NOZORDER);
+        HFONT old = font_;
+        TakeDpiChange(wp, lp);
+        font_ = CreateMessageFont(Dpi(), FW_BOLD);
+        for (HWND child = GetWindow(Handle(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+            SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+        if (old) DeleteObject(old);
         return 0;
     }
     case WM_CLOSE:

@@ -106,13 +106,7 @@ void Fen3::Layout() {
 LRESULT Fen3::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_CREATE: {
-        NONCLIENTMETRICSW metrics{};
-        metrics.cbSize = sizeof(metrics);
-        if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
-            metrics.lfMessageFont.lfHeight =
-                MulDiv(metrics.lfMessageFont.lfHeight, static_cast<int>(Dpi()), static_cast<int>(WindowDpi(nullptr)));
-            font_ = CreateFontIndirectW(&metrics.lfMessageFont);
-        }
+        font_ = CreateMessageFont(Dpi());
         list_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"LISTBOX", nullptr,
                                 WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_SORT, 0, 0, 0, 0,
                                 Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFile1)),
@@ -134,7 +128,7 @@ LRESULT Fen3::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         RECT client;
         GetClientRect(Handle(), &client);
         FillRect(dc, &client, GetSysColorBrush(COLOR_ACTIVEBORDER));
-        background_.Draw(dc, client);
+        background_.Draw(dc, client, Dpi());
         HGDIOBJ old = font_ ? SelectObject(dc, font_) : nullptr;
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
@@ -144,9 +138,12 @@ LRESULT Fen3::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return 1;
     }
     case WM_DPICHANGED: {
-        SetDpi(HIWORD(wp));
-        const RECT* r = reinterpret_cast<const RECT*>(lp);
-        SetWindowPos(Handle(), nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top, SWP_NOZORDER);
+        HFONT old = font_;
+        TakeDpiChange(wp, lp);
+        font_ = CreateMessageFont(Dpi());
+        for (HWND child = GetWindow(Handle(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+            SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+        if (old) DeleteObject(old);
         return 0;
     }
     case WM_CLOSE:

@@ -284,13 +284,8 @@ void Fen1::CreateMenuBar() {
 
 void Fen1::CreateFont() {
     // The message font of the system, at the DPI of this window.
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof(metrics);
-    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) return;
     HFONT old = font_;
-    LOGFONTW font = metrics.lfMessageFont;
-    font.lfHeight = MulDiv(font.lfHeight, static_cast<int>(Dpi()), static_cast<int>(WindowDpi(nullptr)));
-    font_ = CreateFontIndirectW(&font);
+    font_ = CreateMessageFont(Dpi());
     for (auto& [id, hwnd] : controls_) SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
     if (old) DeleteObject(old);
 }
@@ -367,14 +362,12 @@ void Fen1::LayoutControls() {
     if (Handle()) InvalidateRect(Handle(), nullptr, TRUE);
 }
 
-void Fen1::OnDpiChanged(UINT dpi, const RECT* suggested) {
-    SetDpi(dpi);
+void Fen1::OnDpiChanged(WPARAM wp, LPARAM lp) {
+    SetDpi(HIWORD(wp));
     CreateFont();
     LayoutControls();
     SendMessageW(toolTip_, TTM_SETMAXTIPWIDTH, 0, Scale(400));
-    if (suggested)
-        SetWindowPos(Handle(), nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    TakeDpiChange(wp, lp);
 }
 
 std::vector<const Caption*> Fen1::Captions() const {
@@ -413,7 +406,7 @@ LRESULT Fen1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CTLCOLORSTATIC:
         return reinterpret_cast<LRESULT>(OnControlColour(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp)));
     case WM_DPICHANGED:
-        OnDpiChanged(HIWORD(wp), reinterpret_cast<const RECT*>(lp));
+        OnDpiChanged(wp, lp);
         return 0;
     case kShowSelectedMessage:
         ShowSelectedInLists();
@@ -467,7 +460,7 @@ void Fen1::OnPaintBackground(HDC dc) {
     HBRUSH brush = GetSysColorBrush(creationMode ? COLOR_HIGHLIGHT : COLOR_ACTIVEBORDER);
     FillRect(dc, &client, brush);
     // The picture is shown at its own size from the top left corner, like a form's picture.
-    background_.Draw(dc, client);
+    background_.Draw(dc, client, Dpi());
     HGDIOBJ oldFont = font_ ? SelectObject(dc, font_) : nullptr;
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
@@ -620,7 +613,11 @@ void Fen1::ChargeListeConf() {
     for (const std::wstring& name : ConfigFileNames(var.CheminAppli + L"Config\\")) CbListeConf.Add(name);
 }
 
-void Fen1::OnCbNomVueTrier() { CbNomVue.SelectText(CbNomVueTrier.SelectedText()); }
+void Fen1::OnCbNomVueTrier() {
+    // An entry that is no longer in the other lists (a service added in creation mode) cannot be selected:
+    // the list shows the selected service again rather than one no command would act on.
+    if (!CbNomVue.SelectText(CbNomVueTrier.SelectedText())) ShowSelectedInLists();
+}
 
 void Fen1::OnCbNomVue() { CbNomSys.Select(CbNomVue.Selected()); }
 

@@ -145,15 +145,15 @@ private:
     void CreateMenuBar();
     void CreateFont();
     void LayoutControls();
-    void OnDpiChanged(UINT dpi, const RECT* suggested);
+    void OnDpiChanged(WPARAM wp, LPARAM lp);
     void OnCommand(UINT id, UINT code, HWND control);
     void OnPaintBackground(HDC dc);
     HBRUSH OnControlColour(HDC dc, HWND control);
     void ShowSelectedInLists();
     void ShowFields(const std::optional<ServiceInfo>& info);
     void ShowTexts(const std::wstring& relativePath, const std::optional<ServiceInfo>* info);
-    // Fills the three lists with the services `keep` accepts, as the fills of Parts of the lists share;
-    // gives the count.
+    // Fills the three lists with the services `keep` accepts (all when it is empty): the one way the
+    // plain and the filtering fill share. Gives the count.
     int FillLists(const std::vector<ServiceEntry>& services, const std::function<bool(const ServiceEntry&)>& keep);
     void EnterCreationMode();
     void LeaveCreationMode();
@@ -177,6 +177,7 @@ private:
     std::map<COLORREF, HBRUSH> brushes_;
     std::map<int, Caption> captions_;  // the captions that never change
     std::map<UINT, std::function<void()>> commands_;
+    std::vector<std::wstring> disabledByCreationMode_;  // the items creation mode greyed, to enable again
 };
 
 }  // namespace kestrane

@@ -147,8 +147,11 @@ void Fen1::OnRightButton(POINT client) {
     // Each caption that has a menu opens it; any other caption opens nothing; the background opens "Action".
     HMENU menu = MnuServ;
     if (Label3.Contains(client) || Label4.Contains(client)) {
+        // Creation mode disables these menus: their pop-ups do not open meanwhile either.
+        if (CreationMode()) return;
         menu = MnuAffiTri;
     } else if (LabListeConf.Contains(client)) {
+        if (CreationMode()) return;
         menu = MnuConfService;
     } else {
         for (const Caption* caption : Captions())

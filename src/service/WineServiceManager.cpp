@@ -132,17 +132,15 @@ void WineServiceManager::RebuildDependents() {
         // Keys deleted during the scan shorten the list; a name too long is no service.
         if (enumStatus == ERROR_NO_MORE_ITEMS || enumStatus == ERROR_MORE_DATA) return;
         if (enumStatus != ERROR_SUCCESS) Fail("RegEnumKeyExW(Services)", static_cast<DWORD>(enumStatus));
-        RegKey key;
-        if (RegOpenKeyExW(services, keyName, 0, KEY_QUERY_VALUE, key.Receive()) != ERROR_SUCCESS) return;
+        // One call for the value (each registry call is a round trip to the wineserver); the key is opened
+        // for its type only when the service needs others.
         std::vector<wchar_t> data(256);
-        if (ReadMultiString(key.Get(), nullptr, L"DependOnService", data) != ERROR_SUCCESS || !data[0]) return;
-        // Only Win32 services count, as in the inventory; the type is read only for keys that need others.
+        if (ReadMultiString(services, keyName, L"DependOnService", data) != ERROR_SUCCESS || !data[0]) return;
+        // Only Win32 services count, as in the inventory.
         DWORD type = 0;
         DWORD size = sizeof(type);
-        DWORD valueType = 0;
-        if (RegQueryValueExW(key.Get(), L"Type", nullptr, &valueType, reinterpret_cast<BYTE*>(&type), &size) !=
-                ERROR_SUCCESS ||
-            valueType != REG_DWORD || !(type & SERVICE_WIN32))
+        if (RegGetValueW(services, keyName, L"Type", RRF_RT_REG_DWORD, nullptr, &type, &size) != ERROR_SUCCESS ||
+            !(type & SERVICE_WIN32))
             return;
         keys[index].name.assign(keyName, length);
         for (const wchar_t* entry = data.data(); *entry; entry += wcslen(entry) + 1)

@@ -66,11 +66,19 @@ bool Picture::Load(const std::wstring& path) {
     return ok;
 }
 
-void Picture::Draw(HDC dc, const RECT& area) const {
+void Picture::Draw(HDC dc, const RECT& area, UINT dpi) const {
     if (!bitmap_) return;
     HDC memory = CreateCompatibleDC(dc);
     HGDIOBJ old = SelectObject(memory, bitmap_);
-    BitBlt(dc, area.left, area.top, width_, height_, memory, 0, 0, SRCCOPY);
+    if (dpi == 96 || dpi == 0) {
+        BitBlt(dc, area.left, area.top, width_, height_, memory, 0, 0, SRCCOPY);
+    } else {
+        int previous = SetStretchBltMode(dc, HALFTONE);
+        SetBrushOrgEx(dc, 0, 0, nullptr);
+        StretchBlt(dc, area.left, area.top, MulDiv(width_, static_cast<int>(dpi), 96),
+                   MulDiv(height_, static_cast<int>(dpi), 96), memory, 0, 0, width_, height_, SRCCOPY);
+        SetStretchBltMode(dc, previous);
+    }
     SelectObject(memory, old);
     DeleteDC(memory);
 }

@@ -18,8 +18,9 @@ public:
     bool Load(const std::wstring& path);
     void Clear();
     bool Empty() const { return bitmap_ == nullptr; }
-    // Paints the picture at its own size from the top left corner of `area`; does nothing when empty.
-    void Draw(HDC dc, const RECT& area) const;
+    // Paints the picture from the top left corner of `area`, at its own size when `dpi` is 96 and grown
+    // with the DPI otherwise (so that it covers as much of a scaled window); does nothing when empty.
+    void Draw(HDC dc, const RECT& area, UINT dpi = 96) const;
 
 private:
     HBITMAP bitmap_ = nullptr;

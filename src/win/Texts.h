@@ -109,6 +109,7 @@ inline constexpr const wchar_t* kApplyForbidden = L"service interdit, non modifi
 inline constexpr const wchar_t* kApplyDiscouraged = L"service déconseillé, modifié : ";
 inline constexpr const wchar_t* kApplyInterrupted = L"l'application de la configuration a été interrompue : ";
 inline constexpr const wchar_t* kApplyProgressDone = L"opérations effectuées avant l'interruption : ";
+inline constexpr const wchar_t* kApplyNotReached = L"services non traités :";
 inline constexpr const wchar_t* kProgressTitle = L"Kestrane";
 inline constexpr const wchar_t* kProgressLabel = L"OPERATION EN COURS";
 inline constexpr const wchar_t* kDeleteConfigQuestion = L"êtes vous sur de vouloir supprimer la configuration choisie?";

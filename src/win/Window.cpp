@@ -22,6 +22,17 @@ UINT WindowDpi(HWND hwnd) {
     return dpi > 0 ? static_cast<UINT>(dpi) : 96;
 }
 
+HFONT CreateMessageFont(UINT dpi, int weight) {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof(metrics);
+    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) return nullptr;
+    LOGFONTW font = metrics.lfMessageFont;
+    // The metrics are given at the system DPI.
+    font.lfHeight = MulDiv(font.lfHeight, static_cast<int>(dpi), static_cast<int>(WindowDpi(nullptr)));
+    font.lfWeight = weight;
+    return CreateFontIndirectW(&font);
+}
+
 std::wstring CurrentExceptionText() {
     try {
         throw;
@@ -42,6 +53,13 @@ Window::~Window() {
 }
 
 UINT Window::Dpi() const { return dpi_ ? dpi_ : WindowDpi(hwnd_); }
+
+void Window::TakeDpiChange(WPARAM wp, LPARAM lp) {
+    SetDpi(HIWORD(wp));
+    if (const auto* r = reinterpret_cast<const RECT*>(lp))
+        SetWindowPos(hwnd_, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+}
 
 bool Window::CreateTopLevel(const wchar_t* className, const std::wstring& title, DWORD style, int width96,
                             int height96, HMENU menu, HWND owner) {

@@ -36,6 +36,8 @@ protected:
     virtual void ReportUnexpected(const std::wstring& reason);
     // Overrides the DPI (WM_DPICHANGED gives the new one before the system reports it everywhere).
     void SetDpi(UINT dpi) { dpi_ = dpi; }
+    // WM_DPICHANGED: takes the new DPI and the place the system suggests for the window.
+    void TakeDpiChange(WPARAM wp, LPARAM lp);
 
 private:
     static LRESULT CALLBACK Procedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
@@ -46,6 +48,9 @@ private:
 // The DPI of a window: GetDpiForWindow where the system has it (Windows 10 1607 and later, Wine),
 // the system DPI otherwise.
 UINT WindowDpi(HWND hwnd);
+
+// The system's message font at `dpi`, with the given weight (FW_NORMAL, FW_BOLD); null if there is none.
+HFONT CreateMessageFont(UINT dpi, int weight = FW_NORMAL);
 
 // The reason of the exception being handled, for the user. Call it only inside a catch block.
 std::wstring CurrentExceptionText();

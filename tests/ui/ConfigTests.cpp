@@ -108,6 +108,11 @@ TEST_F(Configurations, NamesThatWouldLeaveTheFolderAreRefusedAndNothingIsWritten
     }
     EXPECT_TRUE(ConfigFileNamesIn().empty());
     EXPECT_EQ(machine.Calls(Op::Inventory), 0);
+    dialogs.shown.clear();
+    std::wstring tooLong(300, L'n');
+    dialogs.inputs = {tooLong};
+    Command(IDM_SAUVECONF);
+    EXPECT_EQ(Texts(), std::vector<std::wstring>{L"nom de configuration invalide : " + tooLong});
     EXPECT_TRUE(IsValidConfigName(L"profil d'été 2026"));
     EXPECT_TRUE(IsValidConfigName(L"COM10"));
     EXPECT_TRUE(IsValidConfigName(L"console"));
@@ -207,6 +212,17 @@ TEST_F(Applying, RefusalsAbsencesAndTheForbiddenListAreReported) {
                                   L"service interdit, non modifié : rpcss",
                                   L"service déconseillé, modifié : Spooler",
                               }));
+}
+
+TEST_F(Applying, ADiscouragedServiceChangedIsToldButIsNoError) {
+    folder.Write(L"liste\\interdit.txt", "\"Fax\",0\r\n\"Spooler\",0\r\n");
+    folder.Write(L"Config\\ok.cfg", "\"Fax\",\"Running\",\"Manual\",\"f\"\r\n\"Spooler\",\"Paused\",\"Boot\",\"s\"\r\n");
+    fen->CbListeConf.SetText(L"ok.cfg");
+    Command(IDM_CHARGECONF);
+    // Spooler's record asks nothing that can be done: it is not said to have been changed.
+    EXPECT_EQ(Texts(), std::vector<std::wstring>{L"opération éffectuée\nservice déconseillé, modifié : Fax"});
+    EXPECT_EQ(dialogs.shown[0].style, 64);
+    EXPECT_EQ(dialogs.shown[0].title, L"information");
 }
 
 TEST_F(Applying, FromTheWindowTheClosingMessageTellsWhatHappened) {
@@ -429,11 +445,28 @@ TEST_F(Configurations, CreationModeComposesAFileOneServiceAtATime) {
     EXPECT_EQ(File(L"autre.cfg"), "\"Garde\",\"Running\",\"Auto\",\"g\"\r\n\"Audiosrv\",\"Running\",\"Auto\",\"Audio Windows\"\r\n");
     EXPECT_EQ(fen->CbNomSys.Selected(), -1) << "after the last service nothing is selected";
 
+    // The sorted list still holds the services added: choosing one there selects nothing else, and the
+    // list shows again the service the buttons act on.
+    ASSERT_TRUE(fen->CbNomSys.SelectText(L"RpcSs"));
+    fen->CbNomVueTrier.Select(fen->CbNomVueTrier.FindExact(L"Télécopie"));
+    EXPECT_EQ(fen->CbNomVueTrier.SelectedText(), L"Appel de procédure distante (RPC)");
+    EXPECT_EQ(fen->CbNomSys.SelectedText(), L"RpcSs");
+    // The menus creation mode disables do not open as pop-ups either.
+    std::vector<HMENU> opened;
+    fen->showPopup = [&](HMENU menu, POINT) { opened.push_back(menu); };
+    for (const Caption* caption : {&fen->Label3, &fen->Label4, &fen->LabListeConf})
+        SendMessageW(fen->Handle(), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(caption->Area().left + 2, caption->Area().top + 2));
+    EXPECT_TRUE(opened.empty());
+
     // The buttons sent nothing to any service; leaving brings everything back.
     EXPECT_TRUE(machine.MethodLog().empty());
     Command(IDM_CREERCONF);
     EXPECT_FALSE(fen->CreationMode());
-    for (const std::wstring& name : Fen1::CreationModeDisabled()) EXPECT_TRUE(fen->menus.Enabled(name));
+    for (const std::wstring& name : Fen1::CreationModeDisabled())
+        if (name != L"MnuDetailServ" && name != L"MnuExterne") EXPECT_TRUE(fen->menus.Enabled(name));
+    // Commands that were not available before the mode are not made available by leaving it.
+    EXPECT_FALSE(fen->menus.Enabled(L"MnuDetailServ"));
+    EXPECT_FALSE(fen->menus.Enabled(L"MnuExterne"));
     EXPECT_TRUE(fen->BtRefreshServ.Enabled());
     EXPECT_EQ(fen->Command1.Text(), L"Configuration automatique");
     EXPECT_EQ(fen->LabListeConf.Text(), L"Liste des configurations disponnibles");
