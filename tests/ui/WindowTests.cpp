@@ -418,7 +418,11 @@ TEST_P(Dpi, EveryTextIsWholeAndNothingOverlaps) {
         EXPECT_LE(width(caption->Text()), room.right - room.left) << "caption cut: " << caption->Text().size();
         EXPECT_GE(room.bottom - room.top, metrics.tmHeight) << "caption too low";
     }
-    // Buttons: the text and the button's own margins.
+    // Buttons: the text and the button's own margins, with each caption a button takes.
+    RECT command1{};
+    GetClientRect(fen->Command1.Handle(), &command1);
+    for (const wchar_t* caption : {texts::kCommand1Apply, texts::kCommand1Add})
+        EXPECT_LE(width(caption) + 2 * GetSystemMetrics(SM_CXEDGE) + fen->Scale(8), command1.right) << "Command1 cut";
     std::vector<RECT> placed;
     for (HWND child = GetWindow(fen->Handle(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         if (!IsWindowVisible(child) && child != fen->CbNomVue.Handle()) continue;
