@@ -3,6 +3,7 @@
 #include "service/ScmSupport.h"
 
 #include <cwchar>
+#include <system_error>
 #include <iterator>
 #include <utility>
 
@@ -72,9 +73,19 @@ WineServiceManager::WineServiceManager() {
         ERROR_SUCCESS)
         servicesKey_.Reset();
     changed_.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    // The first map is built while the program creates its window, which needs it only for the first
+    // selection. The notification is asked for here, on the thread that will check it.
+    prefetchNotified_ = ArmNotification();
+    try {
+        prefetch_ = std::async(std::launch::async, [this] { return ScanDependents(); });
+    } catch (const std::system_error&) {
+        // No thread to be had: the map is built at its first use.
+    }
 }
 
-WineServiceManager::~WineServiceManager() = default;
+WineServiceManager::~WineServiceManager() {
+    if (prefetch_.valid()) prefetch_.wait();
+}
 
 std::vector<std::wstring> WineServiceManager::ServicesDependedOn(const std::wstring& name) {
     std::vector<std::wstring> out;
@@ -87,6 +98,15 @@ std::vector<std::wstring> WineServiceManager::DependentServices(const std::wstri
 
 const std::vector<std::wstring>& WineServiceManager::DependentsOf(const std::wstring& name) {
     static const std::vector<std::wstring> kNone;
+    if (prefetch_.valid()) {
+        ++rebuilds_;
+        try {
+            dependents_ = prefetch_.get();
+            dependentsValid_ = prefetchNotified_;
+        } catch (...) {
+            dependentsValid_ = false;  // built again below, where its failure reaches the caller
+        }
+    }
     // Without the notification the map cannot be known to be current: it is built for every call.
     bool current = dependentsValid_ && changed_ && WaitForSingleObject(changed_.Get(), 0) == WAIT_TIMEOUT;
     if (!current) RebuildDependents();
@@ -94,28 +114,33 @@ const std::vector<std::wstring>& WineServiceManager::DependentsOf(const std::wst
     return it == dependents_.end() ? kNone : it->second;
 }
 
+bool WineServiceManager::ArmNotification() {
+    // Asked for before a scan, so that a change made during it is seen at the next use.
+    if (!servicesKey_ || !changed_) return false;
+    ResetEvent(changed_.Get());
+    return RegNotifyChangeKeyValue(servicesKey_.Get(), TRUE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET,
+                                   changed_.Get(), TRUE) == ERROR_SUCCESS;
+}
+
 void WineServiceManager::RebuildDependents() {
     ++rebuilds_;
     dependentsValid_ = false;
     dependents_.clear();
-    RegKey scanKey;
-    HKEY services = servicesKey_.Get();
-    if (!services) {
-        LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kServicesKey, 0, KEY_READ, scanKey.Receive());
-        if (status != ERROR_SUCCESS) Fail("RegOpenKeyExW(Services)", static_cast<DWORD>(status));
-        services = scanKey.Get();
-    }
-    // Asked for before the scan, so that a change made during it is seen at the next use.
-    bool notified = false;
-    if (servicesKey_ && changed_) {
-        ResetEvent(changed_.Get());
-        notified = RegNotifyChangeKeyValue(servicesKey_.Get(), TRUE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET,
-                                           changed_.Get(), TRUE) == ERROR_SUCCESS;
-    }
+    bool notified = ArmNotification();
+    dependents_ = ScanDependents();
+    dependentsValid_ = notified;
+}
 
+WineServiceManager::DependentsMap WineServiceManager::ScanDependents() const {
+    DependentsMap map;
+    RegKey scanKey;
+    // Its own handle: the scan may run on another thread than the one that watches the key.
+    LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kServicesKey, 0, KEY_READ, scanKey.Receive());
+    if (status != ERROR_SUCCESS) Fail("RegOpenKeyExW(Services)", static_cast<DWORD>(status));
+    HKEY services = scanKey.Get();
     DWORD keyCount = 0;
-    LSTATUS status = RegQueryInfoKeyW(services, nullptr, nullptr, nullptr, &keyCount, nullptr, nullptr, nullptr, nullptr,
-                                      nullptr, nullptr, nullptr);
+    status = RegQueryInfoKeyW(services, nullptr, nullptr, nullptr, &keyCount, nullptr, nullptr, nullptr, nullptr,
+                              nullptr, nullptr, nullptr);
     if (status != ERROR_SUCCESS) Fail("RegQueryInfoKeyW(Services)", static_cast<DWORD>(status));
 
     struct Key {
@@ -149,14 +174,15 @@ void WineServiceManager::RebuildDependents() {
     // In the order of the service keys, as a scan for one service would list them.
     for (Key& key : keys)
         for (const std::wstring& needed : key.needs) {
-            std::vector<std::wstring>& list = dependents_[needed];
+            std::vector<std::wstring>& list = map[needed];
             bool listed = false;
             for (const std::wstring& already : list)
                 if (CompareStringOrdinal(already.c_str(), -1, key.name.c_str(), -1, TRUE) == CSTR_EQUAL) listed = true;
             if (!listed) list.push_back(key.name);
         }
-    dependentsValid_ = notified;
+    return map;
 }
+
 
 int WineServiceManager::StartNeededServices(SC_HANDLE manager, const std::wstring& name, int depth) {
     if (depth > kMaxDependencyDepth) return ReturnCode::StatusCircularDependency;

@@ -14,6 +14,7 @@
 #include "service/ScmServiceManager.h"
 #include "win/Handles.h"
 
+#include <future>
 #include <map>
 #include <string>
 #include <vector>
@@ -43,9 +44,15 @@ private:
         bool operator()(const std::wstring& a, const std::wstring& b) const;
     };
 
+    using DependentsMap = std::map<std::wstring, std::vector<std::wstring>, CaseLess>;
+
     int StartNeededServices(SC_HANDLE manager, const std::wstring& name, int depth);
     const std::vector<std::wstring>& DependentsOf(const std::wstring& name);
     void RebuildDependents();
+    bool ArmNotification();
+    // Who depends on whom, from one scan of the service keys. Touches nothing of this object but its
+    // constants, so that it can run on another thread.
+    DependentsMap ScanDependents() const;
 
     // Prerequisites that failed during the current command, with the code they failed with: a second
     // service needing one of them gets the answer without waiting for it again.
@@ -53,11 +60,14 @@ private:
 
     // Who depends on whom, from one scan of the service keys; rebuilt whenever the service database
     // changed since (a notification on the services key, checked when the map is used).
-    std::map<std::wstring, std::vector<std::wstring>, CaseLess> dependents_;
+    DependentsMap dependents_;
     RegKey servicesKey_;
     KernelHandle changed_;
     bool dependentsValid_ = false;
     int rebuilds_ = 0;
+    // The first map, built on another thread from construction until its first use.
+    std::future<DependentsMap> prefetch_;
+    bool prefetchNotified_ = false;
 };
 
 }  // namespace kestrane
