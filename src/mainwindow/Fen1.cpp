@@ -5,6 +5,7 @@
 #include "config/ConfigFormat.h"
 #include "config/ConfigList.h"
 #include "config/TextFile.h"
+#include "details/Fen5.h"
 #include "mainwindow/Startup.h"
 #include "service/Programme.h"
 #include "win/Handles.h"
@@ -164,7 +165,7 @@ std::vector<MenuEntry> MenuBarTable() {
 
 // Commands that later versions of this window bring: shown, but not yet available.
 const wchar_t* const kNotYetAvailable[] = {
-    L"MnuDetailServ", L"MnuExterne", L"MnuAucun", L"MnuDefaut",  L"MnuVista",    L"MnuGris",
+    L"MnuExterne", L"MnuAucun", L"MnuDefaut",  L"MnuVista",    L"MnuGris",
     L"MnuVert",       L"MnuVioline", L"MnuRouge", L"MnuOrange", L"MnuBleuVert", L"MnuBleu",  L"MnuRose",
 };
 
@@ -275,6 +276,7 @@ void Fen1::CreateMenuBar() {
         {IDM_IMPORTCONF, [this] { OnMnuImportConf(); }},
         {IDM_EXPORTCONF, [this] { OnMnuExportConf(); }},
         {IDM_CREERCONF, [this] { OnMnuCreerConf(); }},
+        {IDM_DETAILSERV, [this] { OnMnuDetailServ(); }},
     };
     for (int i = 0; i < 11; ++i) {
         const Filter& f = kFilters[i];
@@ -724,6 +726,8 @@ void Fen1::ShowTexts(const std::wstring& relativePath, const std::optional<Servi
 }
 
 // ---- Help and information ----
+
+void Fen1::OnMnuDetailServ() { app.windows.Get<Fen5>(app).Open(Handle(), CbNomSys.SelectedText()); }
 
 void Fen1::OnMnuHelp() { AfficheTexte(L"ServTxt\\help\\help"); }
 

@@ -114,6 +114,9 @@ public:
     void OnRightButton(POINT client);
     void OnRichTextRightButton();
 
+    // The details window of the selected service.
+    void OnMnuDetailServ();
+
     // Help and information.
     void OnMnuHelp();
     void OnMnuInfo();

@@ -130,6 +130,10 @@ inline constexpr const wchar_t* kCreationMissing =
 inline constexpr const wchar_t* kFilterTitle = L"Information";
 inline constexpr const wchar_t* kFilterNothing = L"Il n'y pas de service a afficher correspondant a votre selection.";
 
+// ---- Details window ----
+inline constexpr const wchar_t* kDetailsTitle = L"Informations détaillées";
+inline constexpr const wchar_t* kQuit = L"Quitter";
+
 // ---- Input box ----
 inline constexpr const wchar_t* kOk = L"OK";
 inline constexpr const wchar_t* kCancel = L"Annuler";

@@ -520,8 +520,11 @@ TEST_F(ScmServiceManagerTest, TheInventoryShowsTheStartModeOfTheServiceDatabaseN
     ASSERT_TRUE(entry->StartMode.has_value());
     EXPECT_TEXT(Properties(name).StartMode, *entry->StartMode);
     // A plain inventory reads no start mode at all.
-    for (const auto& plain : scm.Inventory(false))
-        if (plain.Name == name) EXPECT_FALSE(plain.StartMode.has_value());
+    for (const auto& plain : scm.Inventory(false)) {
+        if (plain.Name == name) {
+            EXPECT_FALSE(plain.StartMode.has_value());
+        }
+    }
 }
 
 TEST_F(ScmServiceManagerTest, AStartWhosePrerequisiteHangsEndsWithinItsWaitHint) {

@@ -463,9 +463,8 @@ TEST_F(Configurations, CreationModeComposesAFileOneServiceAtATime) {
     Command(IDM_CREERCONF);
     EXPECT_FALSE(fen->CreationMode());
     for (const std::wstring& name : Fen1::CreationModeDisabled())
-        if (name != L"MnuDetailServ" && name != L"MnuExterne") EXPECT_TRUE(fen->menus.Enabled(name));
-    // Commands that were not available before the mode are not made available by leaving it.
-    EXPECT_FALSE(fen->menus.Enabled(L"MnuDetailServ"));
+        if (name != L"MnuExterne") EXPECT_TRUE(fen->menus.Enabled(name));
+    // A command that was not available before the mode is not made available by leaving it.
     EXPECT_FALSE(fen->menus.Enabled(L"MnuExterne"));
     EXPECT_TRUE(fen->BtRefreshServ.Enabled());
     EXPECT_EQ(fen->Command1.Text(), L"Configuration automatique");

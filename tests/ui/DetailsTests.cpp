@@ -1,0 +1,82 @@
+// The details window: every property with its explanation, a snapshot of the service it opened for.
+#include "TestSupport.h"
+
+#include "app/resource.h"
+#include "details/Fen5.h"
+
+namespace kestrane::test {
+namespace {
+
+class Details : public MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        AddDemoServices(machine);
+        Open();
+    }
+    Fen5* OpenDetails() {
+        SendMessageW(fen->Handle(), WM_COMMAND, MAKEWPARAM(IDM_DETAILSERV, 0), 0);
+        return app.windows.Find<Fen5>();
+    }
+};
+
+TEST_F(Details, EveryPropertyWithItsExplanationAndItsValueInFull) {
+    ASSERT_TRUE(fen->CbNomSys.SelectText(L"Spooler"));
+    Fen5* details = OpenDetails();
+    ASSERT_NE(details, nullptr);
+    ASSERT_TRUE(details->IsOpen());
+    EXPECT_EQ(WindowText(details->Handle()), L"Informations détaillées");
+    const auto& rows = details->Rows();
+    ASSERT_EQ(rows.size(), 25u);
+    EXPECT_EQ(rows[0].name.Text(), L"Name");
+    EXPECT_EQ(rows[0].name.ShownToolTip(), L"Identifie de façon unique le service");
+    EXPECT_EQ(rows[0].value.Text(), L"Spooler");
+    EXPECT_EQ(rows[1].value.Text(), L"Spouleur d'impression");
+    EXPECT_EQ(rows[3].value.Text(), L"C:\\Windows\\System32\\spoolsv.exe");
+    EXPECT_EQ(rows[4].name.Text(), L"Description ");
+    EXPECT_EQ(details->RichTextBox1.PlainText(), L"Gère l'impression.");
+    EXPECT_EQ(rows[8].value.Text(), L"Running");
+    EXPECT_EQ(rows[10].value.Text(), L"Auto");
+    EXPECT_EQ(rows[15].value.Text(), L"Win32_ComputerSystem");
+    EXPECT_EQ(rows[17].value.Text(), L"");  // InstallDate is null
+    EXPECT_EQ(rows[24].name.Text(), L"ServiceSpecificExitCode");
+    EXPECT_EQ(rows[24].name.ShownToolTip(),
+              L"Code d'erreur spécifique au service pour les erreurs qui se produisent lorsque le service démarre ou "
+              L"s'arrête");
+    // Each value is also its own tool tip, so that a long one can be read whole.
+    for (size_t i = 0; i < rows.size(); ++i)
+        if (i != 4) EXPECT_EQ(rows[i].value.ShownToolTip(), rows[i].value.Text()) << i;
+    EXPECT_EQ(WindowText(details->ReyCommand1.Handle()), L"Quitter");
+}
+
+TEST_F(Details, ASnapshotUntilItIsClosedAndOpenedAgain) {
+    ASSERT_TRUE(fen->CbNomSys.SelectText(L"Spooler"));
+    Fen5* details = OpenDetails();
+    ASSERT_TRUE(fen->CbNomSys.SelectText(L"Fax"));
+    machine.Get(L"Spooler")->State = L"Stopped";
+    EXPECT_EQ(OpenDetails(), details);  // brought forward, not refreshed
+    EXPECT_EQ(details->Rows()[0].value.Text(), L"Spooler");
+    EXPECT_EQ(details->Rows()[8].value.Text(), L"Running");
+
+    SendMessageW(details->Handle(), WM_COMMAND, MAKEWPARAM(5001, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(details->ReyCommand1.Handle()));
+    EXPECT_FALSE(details->IsOpen());
+    OpenDetails();
+    EXPECT_EQ(details->Rows()[0].value.Text(), L"Fax");
+    // Fax has no description: the box is empty, every other value is shown.
+    EXPECT_EQ(details->RichTextBox1.PlainText(), L"");
+    EXPECT_EQ(details->Rows()[1].value.Text(), L"Télécopie");
+    // An unknown service: only its name.
+    SendMessageW(details->Handle(), WM_CLOSE, 0, 0);
+    fen->CbNomSys.SelectQuietly(-1);
+    OpenDetails();
+    EXPECT_EQ(details->Rows()[0].value.Text(), L"");
+    EXPECT_EQ(details->Rows()[1].value.Text(), L"");
+    EXPECT_TRUE(details->IsOpen());
+    // The main window's shutdown closes it.
+    fen.reset();
+    EXPECT_EQ(app.windows.Find<Fen5>(), nullptr);
+}
+
+}  // namespace
+}  // namespace kestrane::test
