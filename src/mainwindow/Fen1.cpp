@@ -164,10 +164,11 @@ std::vector<MenuEntry> MenuBarTable() {
 }
 
 // Commands that later versions of this window bring: shown, but not yet available.
-const wchar_t* const kNotYetAvailable[] = {
-    L"MnuExterne", L"MnuAucun", L"MnuDefaut",  L"MnuVista",    L"MnuGris",
-    L"MnuVert",       L"MnuVioline", L"MnuRouge", L"MnuOrange", L"MnuBleuVert", L"MnuBleu",  L"MnuRose",
-};
+const wchar_t* const kNotYetAvailable[] = {L"MnuExterne"};
+
+// The skin folders of the ten skin items, in the order of their command ids after "Aucun".
+const wchar_t* const kSkinFolders[] = {L"orig",   L"vista", L"gris",   L"vert",      L"violine",
+                                       L"rouge",  L"rose",  L"orange", L"bleu vert", L"bleu"};
 
 // The eleven filters of "Affichage selectif", in the order of their command ids: state, start mode, kind.
 struct Filter {
@@ -281,6 +282,11 @@ void Fen1::CreateMenuBar() {
     for (int i = 0; i < 11; ++i) {
         const Filter& f = kFilters[i];
         commands_[IDM_FILTER_FIRST + i] = [this, f] { ChargeServicesTri(f.state, f.mode, f.kind); };
+    }
+    commands_[IDM_SKIN_FIRST] = [this] { OnMnuAucun(); };
+    for (int i = 0; i < 10; ++i) {
+        const wchar_t* folder = kSkinFolders[i];
+        commands_[IDM_SKIN_FIRST + 1 + i] = [this, folder] { ChargeSkin(folder); };
     }
 }
 
@@ -726,6 +732,24 @@ void Fen1::ShowTexts(const std::wstring& relativePath, const std::optional<Servi
 }
 
 // ---- Help and information ----
+
+// ---- Skins ----
+
+void Fen1::ChargeSkin(const std::wstring& skin) {
+    // Each step's failure is skipped: a picture missing from the skin leaves the current one as it was.
+    std::wstring images = var.CheminAppli + L"Image\\";
+    std::wstring folder = images + L"skins\\" + skin + L"\\";
+    Skipping([&] { CopyFileW((folder + L"Create.jpg").c_str(), (images + L"Create.jpg").c_str(), FALSE); });
+    Skipping([&] { CopyFileW((folder + L"Start.jpg").c_str(), (images + L"Start.jpg").c_str(), FALSE); });
+    Skipping([&] { LoadBackground(images + (CreationMode() ? L"Create.Jpg" : L"Start.Jpg")); });
+}
+
+void Fen1::OnMnuAucun() {
+    std::wstring images = var.CheminAppli + L"Image\\";
+    Skipping([&] { DeleteFileW((images + L"Start.jpg").c_str()); });
+    Skipping([&] { DeleteFileW((images + L"Create.jpg").c_str()); });
+    Skipping([&] { LoadBackground(L""); });
+}
 
 void Fen1::OnMnuDetailServ() { app.windows.Get<Fen5>(app).Open(Handle(), CbNomSys.SelectedText()); }
 

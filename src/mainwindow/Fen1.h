@@ -114,6 +114,11 @@ public:
     void OnRightButton(POINT client);
     void OnRichTextRightButton();
 
+    // Skins: the skin's two pictures copied over the application's, the window repainted at once;
+    // "Aucun" removes both.
+    void ChargeSkin(const std::wstring& skin);
+    void OnMnuAucun();
+
     // The details window of the selected service.
     void OnMnuDetailServ();
 

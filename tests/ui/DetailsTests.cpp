@@ -2,6 +2,7 @@
 #include "TestSupport.h"
 
 #include "app/resource.h"
+#include "config/TextFile.h"
 #include "details/Fen5.h"
 
 namespace kestrane::test {
@@ -76,6 +77,59 @@ TEST_F(Details, ASnapshotUntilItIsClosedAndOpenedAgain) {
     // The main window's shutdown closes it.
     fen.reset();
     EXPECT_EQ(app.windows.Find<Fen5>(), nullptr);
+}
+
+}  // namespace
+}  // namespace kestrane::test
+
+namespace kestrane::test {
+namespace {
+
+class Skins : public MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        AddDemoServices(machine);
+        CreateDirectoryW((folder.App() + L"Image\\skins").c_str(), nullptr);
+        for (const wchar_t* skin : {L"orig", L"rouge", L"bleu vert"}) {
+            CreateDirectoryW((folder.App() + L"Image\\skins\\" + skin).c_str(), nullptr);
+            for (const wchar_t* picture : {L"\\Start.jpg", L"\\Create.jpg"})
+                folder.CopyFromData(L"Image\\skins\\" + std::wstring(skin) + picture);
+        }
+        folder.CopyFromData(L"Image\\Start.Jpg");
+        folder.CopyFromData(L"Image\\Create.Jpg");
+        Open();
+    }
+    std::string Bytes(const std::wstring& relative) { return ReadFileBytes(folder.App() + relative); }
+    void Skin(int item) { SendMessageW(fen->Handle(), WM_COMMAND, MAKEWPARAM(IDM_SKIN_FIRST + item, 0), 0); }
+};
+
+TEST_F(Skins, ASkinIsCopiedOverThePicturesAndShownAtOnce) {
+    EXPECT_EQ(fen->BackgroundPath(), folder.App() + L"Image\\Start.Jpg");
+    fen->OnMnuCreerConf();
+    Skin(6);  // Rouge, in creation mode: its creation picture at once
+    EXPECT_EQ(Bytes(L"Image\\Create.Jpg"), Bytes(L"Image\\skins\\rouge\\Create.jpg"));
+    EXPECT_EQ(Bytes(L"Image\\Start.Jpg"), Bytes(L"Image\\skins\\rouge\\Start.jpg"));
+    EXPECT_EQ(fen->BackgroundPath(), folder.App() + L"Image\\Create.Jpg");
+    fen->OnMnuCreerConf();
+    EXPECT_EQ(fen->BackgroundPath(), folder.App() + L"Image\\Start.Jpg");
+
+    Skin(9);  // "Bleu Vert": the folder's name has its blank
+    EXPECT_EQ(Bytes(L"Image\\Start.Jpg"), Bytes(L"Image\\skins\\bleu vert\\Start.jpg"));
+    Skin(0);  // Aucun
+    EXPECT_FALSE(folder.Exists(L"Image\\Start.Jpg"));
+    EXPECT_FALSE(folder.Exists(L"Image\\Create.Jpg"));
+    EXPECT_EQ(fen->BackgroundPath(), L"");
+    Skin(3);  // Gris: no such folder here, nothing on disk changes
+    EXPECT_FALSE(folder.Exists(L"Image\\Start.Jpg"));
+    Skin(1);  // Defaut: the pictures of "orig" are back and shown
+    EXPECT_EQ(Bytes(L"Image\\Start.Jpg"), Bytes(L"Image\\skins\\orig\\Start.jpg"));
+    EXPECT_EQ(fen->BackgroundPath(), folder.App() + L"Image\\Start.Jpg");
+    // The next start shows the skin chosen last.
+    fen.reset();
+    Open();
+    EXPECT_EQ(fen->BackgroundPath(), folder.App() + L"Image\\Start.Jpg");
+    EXPECT_TRUE(dialogs.shown.empty());
 }
 
 }  // namespace
