@@ -365,8 +365,7 @@ void Fen1::LayoutControls() {
         SetWindowPos(controls_[entry.id], nullptr, area.left, area.top, area.right - area.left, area.bottom - area.top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    // A drop-down list opens wide enough for its entries (the list itself is as wide as its field).
-    SendMessageW(CbListeConf.Handle(), CB_SETDROPPEDWIDTH, Scale(438), 0);
+    for (ComboBox* list : {&CbNomSys, &CbNomVueTrier, &Combo1, &Combo2, &CbListeConf}) list->FitDropDown(font_);
     if (Handle()) InvalidateRect(Handle(), nullptr, TRUE);
 }
 
@@ -588,6 +587,8 @@ int Fen1::FillLists(const std::vector<ServiceEntry>& services, const std::functi
         ++count;
     }
     for (ComboBox* list : {&CbNomSys, &CbNomVue, &CbNomVueTrier}) list->SetRedraw(true);
+    CbNomSys.FitDropDown(font_);
+    CbNomVueTrier.FitDropDown(font_);
     LabNb.SetText(std::to_wstring(count));
     var.NbServices = count;
     var.SauveConfig = false;
@@ -619,6 +620,7 @@ void Fen1::ChargeServices() {
 void Fen1::ChargeListeConf() {
     CbListeConf.Clear();
     for (const std::wstring& name : ConfigFileNames(var.CheminAppli + L"Config\\")) CbListeConf.Add(name);
+    CbListeConf.FitDropDown(font_);
 }
 
 void Fen1::OnCbNomVueTrier() {
@@ -690,6 +692,8 @@ void Fen1::ChargeDependances(const std::wstring& name) {
     };
     fill(Combo1, app.services->DependentServices(name));
     fill(Combo2, app.services->ServicesDependedOn(name));
+    Combo1.FitDropDown(font_);
+    Combo2.FitDropDown(font_);
 }
 
 void Fen1::AfficheServ() { ShowFields(app.services->Find(CbNomSys.SelectedText())); }

@@ -6,6 +6,7 @@
 #include <commctrl.h>
 #include <richedit.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace kestrane {
@@ -21,6 +22,25 @@ std::wstring WindowText(HWND hwnd) {
 
 int ComboBox::Add(const std::wstring& text) {
     return static_cast<int>(SendMessageW(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str())));
+}
+
+void ComboBox::FitDropDown(HFONT font) {
+    HDC dc = GetDC(hwnd_);
+    if (!dc) return;
+    HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
+    int widest = 0;
+    for (int i = 0, n = Count(); i < n; ++i) {
+        std::wstring text = Item(i);
+        SIZE size{};
+        if (GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size)) widest = std::max<int>(widest, size.cx);
+    }
+    if (old) SelectObject(dc, old);
+    ReleaseDC(hwnd_, dc);
+    RECT field{};
+    GetWindowRect(hwnd_, &field);
+    // The entries' margins and a vertical scroll bar.
+    int wanted = widest + 2 * GetSystemMetrics(SM_CXEDGE) + GetSystemMetrics(SM_CXVSCROLL) + 8;
+    SendMessageW(hwnd_, CB_SETDROPPEDWIDTH, std::max<int>(wanted, field.right - field.left), 0);
 }
 
 std::wstring ComboBox::Item(int index) const {

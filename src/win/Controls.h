@@ -35,6 +35,9 @@ public:
     void Reserve(int count, size_t chars) {
         SendMessageW(hwnd_, CB_INITSTORAGE, static_cast<WPARAM>(count), static_cast<LPARAM>(chars * sizeof(wchar_t)));
     }
+    // Makes the drop-down list at least as wide as its longest entry in `font` (never narrower than the
+    // field itself), so that every entry can be read whole.
+    void FitDropDown(HFONT font);
     // Turns redrawing off during a long fill, and back on (with a repaint) after it.
     void SetRedraw(bool redraw) {
         SendMessageW(hwnd_, WM_SETREDRAW, redraw, 0);
