@@ -287,6 +287,22 @@ TEST_F(WindowMessages, ADropDownClosedWithoutAChoiceShowsTheSelectedServiceAgain
     EXPECT_EQ(machine.MethodLog(), std::vector<std::wstring>{L"start:Fax"});
 }
 
+TEST_F(WindowMessages, DropDownListsOpenWideEnoughForTheirLongestEntry) {
+    const std::wstring longName = L"Service de démonstration dont le nom d'affichage est bien plus long que la liste";
+    machine.Add({L"Long", longName, L"Stopped"});
+    Open();
+    HDC dc = GetDC(fen->Handle());
+    HGDIOBJ old = SelectObject(dc, fen->Font());
+    SIZE size{};
+    GetTextExtentPoint32W(dc, longName.c_str(), static_cast<int>(longName.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(fen->Handle(), dc);
+    RECT field{};
+    GetWindowRect(fen->CbNomVueTrier.Handle(), &field);
+    ASSERT_GT(size.cx, field.right - field.left) << "the name must be longer than the field for this test";
+    EXPECT_GE(SendMessageW(fen->CbNomVueTrier.Handle(), CB_GETDROPPEDWIDTH, 0, 0), size.cx);
+}
+
 // ---- Failures ----
 
 TEST_F(WindowMessages, AFailureAHandlerLetsThroughIsShownAndTheProgramGoesOn) {
