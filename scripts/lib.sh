@@ -9,7 +9,7 @@ log() { printf '\n== %s\n' "$*" >&2; }
 # Installs with apt-get whatever of the tool chain is missing (needs root on a fresh machine).
 ensure_packages() {
   local wanted=(cmake make g++ googletest g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 fonts-wine
-                xvfb xauth x11-utils imagemagick clang libclang-rt-14-dev bc)
+                xvfb xauth x11-utils imagemagick clang libclang-rt-14-dev bc locales)
   local missing=()
   local p
   for p in "${wanted[@]}"; do
@@ -64,4 +64,15 @@ install_app() {
 install_demo_services() {
   log "registering the demo services"
   wine "$BUILD/bin/kestrane_demo.exe" install
+}
+
+# Wine takes the user's language from the Unix locale: in French, the system's own buttons read "Oui",
+# "Non", "Annuler", as a French user sees them. Makes the locale if the system lacks it.
+use_french_locale() {
+  if ! locale -a 2>/dev/null | grep -qi '^fr_FR\.utf-\?8$'; then
+    local sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+    "${sudo[@]}" localedef -i fr_FR -f UTF-8 fr_FR.UTF-8 || log "the French locale could not be made: Wine stays in English"
+  fi
+  export LANG=fr_FR.UTF-8 LC_ALL=fr_FR.UTF-8
 }
