@@ -3,6 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cwctype>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <set>
+
 namespace kestrane {
 
 void PrintTo(const ForbiddenEntry& e, std::ostream* out) {
@@ -37,6 +43,35 @@ TEST(ForbiddenList, ReadsNamesAndMarks) {
         {"unbalanced quote", "\"a\",1\r\n\"b,1\r\n", {{L"a", F}}},
     };
     for (const auto& c : cases) EXPECT_EQ(ParseForbiddenList(c.bytes), c.expected) << c.name;
+}
+
+// The list shipped with the program: every service once (as the service database compares names), the
+// services Windows cannot start or be administered without refused, in Windows' own spelling.
+TEST(ShippedForbiddenList, NamesEachServiceOnceAndRefusesTheVitalOnes) {
+    std::ifstream in(std::string(KESTRANE_DATA_DIR) + "liste/interdit.txt", std::ios::binary);
+    ASSERT_TRUE(in) << "data/liste/interdit.txt is missing";
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<ForbiddenEntry> entries = ParseForbiddenList(bytes);
+    ASSERT_GT(entries.size(), 30u);
+    std::set<std::wstring> seen;
+    std::map<std::wstring, Mark> marks;
+    for (const ForbiddenEntry& e : entries) {
+        std::wstring lower = e.Name;
+        for (auto& c : lower) c = static_cast<wchar_t>(std::towlower(c));
+        EXPECT_TRUE(seen.insert(lower).second) << "listed twice";
+        EXPECT_NE(e.mark, Mark::None);
+        marks[e.Name] = e.mark;
+    }
+    for (const wchar_t* vital : {L"RpcSs", L"DcomLaunch", L"RpcEptMapper", L"LSM", L"SamSs", L"EventLog", L"PlugPlay",
+                                 L"Power", L"BrokerInfrastructure", L"CoreMessagingRegistrar", L"ProfSvc", L"gpsvc",
+                                 L"Winmgmt", L"Schedule", L"CryptSvc"}) {
+        ASSERT_EQ(marks.count(vital), 1u) << "missing, or not in Windows' spelling";
+        EXPECT_EQ(marks[vital], Mark::Forbidden);
+    }
+    for (const wchar_t* touchy : {L"Audiosrv", L"Spooler", L"wuauserv", L"mpssvc", L"WinDefend", L"wscsvc", L"Dhcp"}) {
+        ASSERT_EQ(marks.count(touchy), 1u) << "missing, or not in Windows' spelling";
+        EXPECT_EQ(marks[touchy], Mark::Discouraged);
+    }
 }
 
 }  // namespace
