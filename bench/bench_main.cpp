@@ -4,6 +4,10 @@
 //   kestrane_bench select RUNS [NAME]    one selection refresh (both dependency lists included), and its floor
 //   kestrane_bench startup               process creation to the first service shown
 //   kestrane_bench startup-floor         the same for a window that only lists the services and shows one
+//   kestrane_bench apply RUNS            applying a configuration of the KstBench services, and its floor
+//   kestrane_bench apply-files           writes the same changes as two batch files of sc commands
+//   kestrane_bench probe RUNS [NAME]     the cost of each call a refresh makes, one by one
+//   kestrane_bench startup-parts         where start-up spends its time
 #include "config/Apply.h"
 #include "config/ConfigFiles.h"
 #include "config/TextFile.h"

@@ -12,13 +12,6 @@ namespace kestrane {
 
 namespace {
 
-struct CaseLess {
-    bool operator()(const std::wstring& a, const std::wstring& b) const {
-        return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
-                                    TRUE) == CSTR_LESS_THAN;
-    }
-};
-
 // What an application needs to know of a record's service, established once per application.
 struct Facts {
     bool present = false;
@@ -88,7 +81,7 @@ ApplyReport AppliqueConf(ServiceManager& services, const std::wstring& path,
 
     try {
         // One inventory and one dependency pass for the whole application.
-        std::map<std::wstring, Facts, CaseLess> facts;
+        std::map<std::wstring, Facts, ServiceNameLess> facts;
         for (const ServiceEntry& entry : services.Inventory(false)) facts[entry.Name].present = true;
         for (const ConfigRecord& record : records) {
             Facts& f = facts[record.Name];

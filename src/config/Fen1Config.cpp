@@ -8,6 +8,7 @@
 #include "config/TextFile.h"
 #include "mainwindow/Fen1.h"
 #include "service/Programme.h"
+#include "win/Skipping.h"
 #include "win/Texts.h"
 
 #include <exception>
@@ -16,13 +17,6 @@ namespace kestrane {
 
 namespace {
 
-template <class F>
-void Skipping(F&& step) {
-    try {
-        step();
-    } catch (...) {
-    }
-}
 
 // The system's own words for an error (in the language of the system), without the final line end.
 std::wstring SystemMessage(unsigned long error) {

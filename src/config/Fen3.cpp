@@ -138,12 +138,7 @@ LRESULT Fen3::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return 1;
     }
     case WM_DPICHANGED: {
-        HFONT old = font_;
-        TakeDpiChange(wp, lp);
-        font_ = CreateMessageFont(Dpi());
-        for (HWND child = GetWindow(Handle(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-            SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
-        if (old) DeleteObject(old);
+        TakeDpiChange(wp, lp, font_);
         return 0;
     }
     case WM_CLOSE:

@@ -1,4 +1,5 @@
 #include "details/Fen5.h"
+#include "win/Skipping.h"
 
 #include "win/Texts.h"
 
@@ -69,13 +70,6 @@ constexpr int kNameWidth = 190;
 constexpr int kValueWidth = 520;
 constexpr int kMargin = 12;
 
-template <class F>
-void Skipping(F&& step) {
-    try {
-        step();
-    } catch (...) {
-    }
-}
 
 }  // namespace
 
@@ -209,12 +203,7 @@ LRESULT Fen5::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_ACTIVEBORDER));
     }
     case WM_DPICHANGED: {
-        TakeDpiChange(wp, lp);
-        HFONT old = font_;
-        font_ = CreateMessageFont(Dpi());
-        for (HWND child = GetWindow(Handle(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-            SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
-        if (old) DeleteObject(old);
+        TakeDpiChange(wp, lp, font_);
         Layout();
         return 0;
     }

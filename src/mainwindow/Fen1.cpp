@@ -9,6 +9,7 @@
 #include "mainwindow/Startup.h"
 #include "service/Programme.h"
 #include "win/Handles.h"
+#include "win/Skipping.h"
 #include "win/Texts.h"
 
 #include <commctrl.h>
@@ -186,14 +187,6 @@ const Filter kFilters[] = {
 // The colour of an unchosen creation-mode marker and of the window outside creation mode.
 COLORREF ActiveBorderColour() { return GetSysColor(COLOR_ACTIVEBORDER); }
 
-template <class F>
-void Skipping(F&& step) {
-    try {
-        step();
-    } catch (...) {
-        // This step's failure is not reported; the next step runs.
-    }
-}
 
 // The rich edit library, from the system folder only (never a copy beside the program or in the
 // current folder). Loaded once; false when the system has none.

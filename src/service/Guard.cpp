@@ -10,6 +10,11 @@ bool SameServiceName(const std::wstring& a, const std::wstring& b) {
                                 TRUE) == CSTR_EQUAL;
 }
 
+bool ServiceNameLess::operator()(const std::wstring& a, const std::wstring& b) const {
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
+           CSTR_LESS_THAN;
+}
+
 bool VerifInterdit(Variables& var, Dialogs& dialogs, HWND owner, const std::wstring& nom) {
     std::wstring path = var.CheminAppli + L"liste\\interdit.txt";
     std::wstring about = texts::kGuardServiceLine + nom;

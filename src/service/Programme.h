@@ -37,6 +37,10 @@ OrderOutcome EnvoieModif(ServiceManager& services, const std::wstring& nom, cons
 
 // Service names as the service database compares them: without regard to letter case.
 bool SameServiceName(const std::wstring& a, const std::wstring& b);
+// The order of service names for maps keyed by them, with the same rule.
+struct ServiceNameLess {
+    bool operator()(const std::wstring& a, const std::wstring& b) const;
+};
 
 // Checks `nom` against the forbidden list CheminAppli + "liste\interdit.txt" and talks to the user where
 // the list says so. Sets var.ModifAutorisee to false on a refusal, never to true; returns whether this

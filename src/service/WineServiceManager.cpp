@@ -63,11 +63,6 @@ bool Started(DWORD state) {
 
 }  // namespace
 
-bool WineServiceManager::CaseLess::operator()(const std::wstring& a, const std::wstring& b) const {
-    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
-           CSTR_LESS_THAN;
-}
-
 WineServiceManager::WineServiceManager() {
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kServicesKey, 0, KEY_READ | KEY_NOTIFY, servicesKey_.Receive()) !=
         ERROR_SUCCESS)
@@ -177,7 +172,7 @@ WineServiceManager::DependentsMap WineServiceManager::ScanDependents() const {
             std::vector<std::wstring>& list = map[needed];
             bool listed = false;
             for (const std::wstring& already : list)
-                if (CompareStringOrdinal(already.c_str(), -1, key.name.c_str(), -1, TRUE) == CSTR_EQUAL) listed = true;
+                if (SameServiceName(already, key.name)) listed = true;
             if (!listed) list.push_back(key.name);
         }
     return map;

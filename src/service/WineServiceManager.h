@@ -11,6 +11,7 @@
 //    is passed with every start-mode change.
 #pragma once
 
+#include "service/Programme.h"
 #include "service/ScmServiceManager.h"
 #include "win/Handles.h"
 
@@ -40,11 +41,7 @@ public:
     int DependentsRebuilds() const { return rebuilds_; }
 
 private:
-    struct CaseLess {
-        bool operator()(const std::wstring& a, const std::wstring& b) const;
-    };
-
-    using DependentsMap = std::map<std::wstring, std::vector<std::wstring>, CaseLess>;
+    using DependentsMap = std::map<std::wstring, std::vector<std::wstring>, ServiceNameLess>;
 
     int StartNeededServices(SC_HANDLE manager, const std::wstring& name, int depth);
     const std::vector<std::wstring>& DependentsOf(const std::wstring& name);
@@ -56,7 +53,7 @@ private:
 
     // Prerequisites that failed during the current command, with the code they failed with: a second
     // service needing one of them gets the answer without waiting for it again.
-    std::map<std::wstring, int, CaseLess> failed_;
+    std::map<std::wstring, int, ServiceNameLess> failed_;
 
     // Who depends on whom, from one scan of the service keys; rebuilt whenever the service database
     // changed since (a notification on the services key, checked when the map is used).

@@ -87,6 +87,15 @@ bool Window::CreateTopLevel(const wchar_t* className, const std::wstring& title,
     return true;
 }
 
+void Window::TakeDpiChange(WPARAM wp, LPARAM lp, HFONT& font, int weight) {
+    TakeDpiChange(wp, lp);
+    HFONT old = font;
+    font = CreateMessageFont(Dpi(), weight);
+    for (HWND child = GetWindow(hwnd_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    if (old) DeleteObject(old);
+}
+
 LRESULT Window::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) { return Default(msg, wp, lp); }
 
 void Window::ReportUnexpected(const std::wstring& reason) {

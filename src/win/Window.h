@@ -38,6 +38,8 @@ protected:
     void SetDpi(UINT dpi) { dpi_ = dpi; }
     // WM_DPICHANGED: takes the new DPI and the place the system suggests for the window.
     void TakeDpiChange(WPARAM wp, LPARAM lp);
+    // The same, and `font` made again at the new DPI (with `weight`) and given to every child control.
+    void TakeDpiChange(WPARAM wp, LPARAM lp, HFONT& font, int weight = FW_NORMAL);
 
 private:
     static LRESULT CALLBACK Procedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
