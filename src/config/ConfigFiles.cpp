@@ -1,5 +1,6 @@
 #include "config/ConfigFiles.h"
 
+#include "config/CodePage.h"
 #include "config/TextFile.h"
 
 #include <windows.h>
@@ -59,6 +60,46 @@ void WriteConfigFile(const std::wstring& path, const std::vector<ConfigRecord>& 
         DeleteFileW(partial.c_str());
         throw FileError(e.what(), path);
     }
+}
+
+void CopyFileReplacing(const std::wstring& source, const std::wstring& destination) {
+    std::wstring partial = destination + L".partiel-" + std::to_wstring(GetCurrentProcessId());
+    if (!CopyFileW(source.c_str(), partial.c_str(), FALSE)) {
+        DWORD error = GetLastError();
+        DeleteFileW(partial.c_str());
+        throw FileError("cannot copy the file", destination, error);
+    }
+    if (!MoveFileExW(partial.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DWORD error = GetLastError();
+        DeleteFileW(partial.c_str());
+        throw FileError("cannot replace the file", destination, error);
+    }
+}
+
+namespace {
+
+// The system's own words for an error (in the language of the system), without the final line end.
+std::wstring SystemMessage(unsigned long error) {
+    wchar_t* text = nullptr;
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring message = length && text ? std::wstring(text, length) : std::wstring();
+    if (text) LocalFree(text);
+    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' '))
+        message.pop_back();
+    return message;
+}
+
+}  // namespace
+
+std::wstring FileFailureReason(const std::exception& failure) {
+    if (const auto* file = dynamic_cast<const FileError*>(&failure)) {
+        std::wstring reason = file->Path();
+        std::wstring system = file->SystemError() ? SystemMessage(file->SystemError()) : std::wstring();
+        if (!system.empty()) reason += L" (" + system + L")";
+        return reason;
+    }
+    return FromAnsi(failure.what());
 }
 
 bool ReadsAsConfig(std::string_view bytes) { return !ParseConfig(bytes).empty(); }

@@ -5,6 +5,7 @@
 #include "config/ConfigFormat.h"
 #include "service/Variables.h"
 
+#include <exception>
 #include <functional>
 #include <string>
 #include <vector>
@@ -25,6 +26,15 @@ std::wstring DefaultConfigName(const Variables& var);
 // written, with the number written so far; what it throws is a failure of the write.
 void WriteConfigFile(const std::wstring& path, const std::vector<ConfigRecord>& records,
                      const std::function<void(size_t)>& afterRecord = {});
+
+// Copies `source` over `destination` so that the destination is only ever replaced by a complete copy:
+// the copy is made beside it and then renamed over it. On a failure the destination is left as it was
+// and FileError thrown, naming the destination.
+void CopyFileReplacing(const std::wstring& source, const std::wstring& destination);
+
+// What the user is told of a failure to write a file: the file and the system's own words for the
+// error; for any other failure, its reason.
+std::wstring FileFailureReason(const std::exception& failure);
 
 // Whether bytes read as a configuration: at least one record of four fields.
 bool ReadsAsConfig(std::string_view bytes);

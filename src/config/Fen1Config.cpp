@@ -6,6 +6,7 @@
 #include "config/Fen2.h"
 #include "config/Fen3.h"
 #include "config/TextFile.h"
+#include "editor/Fen4.h"
 #include "mainwindow/Fen1.h"
 #include "service/Programme.h"
 #include "win/Skipping.h"
@@ -15,22 +16,6 @@
 
 namespace kestrane {
 
-namespace {
-
-
-// The system's own words for an error (in the language of the system), without the final line end.
-std::wstring SystemMessage(unsigned long error) {
-    wchar_t* text = nullptr;
-    DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring message = length && text ? std::wstring(text, length) : std::wstring();
-    if (text) LocalFree(text);
-    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' '))
-        message.pop_back();
-    return message;
-}
-
-}  // namespace
 
 bool Fen1::CreationMode() const { return MenuChecked(IDM_CREERCONF); }
 
@@ -50,15 +35,8 @@ bool Fen1::CheckConfigName(const std::wstring& name) {
 }
 
 void Fen1::ShowFileFailure(const std::exception& failure) {
-    std::wstring reason;
-    if (const auto* file = dynamic_cast<const FileError*>(&failure)) {
-        reason = file->Path();
-        std::wstring system = file->SystemError() ? SystemMessage(file->SystemError()) : std::wstring();
-        if (!system.empty()) reason += L" (" + system + L")";
-    } else {
-        reason = CurrentExceptionText();
-    }
-    app.dialogs->Message(Handle(), texts::kConfigNotSaved + reason, texts::kFileErrorTitle, BoxStyle::ErrorOk);
+    app.dialogs->Message(Handle(), texts::kConfigNotSaved + FileFailureReason(failure), texts::kFileErrorTitle,
+                         BoxStyle::ErrorOk);
 }
 
 // ---- Saving ----
@@ -218,6 +196,39 @@ void Fen1::OnMnuImportConf() {
 void Fen1::OnMnuExportConf() {
     Fen3& export_ = app.windows.Get<Fen3>(app, [this] { Skipping([&] { ChargeListeConf(); }); });
     export_.Open(Handle());
+}
+
+// ---- External configuration editor ----
+
+void Fen1::OnMnuExterne() {
+    FileDialogOptions options;
+    options.title = texts::kEditorOpenTitle;
+    options.initialFolder = var.CheminDocuments;
+    options.filter = texts::kConfigFilter;
+    // Cancelling, or a file that cannot be copied, ends the command without a word.
+    std::optional<FileChoice> chosen;
+    try {
+        chosen = app.dialogs->OpenFile(Handle(), options);
+    } catch (...) {
+        return;
+    }
+    if (!chosen || chosen->path.empty()) return;
+    var.FichierExterne = chosen->path;
+    // The bare name only, so that the working copy stays inside Tmp\ whatever the dialog gave.
+    std::wstring title = chosen->name.empty() ? chosen->path : chosen->name;
+    size_t slash = title.find_last_of(L"\\/");
+    if (slash != std::wstring::npos) title.erase(0, slash + 1);
+    if (title.empty() || title == L"." || title == L"..") return;
+    var.TitreExterne = title;
+    std::wstring workingCopy = var.CheminAppli + L"Tmp\\" + title;
+    if (!CopyFileW(var.FichierExterne.c_str(), workingCopy.c_str(), FALSE)) return;
+    Fen4& editor = app.windows.Get<Fen4>(app, [this] { Skipping([&] { ChargeListeConf(); }); });
+    try {
+        // An editor already open reads the newly chosen file.
+        editor.Open(Handle(), var.FichierExterne, var.TitreExterne, workingCopy);
+    } catch (...) {
+        // The working copy could not be read: the editor is not opened.
+    }
 }
 
 // ---- Selective display ----

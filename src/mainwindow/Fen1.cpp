@@ -164,9 +164,6 @@ std::vector<MenuEntry> MenuBarTable() {
     return t;
 }
 
-// Commands that later versions of this window bring: shown, but not yet available.
-const wchar_t* const kNotYetAvailable[] = {L"MnuExterne"};
-
 // The skin folders of the ten skin items, in the order of their command ids after "Aucun".
 const wchar_t* const kSkinFolders[] = {L"orig",   L"vista", L"gris",   L"vert",      L"violine",
                                        L"rouge",  L"rose",  L"orange", L"bleu vert", L"bleu"};
@@ -237,7 +234,6 @@ void Fen1::CreateMenuBar() {
     MnuServ = menus.Sub(L"MnuServ");
     MnuAffiTri = menus.Sub(L"MnuAffiTri");
     MnuConfService = menus.Sub(L"MnuConfService");
-    for (const wchar_t* name : kNotYetAvailable) menus.Enable(name, false);
 
     commands_ = {
         {IDM_START, [this] { OnMnuStart(); }},
@@ -269,6 +265,7 @@ void Fen1::CreateMenuBar() {
         {IDM_SUPCONF, [this] { OnMnuSupConf(); }},
         {IDM_IMPORTCONF, [this] { OnMnuImportConf(); }},
         {IDM_EXPORTCONF, [this] { OnMnuExportConf(); }},
+        {IDM_EXTERNE, [this] { OnMnuExterne(); }},
         {IDM_CREERCONF, [this] { OnMnuCreerConf(); }},
         {IDM_DETAILSERV, [this] { OnMnuDetailServ(); }},
     };

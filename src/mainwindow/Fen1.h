@@ -74,6 +74,8 @@ public:
     void OnMnuImportConf();
     void OnMnuExportConf();
     void OnMnuCreerConf();
+    // The external editor on a configuration file chosen anywhere.
+    void OnMnuExterne();
     bool CreationMode() const;
     // The menu items creation mode disables, by name (and BtRefreshServ with them).
     static const std::vector<std::wstring>& CreationModeDisabled();

@@ -134,6 +134,18 @@ inline constexpr const wchar_t* kFilterNothing = L"Il n'y pas de service a affic
 inline constexpr const wchar_t* kDetailsTitle = L"Informations détaillées";
 inline constexpr const wchar_t* kQuit = L"Quitter";
 
+// ---- External configuration editor ----
+inline constexpr const wchar_t* kEditorTitle = L"Lire et modifier une configuration externe";
+inline constexpr const wchar_t* kEditorOpenTitle = L"Configuration a externe a lire et/ou modifier";
+inline constexpr const wchar_t* kEditorSaveAsTitle = L"Enregistrer sous";
+inline constexpr const wchar_t* kEditorSaveTip =
+    L"Accepte les modifications et enregistre le fichier dans l'emplacement réservé a vos configurations personnelles";
+inline constexpr const wchar_t* kEditorSaveAsTip =
+    L"Accepte les modifications,  permet un changement de nom mais n'enregistre pas directement dans le répertoire "
+    L"des configurations valides";
+inline constexpr const wchar_t* kEditorModifyTip = L"Modifier le fichier lut a son emplacement actuel";
+inline constexpr const wchar_t* kEditorQuitTip = L"Cela ne modifiera pas le fichier en cours de lecture";
+
 // ---- Input box ----
 inline constexpr const wchar_t* kOk = L"OK";
 inline constexpr const wchar_t* kCancel = L"Annuler";

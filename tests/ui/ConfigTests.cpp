@@ -397,6 +397,8 @@ TEST_F(Configurations, FiltersShowOnlyWhatMatchesAndComeBackWhenNothingDoes) {
 
 TEST_F(Configurations, CreationModeComposesAFileOneServiceAtATime) {
     folder.Write(L"Config\\7-12-2026.cfg", "\"Ancien\",\"Running\",\"Auto\",\"x\"\r\n");
+    // An item already greyed when the mode begins (by whatever greyed it) stays so when it ends.
+    fen->menus.Enable(L"MnuExterne", false);
     Command(IDM_CREERCONF);
     EXPECT_TRUE(fen->CreationMode());
     EXPECT_EQ(fen->CbListeConf.Text(), L"7-12-2026");
@@ -464,7 +466,7 @@ TEST_F(Configurations, CreationModeComposesAFileOneServiceAtATime) {
     EXPECT_FALSE(fen->CreationMode());
     for (const std::wstring& name : Fen1::CreationModeDisabled())
         if (name != L"MnuExterne") EXPECT_TRUE(fen->menus.Enabled(name));
-    // A command that was not available before the mode is not made available by leaving it.
+    // The item greyed before the mode is not made available by leaving it.
     EXPECT_FALSE(fen->menus.Enabled(L"MnuExterne"));
     EXPECT_TRUE(fen->BtRefreshServ.Enabled());
     EXPECT_EQ(fen->Command1.Text(), L"Configuration automatique");
