@@ -9,7 +9,8 @@ log() { printf '\n== %s\n' "$*" >&2; }
 # Installs with apt-get whatever of the tool chain is missing (needs root on a fresh machine).
 ensure_packages() {
   local wanted=(cmake make g++ googletest g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 fonts-wine
-                xvfb xauth x11-utils imagemagick clang libclang-rt-14-dev bc locales)
+                xvfb xauth x11-utils xdotool imagemagick clang libclang-rt-14-dev bc locales
+                wixl msitools)
   local missing=()
   local p
   for p in "${wanted[@]}"; do
@@ -48,16 +49,16 @@ use_prefix() {
 
 stop_prefix() { wineserver -k 2>/dev/null || true; }
 
-# The application folder as C:\Program Files\Kestrane\ of the current prefix. Configurations already
-# there are kept: a new installation never overwrites a user's configuration.
+# Installs the program into C:\Program Files\Kestrane\ of the current prefix through its installer
+# package, silently, as an administrator deploys it. An installed Kestrane (of this version or an older
+# one) is replaced; the configurations a user saved in Config\ are kept.
 install_app() {
-  local dest="$WINEPREFIX/drive_c/Program Files/Kestrane"
-  log "installing the application folder into $dest"
-  mkdir -p "$dest"
-  (cd "$ROOT/data" && find . -type d -exec mkdir -p "$dest/{}" \;)
-  (cd "$ROOT/data" && find . -type f ! -path './Config/*' -exec cp -f {} "$dest/{}" \;)
-  (cd "$ROOT/data" && find ./Config -type f -exec cp -n {} "$dest/{}" \;)
-  cp -f "$BUILD/Kestrane.exe" "$dest/Kestrane.exe"
+  local version package
+  version=$(sed -n 's/^project(Kestrane VERSION \([0-9.]*\).*/\1/p' "$ROOT/CMakeLists.txt")
+  package="$BUILD/Kestrane-$version.msi"
+  log "installing $package"
+  WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d" wine msiexec /i "$(winepath -w "$package")" /qn
+  wineserver -w
 }
 
 # Registers the demo services (the test service program under several names) and starts some.

@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# Runs inside xvfb-run: the installer package as an administrator deploys it. In a fresh Wine prefix:
+# a silent installation, the program started from where it was installed (its window shown, a
+# configuration saved through its menu), a silent upgrade by a package of a higher version that keeps
+# the configuration, and a silent uninstallation that removes the program's files.
+set -uo pipefail
+source "$(dirname "$0")/../../scripts/lib.sh"
+
+version=$(sed -n 's/^project(Kestrane VERSION \([0-9.]*\).*/\1/p' "$ROOT/CMakeLists.txt")
+package="$BUILD/Kestrane-$version.msi"
+work="$BUILD/installer-test"
+failures=0
+check() {  # check DESCRIPTION COMMAND...
+  local what=$1
+  shift
+  if "$@"; then echo "ok: $what"; else echo "FAILED: $what" >&2; failures=$((failures + 1)); fi
+}
+
+[ -f "$package" ] || { echo "missing $package (is wixl installed?)" >&2; exit 1; }
+rm -rf "$work"
+mkdir -p "$work"
+# The same program, packaged as the next version.
+next="${version%.*}.$(( ${version##*.} + 1 ))"
+"$ROOT/installer/build-msi.sh" "$BUILD/Kestrane.exe" "$next" "$work/Kestrane-$next.msi" 2>/dev/null ||
+  { echo "cannot build the package of version $next" >&2; exit 1; }
+
+rm -rf "$BUILD/wineprefix-msi"
+use_prefix wineprefix-msi
+# No menu entries written into this machine's own desktop menus.
+export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
+dest="$WINEPREFIX/drive_c/Program Files/Kestrane"
+
+log "installing $package silently"
+check "msiexec /i /qn succeeds" wine msiexec /i "$(winepath -w "$package")" /qn
+wineserver -w
+check "Kestrane.exe is installed" test -f "$dest/Kestrane.exe"
+check "the forbidden list is installed" test -f "$dest/liste/interdit.txt"
+check "a skin folder with a blank in its name is installed" test -f "$dest/Image/skins/bleu vert/Start.jpg"
+shipped=$(cd "$ROOT/data" && find . -type f ! -name .keep | wc -l)
+installed=$(cd "$dest" && find . -type f ! -name Kestrane.exe | wc -l)
+check "every file of the application folder is installed ($installed of $shipped)" test "$installed" -eq "$shipped"
+check "the Config and Tmp folders exist" test -d "$dest/Config" -a -d "$dest/Tmp"
+
+log "starting the installed program and saving a configuration through its menu"
+wine "C:\\Program Files\\Kestrane\\Kestrane.exe" &
+pid=$!
+window=""
+for _ in $(seq 1 120); do
+  window=$(xdotool search --name '^Kestrane $' 2>/dev/null | head -1)
+  [ -n "$window" ] && break
+  sleep 0.5
+done
+check "the installed program shows its main window" test -n "$window"
+if [ -n "$window" ]; then
+  sleep 2
+  # Outils > Configuration > Sauvegarder la configuration actuelle, a name typed over the one proposed,
+  # then the box that says the save is done.
+  xdotool windowfocus --sync "$window" 2>/dev/null || true
+  xdotool key --delay 300 alt+o c s
+  sleep 2
+  xdotool key ctrl+a
+  xdotool type --delay 50 "profil-installe"
+  xdotool key Return
+  for _ in $(seq 1 40); do
+    [ -f "$dest/Config/profil-installe.cfg" ] && break
+    sleep 0.5
+  done
+  sleep 1
+  xdotool key Return
+  sleep 1
+fi
+check "the configuration was saved in the installed Config folder" test -s "$dest/Config/profil-installe.cfg"
+cp "$dest/Config/profil-installe.cfg" "$work/saved.cfg" 2>/dev/null || true
+kill "$pid" 2>/dev/null
+wait "$pid" 2>/dev/null
+wineserver -k 2>/dev/null
+wineserver -w
+
+log "upgrading silently to version $next"
+check "msiexec /i of version $next succeeds" wine msiexec /i "$(winepath -w "$work/Kestrane-$next.msi")" /qn
+wineserver -w
+check "Kestrane.exe is still installed" test -f "$dest/Kestrane.exe"
+check "the configuration saved before the upgrade is kept as it was" cmp -s "$dest/Config/profil-installe.cfg" "$work/saved.cfg"
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+entries=$(wine reg query "$uninstall_key" /s 2>/dev/null | tr -d '\r' | grep -c 'DisplayName.*REG_SZ.*Kestrane$')
+versions=$(wine reg query "$uninstall_key" /s 2>/dev/null | tr -d '\r' | grep 'DisplayVersion' | grep -c "$next")
+check "one Kestrane is registered after the upgrade ($entries), of version $next" test "$entries" -eq 1 -a "$versions" -ge 1
+check "an older package refuses to install over the newer" bash -c "! wine msiexec /i '$(winepath -w "$package")' /qn"
+wineserver -w
+
+log "uninstalling silently"
+check "msiexec /x /qn succeeds" wine msiexec /x "$(winepath -w "$work/Kestrane-$next.msi")" /qn
+wineserver -w
+check "Kestrane.exe is removed" test ! -e "$dest/Kestrane.exe"
+left=$(cd "$dest" 2>/dev/null && find . -type f ! -path './Config/*' | wc -l)
+check "no file of the program is left ($left)" test "${left:-0}" -eq 0
+check "the user's configuration stays after uninstalling" test -s "$dest/Config/profil-installe.cfg"
+entries=$(wine reg query "$uninstall_key" /s 2>/dev/null | tr -d '\r' | grep -c 'DisplayName.*REG_SZ.*Kestrane$')
+check "Kestrane is no longer registered" test "$entries" -eq 0
+
+wineserver -k 2>/dev/null
+if [ "$failures" -ne 0 ]; then
+  echo "installer test: $failures check(s) failed" >&2
+  exit 1
+fi
+echo "installer test: every check passed"
