@@ -63,5 +63,11 @@
 #define IDM_HELP 1121
 #define IDM_INFO 1122
 #define IDM_QUI 1123
+#define IDM_APERCU 1124
+#define IDM_APERCUAUTO 1125
+#define IDM_ANNULERAPPLI 1126
+#define IDM_COMPARER 1127
+#define IDM_EXPORTANSIBLE 1128
+#define IDM_EXPORTPOWERSHELL 1129
 #define IDM_FILTER_FIRST 1130  // the eleven selective-display filters, 1130-1140
 #define IDM_SKIN_FIRST 1150    // the eleven skins, 1150-1160

@@ -52,7 +52,8 @@ std::optional<std::vector<ForbiddenEntry>> ReadForbiddenList(const std::wstring&
 }
 
 ApplyReport AppliqueConf(ServiceManager& services, const std::wstring& path,
-                         const std::vector<ForbiddenEntry>& forbiddenList, ApplyProgress& progress) {
+                         const std::vector<ForbiddenEntry>& forbiddenList, ApplyProgress& progress,
+                         ApplyOrder order) {
     ApplyReport report;
     std::vector<ConfigRecord> records;
     try {
@@ -126,9 +127,10 @@ ApplyReport AppliqueConf(ServiceManager& services, const std::wstring& path,
                     }
                     continue;
                 }
-                bool inThisPass = pass == 2   ? !f.hasPrerequisite
-                                  : pass == 3 ? f.hasPrerequisite && f.hasDependent
-                                              : f.hasPrerequisite && !f.hasDependent;
+                int statePass = order == ApplyOrder::Undo && record.State == L"Stopped" ? 6 - pass : pass;
+                bool inThisPass = statePass == 2   ? !f.hasPrerequisite
+                                  : statePass == 3 ? f.hasPrerequisite && f.hasDependent
+                                                   : f.hasPrerequisite && !f.hasDependent;
                 if (!inThisPass) continue;
                 stateSettled[index] = true;
                 int code = ReturnCode::Success;

@@ -45,10 +45,16 @@ struct ApplyReport {
     bool Clean() const { return refused.empty() && absent.empty() && forbidden.empty(); }
 };
 
+// The order of the state passes. A configuration sets states from the services needing none to those
+// only needing others. An undo stops in the reverse order (a service is stopped once what depends on
+// it is), so that it can stop what the application it undoes started as prerequisites.
+enum class ApplyOrder { Configuration, Undo };
+
 // Applies the configuration file at `path`. `forbiddenList` holds the entries of the forbidden list.
 // Throws nothing: a failure of the service interface ends the application as Interrupted.
 ApplyReport AppliqueConf(ServiceManager& services, const std::wstring& path,
-                         const std::vector<ForbiddenEntry>& forbiddenList, ApplyProgress& progress);
+                         const std::vector<ForbiddenEntry>& forbiddenList, ApplyProgress& progress,
+                         ApplyOrder order = ApplyOrder::Configuration);
 
 // The forbidden list of the application folder, or nothing when it is missing or cannot be read.
 std::optional<std::vector<ForbiddenEntry>> ReadForbiddenList(const std::wstring& cheminAppli);

@@ -76,6 +76,22 @@ void CopyFileReplacing(const std::wstring& source, const std::wstring& destinati
     }
 }
 
+void WriteFileReplacing(const std::wstring& path, std::string_view bytes) {
+    std::wstring partial = path + L".partiel-" + std::to_wstring(GetCurrentProcessId());
+    DeleteFileW(partial.c_str());
+    try {
+        AppendFileBytes(partial, bytes);
+    } catch (const FileError& e) {
+        DeleteFileW(partial.c_str());
+        throw FileError(e.what(), path, e.SystemError());
+    }
+    if (!MoveFileExW(partial.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DWORD error = GetLastError();
+        DeleteFileW(partial.c_str());
+        throw FileError("cannot replace the file", path, error);
+    }
+}
+
 namespace {
 
 // The system's own words for an error (in the language of the system), without the final line end.

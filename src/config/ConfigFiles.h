@@ -32,6 +32,10 @@ void WriteConfigFile(const std::wstring& path, const std::vector<ConfigRecord>& 
 // and FileError thrown, naming the destination.
 void CopyFileReplacing(const std::wstring& source, const std::wstring& destination);
 
+// Writes `bytes` as the whole content of `path`, into a new file beside it that then replaces it.
+// Throws FileError, naming `path`.
+void WriteFileReplacing(const std::wstring& path, std::string_view bytes);
+
 // What the user is told of a failure to write a file: the file and the system's own words for the
 // error; for any other failure, its reason.
 std::wstring FileFailureReason(const std::exception& failure);

@@ -5,6 +5,10 @@
 #include "config/ConfigFiles.h"
 #include "config/Fen2.h"
 #include "config/Fen3.h"
+#include "config/Fen6.h"
+#include "config/Export.h"
+#include "config/Plan.h"
+#include "config/Undo.h"
 #include "config/TextFile.h"
 #include "editor/Fen4.h"
 #include "mainwindow/Fen1.h"
@@ -92,19 +96,50 @@ void Fen1::OnCommand1() {
     else OnMnuChargeConf();
 }
 
-void Fen1::ApplyConfiguration(const std::wstring& fileName) {
+void Fen1::ApplyConfiguration(const std::wstring& fileName, bool previewed) {
+    if (!previewed && MenuChecked(IDM_APERCUAUTO)) {
+        OnMnuApercu();
+        return;
+    }
+    ApplyFile(var.CheminAppli + L"Config\\" + fileName, ApplyOrder::Configuration);
+}
+
+bool Fen1::ApplyFile(const std::wstring& path, ApplyOrder order) {
     // The guard's list is read before anything is changed: without it nothing may be applied.
     std::optional<std::vector<ForbiddenEntry>> forbidden = ReadForbiddenList(var.CheminAppli);
     if (!forbidden) {
         app.dialogs->Message(Handle(), texts::kGuardMissing, texts::kGuardMissingTitle, BoxStyle::ErrorOk);
-        return;
+        return false;
     }
     CommandScope command(*app.services);
+    std::vector<ConfigRecord> records;
+    try {
+        records = RecordsToApply(path);
+    } catch (...) {
+        // The application itself says the file is missing.
+    }
+    if (order == ApplyOrder::Configuration && !records.empty()) {
+        // What the application will change is kept first, as it is now, so that it can be undone.
+        try {
+            Plan plan = PlanApplication(*app.services, records, *forbidden);
+            if (!plan.before.empty()) {
+                SYSTEMTIME now{};
+                GetLocalTime(&now);
+                SaveUndo(var.CheminAppli, plan.before, now);
+            }
+        } catch (const FileError& failure) {
+            if (app.dialogs->Message(Handle(), texts::kUndoNotSaved + FileFailureReason(failure) + texts::kApplyAnyway,
+                                     texts::kWarningTitle, BoxStyle::QuestionYesNo) != IDYES)
+                return false;
+        } catch (...) {
+            // The machine cannot be read: the application finds out and says so.
+        }
+    }
     Fen2& progress = app.windows.Get<Fen2>();
     progress.Open(Handle());
     ApplyReport report;
     try {
-        report = AppliqueConf(*app.services, var.CheminAppli + L"Config\\" + fileName, *forbidden, progress);
+        report = AppliqueConf(*app.services, path, *forbidden, progress, order);
     } catch (...) {
         progress.Close();
         throw;
@@ -116,6 +151,15 @@ void Fen1::ApplyConfiguration(const std::wstring& fileName) {
     while (PeekMessageW(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
     }
     while (PeekMessageW(&msg, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
+    }
+    // The machine read once more: what is not (yet) as the file wants it.
+    std::wstring notYet;
+    if (report.outcome == ApplyReport::Outcome::Done || report.outcome == ApplyReport::Outcome::Interrupted) {
+        try {
+            notYet = L"\n" + std::wstring(texts::kNotYetInWantedState) +
+                     std::to_wstring(NotInWantedState(*app.services, records));
+        } catch (...) {
+        }
     }
 
     switch (report.outcome) {
@@ -134,18 +178,116 @@ void Fen1::ApplyConfiguration(const std::wstring& fileName) {
             text += texts::kApplyNotReached;
             for (const std::wstring& name : report.pending) text += L"\n" + name;
         }
-        app.dialogs->Message(Handle(), text, texts::kInformationTitle, BoxStyle::WarningOk);
+        app.dialogs->Message(Handle(), text + notYet, texts::kInformationTitle, BoxStyle::WarningOk);
         break;
     }
     case ApplyReport::Outcome::Done: {
         std::wstring text = report.Clean() ? texts::kApplyDone : texts::kApplyDoneWithErrors;
         for (const std::wstring& line : report.Lines()) text += L"\n" + line;
-        app.dialogs->Message(Handle(), text, texts::kInformationTitle,
+        app.dialogs->Message(Handle(), text + notYet, texts::kInformationTitle,
                              report.Clean() ? BoxStyle::InformationOk : BoxStyle::WarningOk);
         break;
     }
     }
     Skipping([&] { AfficheServ(); });
+    return report.outcome == ApplyReport::Outcome::Done && report.Clean();
+}
+
+// ---- Preview, undo, comparison, export for fleet tools ----
+
+std::optional<std::wstring> Fen1::ChosenConfiguration() {
+    std::wstring name = CbListeConf.Text();
+    if (name.empty()) {
+        app.dialogs->Message(Handle(), texts::kNoConfigChosen, texts::kWarningTitle, BoxStyle::WarningOk);
+        return std::nullopt;
+    }
+    if (!CheckConfigName(name)) return std::nullopt;
+    if (!FileExists(var.CheminAppli + L"Config\\" + name)) {
+        app.dialogs->Message(Handle(), texts::kApplyMissingFile, texts::kFileErrorTitle, BoxStyle::ErrorOk);
+        return std::nullopt;
+    }
+    return name;
+}
+
+void Fen1::OnMnuApercu() {
+    std::optional<std::wstring> name = ChosenConfiguration();
+    if (!name) return;
+    std::optional<std::vector<ForbiddenEntry>> forbidden = ReadForbiddenList(var.CheminAppli);
+    if (!forbidden) {
+        app.dialogs->Message(Handle(), texts::kGuardMissing, texts::kGuardMissingTitle, BoxStyle::ErrorOk);
+        return;
+    }
+    std::vector<ConfigRecord> records = RecordsToApply(var.CheminAppli + L"Config\\" + *name);
+    Plan plan;
+    {
+        CommandScope command(*app.services);
+        plan = PlanApplication(*app.services, records, *forbidden);
+    }
+    std::vector<std::wstring> lines;
+    for (const PlanLine& line : plan.lines) lines.push_back(line.text);
+    if (lines.empty()) lines.push_back(texts::kPreviewNothing);
+    std::wstring chosen = *name;
+    app.windows.Get<Fen6>(app).Show(Handle(), texts::kPreviewTitle, texts::kPreviewHeading + chosen, lines,
+                                    [this, chosen] { ApplyConfiguration(chosen, true); });
+}
+
+void Fen1::OnMnuAnnulerAppli() {
+    std::optional<std::wstring> latest = LatestUndo(var.CheminAppli);
+    if (!latest) {
+        app.dialogs->Message(Handle(), texts::kNoUndo, texts::kInformationTitle, BoxStyle::InformationOk);
+        return;
+    }
+    // Once undone, the file goes: undoing again goes one application further back. After a refusal it
+    // stays, to be tried again.
+    if (ApplyFile(*latest, ApplyOrder::Undo)) DeleteFileW(latest->c_str());
+}
+
+void Fen1::OnMnuComparer() {
+    std::optional<std::wstring> name = ChosenConfiguration();
+    if (!name) return;
+    std::vector<ConfigRecord> records = RecordsToApply(var.CheminAppli + L"Config\\" + *name);
+    std::vector<PlanLine> differences;
+    {
+        CommandScope command(*app.services);
+        differences = CompareMachine(*app.services, records);
+    }
+    std::vector<std::wstring> lines;
+    for (const PlanLine& line : differences) lines.push_back(line.text);
+    if (lines.empty()) lines.push_back(texts::kCompareNothing);
+    app.windows.Get<Fen6>(app).Show(Handle(), texts::kCompareTitle, texts::kCompareHeading + *name, lines, nullptr);
+}
+
+void Fen1::OnMnuExportFleet(bool ansible) {
+    std::optional<std::wstring> name = ChosenConfiguration();
+    if (!name) return;
+    std::optional<std::vector<ForbiddenEntry>> forbidden = ReadForbiddenList(var.CheminAppli);
+    if (!forbidden) {
+        app.dialogs->Message(Handle(), texts::kGuardMissing, texts::kGuardMissingTitle, BoxStyle::ErrorOk);
+        return;
+    }
+    std::vector<ConfigRecord> records = RecordsToApply(var.CheminAppli + L"Config\\" + *name);
+    std::wstring base = name->substr(0, name->rfind(L'.'));
+    std::vector<ExportEntry> entries;
+    {
+        CommandScope command(*app.services);
+        entries = ExportEntriesFor(*app.services, records, *forbidden);
+    }
+    FileDialogOptions options;
+    options.title = ansible ? texts::kExportAnsibleTitle : texts::kExportPowerShellTitle;
+    options.initialFolder = var.CheminDocuments;
+    options.fileName = var.CheminDocuments + L"\\" + base + (ansible ? L".yml" : L".ps1");
+    options.filter = ansible ? texts::kAnsibleFilter : texts::kPowerShellFilter;
+    options.defaultExtension = ansible ? L"yml" : L"ps1";
+    std::optional<FileChoice> chosen = app.dialogs->SaveFile(Handle(), options);
+    if (!chosen || chosen->path.empty()) return;
+    try {
+        WriteFileReplacing(chosen->path, ansible ? AnsiblePlaybook(base, entries) : PowerShellScript(base, entries));
+    } catch (const std::exception& failure) {
+        app.dialogs->Message(Handle(), texts::kConfigNotSaved + FileFailureReason(failure), texts::kFileErrorTitle,
+                             BoxStyle::ErrorOk);
+        return;
+    }
+    app.dialogs->Message(Handle(), texts::kExportDone + chosen->path, texts::kInformationTitle, BoxStyle::InformationOk);
 }
 
 // ---- Deleting, importing, exporting ----

@@ -2,6 +2,7 @@
 // action commands, the configuration list, and the menu bar.
 #pragma once
 
+#include "config/Apply.h"
 #include "mainwindow/AppContext.h"
 #include "win/Controls.h"
 #include "win/Menu.h"
@@ -74,6 +75,15 @@ public:
     void OnMnuImportConf();
     void OnMnuExportConf();
     void OnMnuCreerConf();
+    // What applying the chosen configuration would change, shown before anything is changed; from there
+    // it can be applied.
+    void OnMnuApercu();
+    // The latest application undone: the services it changed brought back as they were before it.
+    void OnMnuAnnulerAppli();
+    // How this machine differs from the chosen configuration.
+    void OnMnuComparer();
+    // The chosen configuration as an Ansible playbook (`ansible`) or a PowerShell script.
+    void OnMnuExportFleet(bool ansible);
     // The external editor on a configuration file chosen anywhere.
     void OnMnuExterne();
     bool CreationMode() const;
@@ -168,7 +178,16 @@ private:
     void EnterCreationMode();
     void LeaveCreationMode();
     void AddToConfiguration();
-    void ApplyConfiguration(const std::wstring& fileName);
+    // Applies a configuration of the folder; with the preview item checked, previews it first (unless
+    // `previewed`: it was just shown).
+    void ApplyConfiguration(const std::wstring& fileName, bool previewed = false);
+    // Applies the file at `path` with the progress window and the closing message. A configuration
+    // saves an undo file first; an undo does not. Gives whether everything was done (every pass ran,
+    // nothing refused).
+    bool ApplyFile(const std::wstring& path, ApplyOrder order);
+    // The configuration chosen in CbListeConf (its file name) with its records, or nothing (and the user
+    // told why).
+    std::optional<std::wstring> ChosenConfiguration();
     bool CheckConfigName(const std::wstring& name);
     void ShowFileFailure(const std::exception& failure);
     void SingleServiceCommand(const wchar_t* order, bool startModeOrder);

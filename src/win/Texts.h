@@ -134,6 +134,51 @@ inline constexpr const wchar_t* kFilterNothing = L"Il n'y pas de service a affic
 inline constexpr const wchar_t* kDetailsTitle = L"Informations détaillées";
 inline constexpr const wchar_t* kQuit = L"Quitter";
 
+// ---- Preview, comparison, undo ----
+inline constexpr const wchar_t* kPreviewTitle = L"Aperçu des changements";
+inline constexpr const wchar_t* kCompareTitle = L"Comparaison de la machine à la configuration";
+inline constexpr const wchar_t* kPreviewHeading = L"Ce que l'application de la configuration changerait : ";
+inline constexpr const wchar_t* kCompareHeading = L"Différences entre la machine et la configuration : ";
+inline constexpr const wchar_t* kPreviewNothing = L"aucun changement : la machine est déjà dans l'état voulu";
+inline constexpr const wchar_t* kCompareNothing = L"aucune différence : la machine correspond à la configuration";
+inline constexpr const wchar_t* kPreviewApply = L"Appliquer";
+inline constexpr const wchar_t* kPreviewCancel = L"Annuler";
+inline constexpr const wchar_t* kPreviewClose = L"Fermer";
+inline constexpr const wchar_t* kPreviewDiscouraged = L"service déconseillé, sera modifié : ";
+inline constexpr const wchar_t* kPreviewStartMode = L" : mode de démarrage ";
+inline constexpr const wchar_t* kPreviewState = L" : état ";
+inline constexpr const wchar_t* kPreviewStartRefused = L" (refusé : le service est désactivé)";
+inline constexpr const wchar_t* kPreviewPrerequisite = L" : démarré d'abord, car nécessaire à ";
+inline constexpr const wchar_t* kPreviewDependentRunning = L" : en cours d'exécution et dépendant de ";
+inline constexpr const wchar_t* kPreviewStopRefused = L", dont l'arrêt sera refusé tant qu'il tourne";
+inline constexpr const wchar_t* kCompareStartMode = L" : mode de démarrage ";
+inline constexpr const wchar_t* kCompareState = L" : état ";
+inline constexpr const wchar_t* kCompareWanted = L", voulu ";
+inline constexpr const wchar_t* kNotYetInWantedState = L"services pas (encore) dans l'état voulu : ";
+inline constexpr const wchar_t* kNoUndo = L"aucune application à annuler";
+inline constexpr const wchar_t* kUndoNotSaved =
+    L"l'état actuel des services n'a pas pu être enregistré pour une annulation : ";
+inline constexpr const wchar_t* kApplyAnyway = L"\nappliquer quand même la configuration ?";
+inline constexpr const wchar_t* kNoConfigChosen = L"choisissez d'abord une configuration dans la liste";
+inline constexpr const wchar_t* kExportAnsibleTitle = L"Exporter pour Ansible";
+inline constexpr const wchar_t* kExportPowerShellTitle = L"Exporter en script PowerShell";
+inline constexpr const wchar_t* kAnsibleFilter = L"Playbooks Ansible (*.yml)|*.yml";
+inline constexpr const wchar_t* kPowerShellFilter = L"Scripts PowerShell (*.ps1)|*.ps1";
+inline constexpr const wchar_t* kExportDone = L"configuration exportée : ";
+
+// ---- Unattended use ----
+inline constexpr const wchar_t* kUnattendedBadArguments = L"arguments invalides : ";
+inline constexpr const wchar_t* kUnattendedMissing = L"fichier de configuration introuvable : ";
+inline constexpr const wchar_t* kUnattendedUnreadable = L"fichier de configuration illisible : ";
+inline constexpr const wchar_t* kUnattendedNotAConfig = L"le fichier n'est pas une configuration ou est vide : ";
+inline constexpr const wchar_t* kUnattendedNoGuard =
+    L"il manque le fichier des interdits (liste\\interdit.txt) : aucune modification n'est faite";
+inline constexpr const wchar_t* kUnattendedUndoSaved = L"état actuel enregistré pour une annulation : ";
+inline constexpr const wchar_t* kUnattendedApplying = L"application de la configuration : ";
+inline constexpr const wchar_t* kUnattendedUndoing = L"annulation de la dernière application : ";
+inline constexpr const wchar_t* kUnattendedExitCode = L"code de sortie : ";
+inline constexpr const wchar_t* kUnattendedNoJournal = L"le journal n'a pas pu être écrit : ";
+
 // ---- External configuration editor ----
 inline constexpr const wchar_t* kEditorTitle = L"Lire et modifier une configuration externe";
 inline constexpr const wchar_t* kEditorOpenTitle = L"Configuration a externe a lire et/ou modifier";
