@@ -2,6 +2,8 @@
 // pause, resume, stop, start-mode changes and deletion of a test service, with what the window shows.
 #include "TestSupport.h"
 
+#include "config/CodePage.h"
+
 #include "service/ScmServiceManager.h"
 
 #include <memory>
@@ -211,6 +213,40 @@ TEST_F(FenOnRealServices, ASavedConfigurationAppliedBringsTheServicesBack) {
     // The dependency survived every start-mode change of the application.
     EXPECT_EQ(scm.ServicesDependedOn(needing), std::vector<std::wstring>{name});
     DeleteFileW((folder.App() + L"Config\\" + profile + L".cfg").c_str());
+}
+
+TEST_F(FenOnRealServices, AnApplicationUndoneLeavesEveryServiceAsItWas) {
+    // The one needing the selected service is started (the selected one first, as its prerequisite),
+    // the other disabled; the undo brings all three back, stopping the prerequisite too.
+    std::wstring needing = Register(L"Besoin", L"", name);
+    std::wstring other = Register(L"Autre", L"", L"");
+    std::wstring profile = L"kst-undo-" + std::to_wstring(GetCurrentProcessId()) + L".cfg";
+    folder.Write(L"Config\\" + profile, ToAnsi(L"\"" + needing + L"\",\"Running\",\"Auto\",\"Besoin\"\r\n\"" + other +
+                                                L"\",\"Stopped\",\"Disabled\",\"Autre\"\r\n"));
+    auto snapshot = [&] {
+        std::vector<std::wstring> out;
+        for (const std::wstring& each : {name, needing, other}) {
+            std::optional<ServiceInfo> info = scm.Find(each);
+            out.push_back(each + L" " + info->State.value_or(L"") + L" " + info->StartMode.value_or(L""));
+        }
+        return out;
+    };
+    std::vector<std::wstring> before = snapshot();
+    fen->ChargeListeConf();
+    ASSERT_TRUE(fen->CbListeConf.SelectText(profile));
+    fen->OnMnuChargeConf();
+    for (int i = 0; i < 100 && scm.Find(needing)->State != std::wstring(L"Running"); ++i) Sleep(50);
+    EXPECT_EQ(scm.Find(needing)->State, std::wstring(L"Running"));
+    EXPECT_EQ(scm.Find(name)->State, std::wstring(L"Running"));
+    EXPECT_EQ(scm.Find(other)->StartMode, std::wstring(L"Disabled"));
+
+    dialogs.shown.clear();
+    fen->OnMnuAnnulerAppli();
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].text.rfind(L"opération éffectuée\n", 0), 0u) << dialogs.shown[0].text;
+    for (int i = 0; i < 100 && snapshot() != before; ++i) Sleep(50);
+    EXPECT_EQ(snapshot(), before);
+    DeleteFileW((folder.App() + L"Config\\" + profile).c_str());
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs inside xvfb-run: the installer package as an administrator deploys it. In a fresh Wine prefix:
 # a silent installation, the program started from where it was installed (its window shown, a
-# configuration saved through its menu), a silent upgrade by a package of a higher version that keeps
+# configuration saved through its menu), its unattended use (each command-line verb with its report and
+# exit code), a silent upgrade by a package of a higher version that keeps
 # the configuration, and a silent uninstallation that removes the program's files.
 set -uo pipefail
 source "$(dirname "$0")/../../scripts/lib.sh"
@@ -74,6 +75,46 @@ cp "$dest/Config/profil-installe.cfg" "$work/saved.cfg" 2>/dev/null || true
 kill "$pid" 2>/dev/null
 wait "$pid" 2>/dev/null
 wineserver -k 2>/dev/null
+wineserver -w
+
+log "unattended use of the installed program"
+wine "$BUILD/bin/kestrane_demo.exe" install >/dev/null 2>&1
+exe='C:\Program Files\Kestrane\Kestrane.exe'
+# Runs the installed program with arguments; its report in $work/out.txt, its exit code in $rc.
+run_kestrane() { wine "$exe" "$@" >"$work/out.txt" 2>/dev/null; rc=$?; tr -d '\r' <"$work/out.txt" >"$work/report.txt"; }
+reported() { grep -qF -- "$1" "$work/report.txt"; }
+printf '"KstDemoImpression","Running","Auto","Impression"\r\n"KstDemoMiseAJour","Stopped","Disabled","Mise a jour"\r\n' \
+  >"$dest/Config/role.cfg"
+printf '"KstDemoImpression","Stopped","Manual","Impression"\r\n"KstDemoMiseAJour","Stopped","Manual","Mise a jour"\r\n' \
+  >"$dest/Config/initial.cfg"
+printf '"KstDemoCritique","Stopped","Manual","Critique"\r\n' >"$dest/Config/critique.cfg"
+run_kestrane /comparer initial.cfg
+check "/comparer of the machine as it is: exit 0 (got $rc)" test "$rc" -eq 0
+run_kestrane /comparer role.cfg
+check "/comparer of a profile not applied: exit 1 and the differences (got $rc)" \
+  bash -c "[ $rc -eq 1 ] && grep -qF 'KstDemoMiseAJour : mode de démarrage Manual, voulu Disabled' '$work/report.txt'"
+run_kestrane /appliquer role.cfg "/journal:$(winepath -w "$work/journal.log")"
+check "/appliquer: exit 0 (got $rc)" test "$rc" -eq 0
+check "/appliquer reports on the console" reported "opération éffectuée"
+check "/appliquer writes its journal" grep -qF "code de sortie : 0" "$work/journal.log"
+run_kestrane /comparer role.cfg
+check "/comparer after the application: exit 0 (got $rc)" test "$rc" -eq 0
+run_kestrane /annuler
+check "/annuler: exit 0 (got $rc)" test "$rc" -eq 0
+sleep 1
+run_kestrane /comparer initial.cfg
+check "after /annuler the machine is as it was (exit $rc)" test "$rc" -eq 0
+run_kestrane /appliquer critique.cfg /forcer
+check "/appliquer of a forbidden service: exit 1 (got $rc), refused" \
+  bash -c "[ $rc -eq 1 ] && grep -qF 'service interdit, non modifié : KstDemoCritique' '$work/report.txt'"
+run_kestrane /appliquer absent.cfg
+check "/appliquer of a missing file: exit 2 (got $rc)" test "$rc" -eq 2
+run_kestrane /inconnu
+check "bad arguments: exit 2 (got $rc) and the usage" bash -c "[ $rc -eq 2 ] && grep -q '^usage' '$work/report.txt'"
+run_kestrane /sauvegarder "$(winepath -w "$work/machine.cfg")"
+check "/sauvegarder: exit 0 (got $rc) and the file" bash -c "[ $rc -eq 0 ] && grep -q KstDemoAudio '$work/machine.cfg'"
+wine "$BUILD/bin/kestrane_demo.exe" uninstall >/dev/null 2>&1
+rm -f "$dest/Config/role.cfg" "$dest/Config/initial.cfg" "$dest/Config/critique.cfg"
 wineserver -w
 
 log "upgrading silently to version $next"
