@@ -10,7 +10,7 @@ log() { printf '\n== %s\n' "$*" >&2; }
 ensure_packages() {
   local wanted=(cmake make g++ googletest g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 fonts-wine
                 xvfb xauth x11-utils xdotool imagemagick clang libclang-rt-14-dev bc locales
-                wixl msitools)
+                wixl msitools ansible ansible-lint)
   local missing=()
   local p
   for p in "${wanted[@]}"; do

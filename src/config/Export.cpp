@@ -67,13 +67,12 @@ std::string ToUtf8(std::wstring_view text) {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
         char32_t c = static_cast<char32_t>(text[i]);
-        if constexpr (sizeof(wchar_t) == 2) {
-            if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-                c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<char32_t>(text[i + 1]) - 0xDC00);
-                ++i;
-            } else if (c >= 0xD800 && c <= 0xDFFF) {
-                c = 0xFFFD;
-            }
+        if (sizeof(wchar_t) == 2 && c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() &&
+            static_cast<char32_t>(text[i + 1]) >= 0xDC00 && static_cast<char32_t>(text[i + 1]) <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<char32_t>(text[i + 1]) - 0xDC00);
+            ++i;
+        } else if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) {
+            c = 0xFFFD;
         }
         if (c < 0x80) {
             out += static_cast<char>(c);
@@ -105,6 +104,7 @@ std::string AnsiblePlaybook(const std::wstring& configName, const std::vector<Ex
     out += "  gather_facts: false\n";
     out += "  tasks:";
     std::string tasks;
+    bool anyTask = false;
     for (const ExportEntry* entry : InPassOrder(entries)) {
         const ConfigRecord& r = entry->record;
         if (entry->mark == Mark::Forbidden) {
@@ -122,12 +122,14 @@ std::string AnsiblePlaybook(const std::wstring& configName, const std::vector<Ex
         // Lines stay short enough for every YAML linter.
         if (title.size() > 140) title = SingleQuoted(L"Service " + r.Name);
         tasks += "    - name: " + title + "\n";
+        anyTask = true;
         tasks += "      ansible.windows.win_service:\n";
         tasks += "        name: " + SingleQuoted(r.Name) + "\n";
         if (mode) tasks += std::string("        start_mode: ") + mode + "\n";
         if (state) tasks += std::string("        state: ") + state + "\n";
     }
-    out += tasks.empty() ? " []\n" : "\n" + tasks;
+    // A play with nothing to do still has a list of tasks.
+    out += anyTask ? "\n" + tasks : " []\n" + tasks;
     return out;
 }
 
