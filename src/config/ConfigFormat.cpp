@@ -70,6 +70,20 @@ std::vector<ConfigRecord> ParseConfig(std::string_view bytes) {
     return records;
 }
 
+bool EndsInsideRecord(std::string_view bytes) {
+    FieldReader reader(bytes);
+    while (!reader.AtEnd()) {
+        bool holdsSomething = false;
+        for (int i = 0; i < 4; ++i) {
+            std::optional<FieldReader::Field> field = reader.Next();
+            if (!field) return holdsSomething;
+            for (char c : field->text)
+                if (!IsBlank(c)) holdsSomething = true;
+        }
+    }
+    return false;
+}
+
 void AppendConfigRecord(const std::wstring& file, const ConfigRecord& record) {
     AppendFileBytes(file, FormatRecord(record));
 }

@@ -59,6 +59,10 @@ std::string FormatRecord(const ConfigRecord& record);
 // stream. A last record that lacks fields (a blank or truncated last line, a quote never closed) is dropped.
 std::vector<ConfigRecord> ParseConfig(std::string_view bytes);
 
+// Whether the data ends inside a record that holds something: fields left over that make no whole record
+// (a line of three or five fields shifts every record after it), which ParseConfig drops.
+bool EndsInsideRecord(std::string_view bytes);
+
 // Opens the file for appending (creating it when missing), writes one record and closes it. Throws FileError.
 void AppendConfigRecord(const std::wstring& file, const ConfigRecord& record);
 

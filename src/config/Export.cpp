@@ -26,25 +26,29 @@ const char* PowerShellStartupType(const std::wstring& mode) {
     return nullptr;
 }
 
-// A single-quoted scalar of YAML and a single-quoted string of PowerShell escape a quote the same way.
-std::string SingleQuoted(const std::wstring& text) {
-    std::string utf8 = ToUtf8(text);
-    std::string out = "'";
-    for (char c : utf8) {
-        if (c == '\'') out += "''";
-        else if (c == '\r' || c == '\n') out += ' ';
-        else out += c;
+// Text that stays on its line: a configuration's field may hold line ends (a quoted field runs to its
+// closing quote), which would otherwise start a command of their own in the file written.
+std::wstring OneLine(const std::wstring& text) {
+    std::wstring out = text;
+    for (wchar_t& c : out)
+        if (c == L'\r' || c == L'\n' || c == 0x0B || c == 0x0C || c == 0x85 || c == 0x2028 || c == 0x2029) c = L' ';
+    return out;
+}
+
+// A single-quoted scalar of YAML and a single-quoted string of PowerShell escape a quote by doubling it.
+// PowerShell also ends such a string at the typographic single quotes (U+2018 to U+201B): they are
+// doubled too (in YAML they are plain characters and stay as they are).
+std::string SingleQuoted(const std::wstring& text, bool powerShell) {
+    std::wstring out = L"'";
+    for (wchar_t c : OneLine(text)) {
+        out += c;
+        if (c == L'\'' || (powerShell && c >= 0x2018 && c <= 0x201B)) out += c;
     }
-    return out + "'";
+    return ToUtf8(out + L"'");
 }
 
 // Text for a comment: on one line.
-std::string CommentText(const std::wstring& text) {
-    std::string utf8 = ToUtf8(text);
-    std::replace(utf8.begin(), utf8.end(), '\r', ' ');
-    std::replace(utf8.begin(), utf8.end(), '\n', ' ');
-    return utf8;
-}
+std::string CommentText(const std::wstring& text) { return ToUtf8(OneLine(text)); }
 
 // The entries in the order of the state passes, file order within each.
 std::vector<const ExportEntry*> InPassOrder(const std::vector<ExportEntry>& entries) {
@@ -57,7 +61,7 @@ std::vector<const ExportEntry*> InPassOrder(const std::vector<ExportEntry>& entr
 
 std::string NotExpressed(const ExportEntry& entry, bool mode) {
     const std::wstring& value = mode ? entry.record.StartMode : entry.record.State;
-    return ToUtf8(entry.record.Name) + (mode ? " : mode de démarrage « " : " : état « ") + CommentText(value) +
+    return CommentText(entry.record.Name) + (mode ? " : mode de démarrage « " : " : état « ") + CommentText(value) +
            " » non exprimable ici, laissé tel quel";
 }
 
@@ -99,7 +103,7 @@ std::string AnsiblePlaybook(const std::wstring& configName, const std::vector<Ex
            kVersion + ".\n";
     out += "# Les t\xC3\xA2" "ches suivent l'ordre d'une application : d'abord les services qui n'en demandent aucun autre,\n";
     out += "# puis ceux qui en demandent et sont demand\xC3\xA9s, enfin ceux qui ne font qu'en demander.\n";
-    out += "- name: " + SingleQuoted(L"Configuration de services " + configName) + "\n";
+    out += "- name: " + SingleQuoted(L"Configuration de services " + configName, false) + "\n";
     out += "  hosts: all\n";
     out += "  gather_facts: false\n";
     out += "  tasks:";
@@ -108,7 +112,7 @@ std::string AnsiblePlaybook(const std::wstring& configName, const std::vector<Ex
     for (const ExportEntry* entry : InPassOrder(entries)) {
         const ConfigRecord& r = entry->record;
         if (entry->mark == Mark::Forbidden) {
-            tasks += "    # " + ToUtf8(r.Name) + " : interdit par la liste des services prot\xC3\xA9g\xC3\xA9s, laiss\xC3\xA9 tel quel\n";
+            tasks += "    # " + CommentText(r.Name) + " : interdit par la liste des services prot\xC3\xA9g\xC3\xA9s, laiss\xC3\xA9 tel quel\n";
             continue;
         }
         const char* mode = AnsibleStartMode(r.StartMode);
@@ -117,14 +121,14 @@ std::string AnsiblePlaybook(const std::wstring& configName, const std::vector<Ex
         if (!state) tasks += "    # " + NotExpressed(*entry, false) + "\n";
         if (!mode && !state) continue;
         if (entry->mark == Mark::Discouraged)
-            tasks += "    # " + ToUtf8(r.Name) + " : modification d\xC3\xA9" "conseill\xC3\xA9" "e par la liste des services prot\xC3\xA9g\xC3\xA9s\n";
-        std::string title = SingleQuoted(L"Service " + r.Name + (r.DisplayName.empty() ? L"" : L" (" + r.DisplayName + L")"));
+            tasks += "    # " + CommentText(r.Name) + " : modification d\xC3\xA9" "conseill\xC3\xA9" "e par la liste des services prot\xC3\xA9g\xC3\xA9s\n";
+        std::string title = SingleQuoted(L"Service " + r.Name + (r.DisplayName.empty() ? L"" : L" (" + r.DisplayName + L")"), false);
         // Lines stay short enough for every YAML linter.
-        if (title.size() > 140) title = SingleQuoted(L"Service " + r.Name);
+        if (title.size() > 140) title = SingleQuoted(L"Service " + r.Name, false);
         tasks += "    - name: " + title + "\n";
         anyTask = true;
         tasks += "      ansible.windows.win_service:\n";
-        tasks += "        name: " + SingleQuoted(r.Name) + "\n";
+        tasks += "        name: " + SingleQuoted(r.Name, false) + "\n";
         if (mode) tasks += std::string("        start_mode: ") + mode + "\n";
         if (state) tasks += std::string("        state: ") + state + "\n";
     }
@@ -144,7 +148,7 @@ std::string PowerShellScript(const std::wstring& configName, const std::vector<E
     std::string refused;
     for (const ExportEntry& entry : entries)
         if (entry.mark == Mark::Forbidden)
-            refused += "# " + ToUtf8(entry.record.Name) + " : interdit par la liste des services prot\xC3\xA9g\xC3\xA9s, laiss\xC3\xA9 tel quel\r\n";
+            refused += "# " + CommentText(entry.record.Name) + " : interdit par la liste des services prot\xC3\xA9g\xC3\xA9s, laiss\xC3\xA9 tel quel\r\n";
     if (!refused.empty()) out += refused + "\r\n";
 
     line("# Modes de d\xC3\xA9marrage");
@@ -155,7 +159,7 @@ std::string PowerShellScript(const std::wstring& configName, const std::vector<E
             line("# " + NotExpressed(entry, true));
             continue;
         }
-        std::string command = "Set-Service -Name " + SingleQuoted(entry.record.Name) + " -StartupType " + type;
+        std::string command = "Set-Service -Name " + SingleQuoted(entry.record.Name, true) + " -StartupType " + type;
         if (entry.mark == Mark::Discouraged) command += "  # modification d\xC3\xA9" "conseill\xC3\xA9" "e";
         line(command);
     }
@@ -169,7 +173,7 @@ std::string PowerShellScript(const std::wstring& configName, const std::vector<E
             continue;
         }
         std::string command = std::string(state == L"Running" ? "Start-Service" : "Stop-Service") + " -Name " +
-                              SingleQuoted(entry->record.Name);
+                              SingleQuoted(entry->record.Name, true);
         if (entry->mark == Mark::Discouraged) command += "  # modification d\xC3\xA9" "conseill\xC3\xA9" "e";
         line(command);
     }

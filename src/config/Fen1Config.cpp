@@ -124,7 +124,7 @@ bool Fen1::ApplyFile(const std::wstring& path, ApplyOrder order) {
             Plan plan = PlanApplication(*app.services, records, *forbidden);
             if (!plan.before.empty()) {
                 SYSTEMTIME now{};
-                GetLocalTime(&now);
+                GetSystemTime(&now);  // universal time: the order of undo files survives clock changes
                 SaveUndo(var.CheminAppli, plan.before, now);
             }
         } catch (const FileError& failure) {

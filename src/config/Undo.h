@@ -19,7 +19,7 @@ inline constexpr size_t kUndoFilesKept = 10;
 std::wstring UndoFolder(const std::wstring& cheminAppli);
 
 // Writes `before` as a new undo file (created with its folder when missing) named after `stamp`
-// (year, month, day, hour, minute, second, millisecond: files sort by it), then removes the oldest
+// (universal time: year, month, day, hour, minute, second, millisecond; files sort by it), then removes the oldest
 // beyond the ten latest. Gives the file written. Throws FileError.
 std::wstring SaveUndo(const std::wstring& cheminAppli, const std::vector<ConfigRecord>& before, const SYSTEMTIME& stamp);
 

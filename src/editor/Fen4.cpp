@@ -89,7 +89,9 @@ bool Fen4::Open(HWND owner, const std::wstring& source, const std::wstring& titl
     std::vector<ConfigRecord> entries;
     std::string bytes = ReadFileBytes(workingCopy);
     entries = ParseConfig(bytes);
-    if (entries.empty() && bytes.find_first_not_of(" \t\r\n") != std::string::npos) {
+    // A file whose fields make no whole records would be written back shorter or shifted: it is refused.
+    bool empty = bytes.find_first_not_of(" \t\r\n") == std::string::npos;
+    if ((entries.empty() && !empty) || EndsInsideRecord(bytes)) {
         app_.dialogs->Message(owner, texts::kNotAConfig + title, texts::kWarningTitle, BoxStyle::WarningOk);
         return false;
     }

@@ -92,11 +92,17 @@ std::wstring FileToRead(const AppContext& app, const std::wstring& name) {
     return inFolder;
 }
 
-// A file to write: a path as given, a bare name into the configuration folder (".cfg" added when it has
-// no extension), where the window lists it.
-std::wstring FileToWrite(const AppContext& app, const std::wstring& name) {
+bool EndsWithCfg(const std::wstring& name) {
+    return name.size() >= 4 && Lower(name.substr(name.size() - 4)) == L".cfg";
+}
+
+// A file to write: a path as given, a bare name into the configuration folder with ".cfg" (added when
+// missing), where the window lists it; nothing for a name no file of that folder can have.
+std::optional<std::wstring> FileToWrite(const AppContext& app, const std::wstring& name) {
     if (HasFolder(name)) return FullPath(name);
-    return app.var.CheminAppli + L"Config\\" + name + (name.find(L'.') == std::wstring::npos ? L".cfg" : L"");
+    std::wstring file = EndsWithCfg(name) ? name : name + L".cfg";
+    if (!IsValidConfigName(file.substr(0, file.size() - 4))) return std::nullopt;
+    return app.var.CheminAppli + L"Config\\" + file;
 }
 
 class NoProgress : public ApplyProgress {
@@ -146,7 +152,6 @@ struct Runner {
               const std::vector<ForbiddenEntry>& forbidden, ApplyOrder order, bool* undone = nullptr) {
         NoProgress progress;
         ApplyReport result = AppliqueConf(*app.services, path, forbidden, progress, order);
-        if (undone) *undone = result.outcome == ApplyReport::Outcome::Done && result.Clean();
         int notYet = 0;
         bool counted = false;
         if (result.outcome == ApplyReport::Outcome::Done || result.outcome == ApplyReport::Outcome::Interrupted) {
@@ -176,7 +181,11 @@ struct Runner {
             break;
         }
         if (counted) report(texts::kNotYetInWantedState + std::to_wstring(notYet));
-        bool done = result.outcome == ApplyReport::Outcome::Done && result.Clean() && counted && notYet == 0;
+        // A service the forbidden list keeps from being changed is an error only when it is not as the
+        // file wants it (counted just above): a profile saved from a machine names them all.
+        bool done = result.outcome == ApplyReport::Outcome::Done && result.refused.empty() && result.absent.empty() &&
+                    counted && notYet == 0;
+        if (undone) *undone = result.outcome == ApplyReport::Outcome::Done && result.refused.empty() && counted && notYet == 0;
         return done ? ExitCode::Done : ExitCode::Refused;
     }
 
@@ -192,7 +201,7 @@ struct Runner {
             Plan plan = PlanApplication(*app.services, *records, *forbidden);
             if (!plan.before.empty()) {
                 SYSTEMTIME now{};
-                GetLocalTime(&now);
+                GetSystemTime(&now);  // universal time: the order of undo files survives clock changes
                 report(texts::kUnattendedUndoSaved + SaveUndo(app.var.CheminAppli, plan.before, now));
             }
         } catch (const FileError& failure) {
@@ -237,7 +246,9 @@ struct Runner {
     }
 
     int Sauvegarder(const Command& command) {
-        std::wstring path = FileToWrite(app, command.file);
+        std::optional<std::wstring> chosen = FileToWrite(app, command.file);
+        if (!chosen) return Fail(ExitCode::BadUse, texts::kInvalidConfigName + command.file);
+        const std::wstring& path = *chosen;
         std::vector<ConfigRecord> records;
         {
             CommandScope scope(*app.services);
@@ -256,7 +267,12 @@ struct Runner {
 
 }  // namespace
 
-bool IsUnattended(const std::vector<std::wstring>& arguments) { return !arguments.empty(); }
+bool IsUnattended(const std::vector<std::wstring>& arguments) {
+    // A file dropped on the program, or opened with it, is no command: the window opens.
+    for (const std::wstring& argument : arguments)
+        if (!argument.empty() && argument[0] == L'/') return true;
+    return false;
+}
 
 int RunUnattended(AppContext& app, const std::vector<std::wstring>& arguments,
                   const std::function<void(const std::wstring&)>& report) {

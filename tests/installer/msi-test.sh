@@ -107,6 +107,10 @@ check "after /annuler the machine is as it was (exit $rc)" test "$rc" -eq 0
 run_kestrane /appliquer critique.cfg /forcer
 check "/appliquer of a forbidden service: exit 1 (got $rc), refused" \
   bash -c "[ $rc -eq 1 ] && grep -qF 'service interdit, non modifié : KstDemoCritique' '$work/report.txt'"
+printf '"KstDemoSensible","Running","Manual","Sensible"\r\n' >"$dest/Config/sensible.cfg"
+run_kestrane /appliquer sensible.cfg
+check "/appliquer of a service marked 0 without /forcer: exit 1 (got $rc), refused" \
+  bash -c "[ $rc -eq 1 ] && grep -qF 'service interdit, non modifié : KstDemoSensible' '$work/report.txt'"
 run_kestrane /appliquer absent.cfg
 check "/appliquer of a missing file: exit 2 (got $rc)" test "$rc" -eq 2
 run_kestrane /inconnu
@@ -114,7 +118,7 @@ check "bad arguments: exit 2 (got $rc) and the usage" bash -c "[ $rc -eq 2 ] && 
 run_kestrane /sauvegarder "$(winepath -w "$work/machine.cfg")"
 check "/sauvegarder: exit 0 (got $rc) and the file" bash -c "[ $rc -eq 0 ] && grep -q KstDemoAudio '$work/machine.cfg'"
 wine "$BUILD/bin/kestrane_demo.exe" uninstall >/dev/null 2>&1
-rm -f "$dest/Config/role.cfg" "$dest/Config/initial.cfg" "$dest/Config/critique.cfg"
+rm -f "$dest/Config/role.cfg" "$dest/Config/initial.cfg" "$dest/Config/critique.cfg" "$dest/Config/sensible.cfg"
 wineserver -w
 
 log "upgrading silently to version $next"

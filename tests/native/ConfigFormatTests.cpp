@@ -143,5 +143,20 @@ TEST(TextFile, AppendsCreatesAndReportsFailures) {
     }
 }
 
+TEST(ConfigFormat, FieldsLeftOverAfterTheLastWholeRecordAreNoticed) {
+    const struct {
+        const char* name;
+        std::string bytes;
+        bool leftOver;
+    } cases[] = {
+        {"whole records", "\"a\",\"Running\",\"Auto\",\"A\"\r\n\"b\",\"Stopped\",\"Manual\",\"B\"\r\n", false},
+        {"blank lines at the end", "\"a\",\"Running\",\"Auto\",\"A\"\r\n\r\n  \r\n", false},
+        {"empty", "", false},
+        {"a line of three fields last", "\"a\",\"Running\",\"Auto\",\"A\"\r\n\"b\",\"Stopped\",\"Manual\"\r\n", true},
+        {"a line of five fields first", "\"a\",\"Running\",\"Auto\",\"A\",\"x\"\r\n\"b\",\"Stopped\",\"Manual\",\"B\"\r\n", true},
+    };
+    for (const auto& c : cases) EXPECT_EQ(EndsInsideRecord(c.bytes), c.leftOver) << c.name;
+}
+
 }  // namespace
 }  // namespace kestrane

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
@@ -46,6 +47,20 @@ TEST(FleetExport, QuotesInNamesAndAConfigurationWithNothingToDo) {
     EXPECT_NE(playbook.find("    - name: 'Service Odd''Name (It''s odd  and split)'\n"), std::string::npos) << playbook;
     EXPECT_NE(playbook.find("        name: 'Odd''Name'\n"), std::string::npos);
     EXPECT_NE(PowerShellScript(L"x", quoted).find("Start-Service -Name 'Odd''Name'\r\n"), std::string::npos);
+    // A name can neither end its string nor start a line of its own: the files are run as administrator.
+    std::vector<ExportEntry> hostile = {
+        {{L"a\u2019; Restart-Computer; \u2019", L"Running", L"Auto", L""}, 2, Mark::None},
+        {{L"x\r\nRestart-Computer -Force\r\n#", L"Paused", L"Boot", L"y\nstate: absent"}, 2, Mark::None},
+        {{L"z\nRestart-Computer", L"Running", L"Auto", L""}, 2, Mark::Forbidden},
+    };
+    std::string script = PowerShellScript(L"x", hostile);
+    EXPECT_NE(script.find("Start-Service -Name 'a\u2019\u2019; Restart-Computer; \u2019\u2019'\r\n"), std::string::npos) << script;
+    std::string hostilePlaybook = AnsiblePlaybook(L"x", hostile);
+    for (const std::string& text : {script, hostilePlaybook}) {
+        EXPECT_EQ(text.find("\nRestart-Computer"), std::string::npos) << text;
+        EXPECT_EQ(text.find("\nstate: absent"), std::string::npos) << text;
+        EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), std::count(text.begin(), text.end(), '\n') * (text == script));
+    }
     // Only refused services: a play with no task is still a valid playbook.
     std::string empty = AnsiblePlaybook(L"x", {{{L"RpcSs", L"Running", L"Auto", L""}, 2, Mark::Forbidden}});
     EXPECT_NE(empty.find("  tasks: []\n"), std::string::npos) << empty;

@@ -220,7 +220,9 @@ TEST_F(Applying, ADiscouragedServiceChangedIsToldButIsNoError) {
     fen->CbListeConf.SetText(L"ok.cfg");
     Command(IDM_CHARGECONF);
     // Spooler's record asks nothing that can be done: it is not said to have been changed.
-    EXPECT_EQ(Texts(), std::vector<std::wstring>{L"opération éffectuée\nservice déconseillé, modifié : Fax"});
+    // Nor is it counted as not in the wanted state: a paused state and a boot start mode are not set.
+    EXPECT_EQ(Texts(), std::vector<std::wstring>{L"opération éffectuée\nservice déconseillé, modifié : Fax\n"
+                                                 L"services pas (encore) dans l'état voulu : 0"});
     EXPECT_EQ(dialogs.shown[0].style, 64);
     EXPECT_EQ(dialogs.shown[0].title, L"information");
 }
@@ -229,7 +231,7 @@ TEST_F(Applying, FromTheWindowTheClosingMessageTellsWhatHappened) {
     folder.Write(L"Config\\ok.cfg", "\"Fax\",\"Running\",\"Manual\",\"f\"\r\n");
     fen->CbListeConf.SetText(L"ok.cfg");
     Command(IDM_CHARGECONF);
-    EXPECT_EQ(Texts(), std::vector<std::wstring>{L"opération éffectuée"});
+    EXPECT_EQ(Texts(), std::vector<std::wstring>{L"opération éffectuée\nservices pas (encore) dans l'état voulu : 0"});
     EXPECT_EQ(machine.Get(L"Fax")->State, L"Running");
     Fen2* progress = app.windows.Find<Fen2>();
     ASSERT_NE(progress, nullptr);
@@ -246,7 +248,7 @@ TEST_F(Applying, FromTheWindowTheClosingMessageTellsWhatHappened) {
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].text,
               L"opération éffectuée avec des erreurs\nSpooler : Le service ne peut pas être arrêté car d'autres "
-              L"services qui sont en cours d'exécution en dépendent");
+              L"services qui sont en cours d'exécution en dépendent\nservices pas (encore) dans l'état voulu : 1");
 
     // A missing file and an empty one: their own box only, never "opération éffectuée".
     for (auto [name, text] : {std::pair<const wchar_t*, const wchar_t*>{L"ok", L"le fichier de configuration demandé est introuvable!"},

@@ -76,7 +76,21 @@ TEST_F(Editor, OpensOnAWorkingCopyWithTheNavigationListSortedAndTheFileOrderKept
               L"personnelles");
     EXPECT_EQ(editor->FindButton(L"BtAppliModif")->toolTip, L"Modifier le fichier lut a son emplacement actuel");
     EXPECT_EQ(editor->FindButton(L"BtQuitte")->toolTip, L"Cela ne modifiera pas le fichier en cours de lecture");
-    EXPECT_EQ(WindowText(editor->FindButton(L"BtQuitte")->control.Handle()), L"Quitter le lecteur de configuration");
+    EXPECT_EQ(editor->FindButton(L"BtAppliSous")->toolTip,
+              L"Accepte les modifications,  permet un changement de nom mais n'enregistre pas directement dans le "
+              L"répertoire des configurations valides");
+    const std::pair<const wchar_t*, const wchar_t*> captions[] = {
+        {L"BtPrec", L"Service précédent"},   {L"BtSuiv", L"Service suivant"},
+        {L"BtAuto", L"Auto"},                {L"BtManu", L"Manual"},
+        {L"BtDisab", L"Disabled"},           {L"BtRunn", L"Running"},
+        {L"BtStopp", L"Stopped"},            {L"BtComInterne", L"Commentaire interne"},
+        {L"BtComKestrane", L"commentaire Kestrane"}, {L"BtAppli", L"Enregistrer"},
+        {L"BtAppliSous", L"Enregistrer sous"}, {L"BtAppliModif", L"Modifier"},
+        {L"BtQuitte", L"Quitter le lecteur de configuration"}};
+    for (const auto& [name, caption] : captions) {
+        ASSERT_NE(editor->FindButton(name), nullptr) << name;
+        EXPECT_EQ(WindowText(editor->FindButton(name)->control.Handle()), caption);
+    }
 }
 
 TEST_F(Editor, ModifierChangesOnlyTheEditedFieldByteForByte) {
@@ -168,6 +182,7 @@ TEST_F(Editor, EnregistrerSousCancelledKeepsTheEditorAndChosenWritesThere) {
     EXPECT_EQ(dialogs.fileDialogs[1].title, L"Enregistrer sous");
     EXPECT_EQ(dialogs.fileDialogs[1].initialFolder, Documents());
     EXPECT_EQ(dialogs.fileDialogs[1].fileName, Documents() + L"\\profil.cfg");
+    EXPECT_EQ(dialogs.fileDialogs[1].filter, L"Fichiers configurations (*.cfg)|*.cfg");
     EXPECT_TRUE(editor->IsOpen());
     EXPECT_EQ(External(L"profil.cfg"), kMixed);
 
@@ -196,6 +211,13 @@ TEST_F(Editor, AFileThatIsNoConfigurationIsRefusedAndAnEmptyOneOpensEmpty) {
     EXPECT_EQ(dialogs.shown[0].text, L"le fichier choisi n'est pas une configuration : texte.cfg");
     EXPECT_EQ(dialogs.shown[0].style, 48);
 
+    // Records followed by a line of three fields: written back it would lose them, so it does not open.
+    dialogs.shown.clear();
+    EXPECT_EQ(OpenExternal(L"tronque.cfg", kMixed + "\"Seul\",\"Running\",\"Auto\"\r\n"), nullptr);
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].text, L"le fichier choisi n'est pas une configuration : tronque.cfg");
+    dialogs.shown.clear();
+
     Fen4* editor = OpenExternal(L"vide.cfg", "");
     ASSERT_NE(editor, nullptr);
     EXPECT_EQ(editor->CbName.Count(), 0);
@@ -205,7 +227,7 @@ TEST_F(Editor, AFileThatIsNoConfigurationIsRefusedAndAnEmptyOneOpensEmpty) {
     EXPECT_EQ(editor->TbCbDem.Text(), L"");
     Click(editor, L"BtAppliModif");
     EXPECT_EQ(External(L"vide.cfg"), "");
-    EXPECT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_TRUE(dialogs.shown.empty());
 
     // Cancelling the dialog opens nothing.
     dialogs.files.push_back(std::nullopt);

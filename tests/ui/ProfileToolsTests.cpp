@@ -218,6 +218,18 @@ TEST_F(Unattended, EachVerbWithItsExitCode) {
     EXPECT_EQ(saved.size(), 7u);
     EXPECT_EQ(Run({L"/comparer", L"machine.cfg"}), 0);
 
+    // The machine's own profile names the services the list protects: as they are, they are no error.
+    EXPECT_EQ(Run({L"/appliquer", L"machine"}), 0);
+    EXPECT_TRUE(Reported(L"service interdit, non modifié : RpcSs"));
+    EXPECT_TRUE(Reported(L"services pas (encore) dans l'état voulu : 0"));
+    EXPECT_EQ(Run({L"/sauvegarder", L"CON"}), 2);
+    EXPECT_EQ(Run({L"/sauvegarder", L"a*b"}), 2);
+    EXPECT_EQ(Run({L"/sauvegarder", L"machine.v2"}), 0);
+    EXPECT_TRUE(FileExists(folder.App() + L"Config\\machine.v2.cfg"));
+    // A file dropped on the program is no command.
+    EXPECT_FALSE(IsUnattended({folder.App() + L"Config\\machine.cfg"}));
+    EXPECT_TRUE(IsUnattended({L"/comparer", L"machine.cfg"}));
+
     EXPECT_EQ(Run({L"/annuler"}), 0);
     EXPECT_EQ(machine.Get(L"Fax")->State, L"Stopped");
     EXPECT_EQ(machine.Get(L"Fax")->StartMode, L"Manual");
