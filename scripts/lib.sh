@@ -65,6 +65,8 @@ install_app() {
 install_demo_services() {
   log "registering the demo services"
   wine "$BUILD/bin/kestrane_demo.exe" install
+  # Their texts, beside those of Windows' services (the package ships only the latter).
+  cp -f "$ROOT"/tests/tools/demo-texts/*.txt "$WINEPREFIX/drive_c/Program Files/Kestrane/ServTxt/serv/"
 }
 
 # Wine takes the user's language from the Unix locale: in French, the system's own buttons read "Oui",
