@@ -308,18 +308,21 @@ void Fen1::OnMnuSupConf() {
     ChargeListeConf();
 }
 
-void Fen1::OnMnuImportConf() {
+std::optional<FileChoice> Fen1::ChooseConfigFile(const wchar_t* title, bool saveDialog) {
     FileDialogOptions options;
-    options.title = texts::kImportTitle;
+    options.title = title;
     options.initialFolder = var.CheminDocuments;
     options.filter = texts::kConfigFilter;
-    // Every failure ends the import at once, silently, but for a file that is no configuration.
-    std::optional<FileChoice> chosen;
     try {
-        chosen = app.dialogs->SaveFile(Handle(), options);
+        return saveDialog ? app.dialogs->SaveFile(Handle(), options) : app.dialogs->OpenFile(Handle(), options);
     } catch (...) {
-        return;
+        return std::nullopt;  // a dialog that cannot be shown is a choice not made
     }
+}
+
+void Fen1::OnMnuImportConf() {
+    // Every failure ends the import at once, silently, but for a file that is no configuration.
+    std::optional<FileChoice> chosen = ChooseConfigFile(texts::kImportTitle, true);
     if (!chosen || chosen->name.empty()) return;
     bool readsAsConfig = false;
     try {
@@ -343,17 +346,8 @@ void Fen1::OnMnuExportConf() {
 // ---- External configuration editor ----
 
 void Fen1::OnMnuExterne() {
-    FileDialogOptions options;
-    options.title = texts::kEditorOpenTitle;
-    options.initialFolder = var.CheminDocuments;
-    options.filter = texts::kConfigFilter;
     // Cancelling, or a file that cannot be copied, ends the command without a word.
-    std::optional<FileChoice> chosen;
-    try {
-        chosen = app.dialogs->OpenFile(Handle(), options);
-    } catch (...) {
-        return;
-    }
+    std::optional<FileChoice> chosen = ChooseConfigFile(texts::kEditorOpenTitle, false);
     if (!chosen || chosen->path.empty()) return;
     var.FichierExterne = chosen->path;
     // The bare name only, so that the working copy stays inside Tmp\ whatever the dialog gave.

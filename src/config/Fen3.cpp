@@ -1,6 +1,7 @@
 #include "config/Fen3.h"
 
 #include "config/ConfigList.h"
+#include "win/Controls.h"
 #include "win/Texts.h"
 
 #include <vector>
@@ -47,16 +48,7 @@ void Fen3::Fill() {
 }
 
 std::vector<std::wstring> Fen3::Files() const {
-    std::vector<std::wstring> out;
-    int count = static_cast<int>(SendMessageW(list_, LB_GETCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-        int length = static_cast<int>(SendMessageW(list_, LB_GETTEXTLEN, i, 0));
-        std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-        SendMessageW(list_, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()));
-        text.resize(static_cast<size_t>(length));
-        out.push_back(text);
-    }
-    return out;
+    return ListBoxItems(list_);
 }
 
 bool Fen3::SelectFile(const std::wstring& name) {

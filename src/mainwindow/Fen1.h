@@ -188,6 +188,9 @@ private:
     // The configuration chosen in CbListeConf (its file name) with its records, or nothing (and the user
     // told why).
     std::optional<std::wstring> ChosenConfiguration();
+    // The file dialog for a configuration file, opening in the documents folder (the import uses the
+    // save form, as it always has).
+    std::optional<FileChoice> ChooseConfigFile(const wchar_t* title, bool saveDialog);
     bool CheckConfigName(const std::wstring& name);
     void ShowFileFailure(const std::exception& failure);
     void SingleServiceCommand(const wchar_t* order, bool startModeOrder);

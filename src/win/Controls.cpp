@@ -20,6 +20,20 @@ std::wstring WindowText(HWND hwnd) {
     return text;
 }
 
+std::vector<std::wstring> ListBoxItems(HWND listBox) {
+    std::vector<std::wstring> items;
+    int count = static_cast<int>(SendMessageW(listBox, LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        int length = static_cast<int>(SendMessageW(listBox, LB_GETTEXTLEN, i, 0));
+        if (length < 0) continue;
+        std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+        SendMessageW(listBox, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()));
+        text.resize(static_cast<size_t>(length));
+        items.push_back(text);
+    }
+    return items;
+}
+
 int ComboBox::Add(const std::wstring& text) {
     return static_cast<int>(SendMessageW(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str())));
 }

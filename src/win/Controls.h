@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace kestrane {
 
@@ -105,6 +106,9 @@ public:
     // Makes the box behave as a field of a form: Tab and Shift+Tab leave it, Escape does nothing in it.
     void UseDialogKeys();
 };
+
+// The entries of a list box, in its order.
+std::vector<std::wstring> ListBoxItems(HWND listBox);
 
 // Whether file content is an RTF document: "{\rtf" after an optional UTF-8 byte-order mark and blanks.
 // `start` receives where the document begins.
