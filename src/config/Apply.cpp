@@ -41,6 +41,22 @@ std::vector<std::wstring> ApplyReport::Lines() const {
     return lines;
 }
 
+std::vector<std::wstring> ApplyReport::ClosingLines() const {
+    std::vector<std::wstring> lines;
+    if (outcome == Outcome::Interrupted) {
+        lines.push_back(texts::kApplyInterrupted + reason);
+        lines.push_back(texts::kApplyProgressDone + std::to_wstring(callsMade));
+    } else {
+        lines.push_back(Clean() ? texts::kApplyDone : texts::kApplyDoneWithErrors);
+    }
+    for (const std::wstring& line : Lines()) lines.push_back(line);
+    if (outcome == Outcome::Interrupted && !pending.empty()) {
+        lines.push_back(texts::kApplyNotReached);
+        for (const std::wstring& name : pending) lines.push_back(name);
+    }
+    return lines;
+}
+
 std::optional<std::vector<ForbiddenEntry>> ReadForbiddenList(const std::wstring& cheminAppli) {
     std::wstring path = cheminAppli + L"liste\\interdit.txt";
     try {

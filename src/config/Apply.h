@@ -40,6 +40,9 @@ struct ApplyReport {
     // The lines of the closing message after its first line, in this order: refused calls, absent
     // services, forbidden ones left untouched, discouraged ones changed.
     std::vector<std::wstring> Lines() const;
+    // The lines of the message that closes an application that ran (Done) or was interrupted: its first
+    // line, then what the window and the command line both tell.
+    std::vector<std::wstring> ClosingLines() const;
     // Whether everything the file asks was done: no call refused, no service absent or left untouched. A
     // discouraged service changed is told, but is no error.
     bool Clean() const { return refused.empty() && absent.empty() && forbidden.empty(); }

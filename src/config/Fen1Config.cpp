@@ -104,13 +104,16 @@ void Fen1::ApplyConfiguration(const std::wstring& fileName, bool previewed) {
     ApplyFile(var.CheminAppli + L"Config\\" + fileName, ApplyOrder::Configuration);
 }
 
+std::optional<std::vector<ForbiddenEntry>> Fen1::ForbiddenListOrTell() {
+    std::optional<std::vector<ForbiddenEntry>> forbidden = ReadForbiddenList(var.CheminAppli);
+    if (!forbidden) app.dialogs->Message(Handle(), texts::kGuardMissing, texts::kGuardMissingTitle, BoxStyle::ErrorOk);
+    return forbidden;
+}
+
 bool Fen1::ApplyFile(const std::wstring& path, ApplyOrder order) {
     // The guard's list is read before anything is changed: without it nothing may be applied.
-    std::optional<std::vector<ForbiddenEntry>> forbidden = ReadForbiddenList(var.CheminAppli);
-    if (!forbidden) {
-        app.dialogs->Message(Handle(), texts::kGuardMissing, texts::kGuardMissingTitle, BoxStyle::ErrorOk);
-        return false;
-    }
+    std::optional<std::vector<ForbiddenEntry>> forbidden = ForbiddenListOrTell();
+    if (!forbidden) return false;
     CommandScope command(*app.services);
     std::vector<ConfigRecord> records;
     try {
@@ -121,12 +124,7 @@ bool Fen1::ApplyFile(const std::wstring& path, ApplyOrder order) {
     if (order == ApplyOrder::Configuration && !records.empty()) {
         // What the application will change is kept first, as it is now, so that it can be undone.
         try {
-            Plan plan = PlanApplication(*app.services, records, *forbidden);
-            if (!plan.before.empty()) {
-                SYSTEMTIME now{};
-                GetSystemTime(&now);  // universal time: the order of undo files survives clock changes
-                SaveUndo(var.CheminAppli, plan.before, now);
-            }
+            SaveUndoBefore(*app.services, var.CheminAppli, records, *forbidden);
         } catch (const FileError& failure) {
             if (app.dialogs->Message(Handle(), texts::kUndoNotSaved + FileFailureReason(failure) + texts::kApplyAnyway,
                                      texts::kWarningTitle, BoxStyle::QuestionYesNo) != IDYES)
@@ -169,23 +167,13 @@ bool Fen1::ApplyFile(const std::wstring& path, ApplyOrder order) {
     case ApplyReport::Outcome::EmptyFile:
         app.dialogs->Message(Handle(), texts::kApplyEmptyFile, texts::kApplyEmptyTitle, BoxStyle::ErrorOk);
         break;
-    case ApplyReport::Outcome::Interrupted: {
-        std::wstring text = texts::kApplyInterrupted + report.reason + L"\n" + texts::kApplyProgressDone +
-                            std::to_wstring(report.callsMade);
-        for (const std::wstring& line : report.Lines()) text += L"\n" + line;
-        if (!report.pending.empty()) {
-            text += L"\n";
-            text += texts::kApplyNotReached;
-            for (const std::wstring& name : report.pending) text += L"\n" + name;
-        }
-        app.dialogs->Message(Handle(), text + notYet, texts::kInformationTitle, BoxStyle::WarningOk);
-        break;
-    }
+    case ApplyReport::Outcome::Interrupted:
     case ApplyReport::Outcome::Done: {
-        std::wstring text = report.Clean() ? texts::kApplyDone : texts::kApplyDoneWithErrors;
-        for (const std::wstring& line : report.Lines()) text += L"\n" + line;
+        std::wstring text;
+        for (const std::wstring& line : report.ClosingLines()) text += (text.empty() ? L"" : L"\n") + line;
+        bool calm = report.outcome == ApplyReport::Outcome::Done && report.Clean();
         app.dialogs->Message(Handle(), text + notYet, texts::kInformationTitle,
-                             report.Clean() ? BoxStyle::InformationOk : BoxStyle::WarningOk);
+                             calm ? BoxStyle::InformationOk : BoxStyle::WarningOk);
         break;
     }
     }
@@ -212,11 +200,8 @@ std::optional<std::wstring> Fen1::ChosenConfiguration() {
 void Fen1::OnMnuApercu() {
     std::optional<std::wstring> name = ChosenConfiguration();
     if (!name) return;
-    std::optional<std::vector<ForbiddenEntry>> forbidden = ReadForbiddenList(var.CheminAppli);
-    if (!forbidden) {
-        app.dialogs->Message(Handle(), texts::kGuardMissing, texts::kGuardMissingTitle, BoxStyle::ErrorOk);
-        return;
-    }
+    std::optional<std::vector<ForbiddenEntry>> forbidden = ForbiddenListOrTell();
+    if (!forbidden) return;
     std::vector<ConfigRecord> records = RecordsToApply(var.CheminAppli + L"Config\\" + *name);
     Plan plan;
     {
@@ -260,11 +245,8 @@ void Fen1::OnMnuComparer() {
 void Fen1::OnMnuExportFleet(bool ansible) {
     std::optional<std::wstring> name = ChosenConfiguration();
     if (!name) return;
-    std::optional<std::vector<ForbiddenEntry>> forbidden = ReadForbiddenList(var.CheminAppli);
-    if (!forbidden) {
-        app.dialogs->Message(Handle(), texts::kGuardMissing, texts::kGuardMissingTitle, BoxStyle::ErrorOk);
-        return;
-    }
+    std::optional<std::vector<ForbiddenEntry>> forbidden = ForbiddenListOrTell();
+    if (!forbidden) return;
     std::vector<ConfigRecord> records = RecordsToApply(var.CheminAppli + L"Config\\" + *name);
     std::wstring base = name->substr(0, name->rfind(L'.'));
     std::vector<ExportEntry> entries;

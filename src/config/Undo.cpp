@@ -1,6 +1,7 @@
 #include "config/Undo.h"
 
 #include "config/ConfigFiles.h"
+#include "config/Plan.h"
 #include "win/Handles.h"
 
 #include <windows.h>
@@ -47,6 +48,16 @@ std::wstring SaveUndo(const std::wstring& cheminAppli, const std::vector<ConfigR
     std::vector<std::wstring> files = UndoFiles(cheminAppli);
     for (size_t i = 0; i + kUndoFilesKept < files.size(); ++i) DeleteFileW(files[i].c_str());
     return path;
+}
+
+std::optional<std::wstring> SaveUndoBefore(ServiceManager& services, const std::wstring& cheminAppli,
+                                           const std::vector<ConfigRecord>& records,
+                                           const std::vector<ForbiddenEntry>& forbiddenList) {
+    Plan plan = PlanApplication(services, records, forbiddenList);
+    if (plan.before.empty()) return std::nullopt;
+    SYSTEMTIME now{};
+    GetSystemTime(&now);  // universal time: the order of undo files survives clock changes
+    return SaveUndo(cheminAppli, plan.before, now);
 }
 
 }  // namespace kestrane

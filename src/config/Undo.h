@@ -4,6 +4,8 @@
 #pragma once
 
 #include "config/ConfigFormat.h"
+#include "service/ForbiddenList.h"
+#include "service/ServiceManager.h"
 
 #include <windows.h>
 
@@ -22,6 +24,13 @@ std::wstring UndoFolder(const std::wstring& cheminAppli);
 // (universal time: year, month, day, hour, minute, second, millisecond; files sort by it), then removes the oldest
 // beyond the ten latest. Gives the file written. Throws FileError.
 std::wstring SaveUndo(const std::wstring& cheminAppli, const std::vector<ConfigRecord>& before, const SYSTEMTIME& stamp);
+
+// Saves, before `records` are applied, the present state and start mode of exactly the services the
+// application will change. Gives the file written, nothing when nothing would change. Throws FileError
+// when the file cannot be written, ServiceError when the machine cannot be read.
+std::optional<std::wstring> SaveUndoBefore(ServiceManager& services, const std::wstring& cheminAppli,
+                                           const std::vector<ConfigRecord>& records,
+                                           const std::vector<ForbiddenEntry>& forbiddenList);
 
 // The undo files, oldest first.
 std::vector<std::wstring> UndoFiles(const std::wstring& cheminAppli);

@@ -23,7 +23,7 @@ void SetDisabled(Fen4& w) { w.ModifEntree(L"Disabled", L"Mode", w.Current()); }
 void SetRunning(Fen4& w) { w.ModifEntree(L"Running", L"Etat", w.Current()); }
 void SetStopped(Fen4& w) { w.ModifEntree(L"Stopped", L"Etat", w.Current()); }
 
-struct ButtonSpec {
+struct ButtonRow {
     const wchar_t* name;
     const wchar_t* caption;
     const wchar_t* toolTip;
@@ -33,7 +33,7 @@ struct ButtonSpec {
 };
 
 // The window's buttons in their tab order, with where they stand at 96 DPI.
-const ButtonSpec kButtons[] = {
+const ButtonRow kButtons[] = {
     {L"BtPrec", L"Service précédent", nullptr, &Fen4::OnBtPrec, nullptr, 16, 74, 150, 28},
     {L"BtSuiv", L"Service suivant", nullptr, &Fen4::OnBtSuiv, nullptr, 174, 74, 150, 28},
     {L"BtAuto", L"Auto", nullptr, nullptr, &SetAuto, 360, 54, 80, 28},
@@ -275,16 +275,16 @@ void Fen4::CreateControls() {
     TbCbDem.Attach(make(L"EDIT", L"", WS_BORDER | ES_READONLY | ES_AUTOHSCROLL | WS_TABSTOP, 0));
     buttons_.clear();
     int id = kFirstButton;
-    for (const ButtonSpec& spec : kButtons) {
-        Button button{spec.name, id, {}, spec.toolTip ? spec.toolTip : L""};
-        button.control.Attach(make(L"BUTTON", spec.caption, BS_PUSHBUTTON | WS_TABSTOP, id));
-        if (spec.toolTip) {
+    for (const ButtonRow& row : kButtons) {
+        Button button{row.name, id, {}, row.toolTip ? row.toolTip : L""};
+        button.control.Attach(make(L"BUTTON", row.caption, BS_PUSHBUTTON | WS_TABSTOP, id));
+        if (row.toolTip) {
             TTTOOLINFOW tool{};
             tool.cbSize = sizeof(tool);
             tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
             tool.hwnd = Handle();
             tool.uId = reinterpret_cast<UINT_PTR>(button.control.Handle());
-            tool.lpszText = const_cast<wchar_t*>(spec.toolTip);
+            tool.lpszText = const_cast<wchar_t*>(row.toolTip);
             SendMessageW(toolTip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
         }
         buttons_.push_back(std::move(button));
@@ -305,8 +305,8 @@ void Fen4::Layout() {
     place(TbCbEta.Handle(), 16, 178, 150, 22);
     place(TbCbDem.Handle(), 174, 178, 150, 22);
     for (size_t i = 0; i < buttons_.size(); ++i) {
-        const ButtonSpec& spec = kButtons[i];
-        place(buttons_[i].control.Handle(), spec.x, spec.y, spec.width, spec.height);
+        const ButtonRow& row = kButtons[i];
+        place(buttons_[i].control.Handle(), row.x, row.y, row.width, row.height);
     }
     place(RichTextBox1.Handle(), 16, 270, 616, 150);
     Skipping([&] { CbName.FitDropDown(font_); });
@@ -325,9 +325,9 @@ LRESULT Fen4::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         }
         int index = id - kFirstButton;
         if (HIWORD(wp) == BN_CLICKED && index >= 0 && index < static_cast<int>(std::size(kButtons))) {
-            const ButtonSpec& spec = kButtons[index];
-            if (spec.member) (this->*spec.member)();
-            else spec.value(*this);
+            const ButtonRow& row = kButtons[index];
+            if (row.member) (this->*row.member)();
+            else row.value(*this);
         }
         return 0;
     }

@@ -188,6 +188,8 @@ private:
     // The configuration chosen in CbListeConf (its file name) with its records, or nothing (and the user
     // told why).
     std::optional<std::wstring> ChosenConfiguration();
+    // The forbidden list, or nothing with the box that says it is missing.
+    std::optional<std::vector<ForbiddenEntry>> ForbiddenListOrTell();
     // The file dialog for a configuration file, opening in the documents folder (the import uses the
     // save form, as it always has).
     std::optional<FileChoice> ChooseConfigFile(const wchar_t* title, bool saveDialog);

@@ -161,32 +161,17 @@ struct Runner {
             } catch (...) {
             }
         }
-        switch (result.outcome) {
-        case ApplyReport::Outcome::MissingFile:
+        if (result.outcome == ApplyReport::Outcome::MissingFile)
             return Fail(ExitCode::BadUse, texts::kUnattendedMissing + path);
-        case ApplyReport::Outcome::EmptyFile:
+        if (result.outcome == ApplyReport::Outcome::EmptyFile)
             return Fail(ExitCode::BadUse, texts::kUnattendedNotAConfig + path);
-        case ApplyReport::Outcome::Interrupted:
-            report(texts::kApplyInterrupted + result.reason);
-            report(texts::kApplyProgressDone + std::to_wstring(result.callsMade));
-            for (const std::wstring& line : result.Lines()) report(line);
-            if (!result.pending.empty()) {
-                report(texts::kApplyNotReached);
-                for (const std::wstring& name : result.pending) report(name);
-            }
-            break;
-        case ApplyReport::Outcome::Done:
-            report(result.Clean() ? texts::kApplyDone : texts::kApplyDoneWithErrors);
-            for (const std::wstring& line : result.Lines()) report(line);
-            break;
-        }
+        for (const std::wstring& line : result.ClosingLines()) report(line);
         if (counted) report(texts::kNotYetInWantedState + std::to_wstring(notYet));
         // A service the forbidden list keeps from being changed is an error only when it is not as the
         // file wants it (counted just above): a profile saved from a machine names them all.
-        bool done = result.outcome == ApplyReport::Outcome::Done && result.refused.empty() && result.absent.empty() &&
-                    counted && notYet == 0;
-        if (undone) *undone = result.outcome == ApplyReport::Outcome::Done && result.refused.empty() && counted && notYet == 0;
-        return done ? ExitCode::Done : ExitCode::Refused;
+        bool asWanted = result.outcome == ApplyReport::Outcome::Done && result.refused.empty() && counted && notYet == 0;
+        if (undone) *undone = asWanted;
+        return asWanted && result.absent.empty() ? ExitCode::Done : ExitCode::Refused;
     }
 
     int Appliquer(const Command& command) {
@@ -198,12 +183,8 @@ struct Runner {
         if (!records) return code;
         CommandScope scope(*app.services);
         try {
-            Plan plan = PlanApplication(*app.services, *records, *forbidden);
-            if (!plan.before.empty()) {
-                SYSTEMTIME now{};
-                GetSystemTime(&now);  // universal time: the order of undo files survives clock changes
-                report(texts::kUnattendedUndoSaved + SaveUndo(app.var.CheminAppli, plan.before, now));
-            }
+            if (std::optional<std::wstring> saved = SaveUndoBefore(*app.services, app.var.CheminAppli, *records, *forbidden))
+                report(texts::kUnattendedUndoSaved + *saved);
         } catch (const FileError& failure) {
             // Without a way back nothing is changed: an unattended run cannot ask.
             return Fail(ExitCode::Refused, texts::kUndoNotSaved + FileFailureReason(failure));
