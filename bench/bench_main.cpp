@@ -8,13 +8,13 @@
 //   kestrane_bench apply-files           writes the same changes as two batch files of sc commands
 //   kestrane_bench probe RUNS [NAME]     the cost of each call a refresh makes, one by one
 //   kestrane_bench startup-parts         where start-up spends its time
-#include "config/Apply.h"
-#include "config/ConfigFiles.h"
-#include "config/TextFile.h"
-#include "mainwindow/Fen1.h"
+#include "profile/Apply.h"
+#include "profile/ConfigFiles.h"
+#include "base/TextFile.h"
+#include "windows/main/Fen1.h"
 #include "service/ScmServiceManager.h"
 #include "win/Dialogs.h"
-#include "win/Handles.h"
+#include "base/Handles.h"
 
 #include <commctrl.h>
 #include <shlobj.h>

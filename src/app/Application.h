@@ -3,8 +3,8 @@
 // for all of them.
 #pragma once
 
-#include "mainwindow/AppContext.h"
-#include "mainwindow/Fen1.h"
+#include "windows/AppContext.h"
+#include "windows/main/Fen1.h"
 
 #include <memory>
 

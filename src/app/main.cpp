@@ -1,7 +1,7 @@
 // Kestrane: the main window is the program; it runs until it is closed. Started with arguments it
 // works unattended instead.
 #include "app/Application.h"
-#include "unattended/Unattended.h"
+#include "commandline/Unattended.h"
 
 #include <commctrl.h>
 #include <objbase.h>

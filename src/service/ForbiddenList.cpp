@@ -1,7 +1,8 @@
 #include "service/ForbiddenList.h"
 
-#include "config/CodePage.h"
-#include "config/ConfigFormat.h"
+#include "base/CodePage.h"
+#include "base/QuotedFields.h"
+#include "base/TextFile.h"
 
 namespace kestrane {
 
@@ -56,6 +57,17 @@ std::vector<ForbiddenEntry> ParseForbiddenList(std::string_view bytes) {
         entries.push_back({FromAnsi(name->quoted ? name->text : TrimBlanks(name->text)), ReadMark(mark->text)});
     }
     return entries;
+}
+
+std::optional<std::vector<ForbiddenEntry>> ReadForbiddenList(const std::wstring& cheminAppli) {
+    std::wstring path = cheminAppli + L"liste\\interdit.txt";
+    try {
+        if (!FileExists(path)) return std::nullopt;
+        return ParseForbiddenList(ReadFileBytes(path));
+    } catch (...) {
+        // A list that cannot be read protects nothing: taken as missing.
+        return std::nullopt;
+    }
 }
 
 }  // namespace kestrane

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,5 +27,9 @@ struct ForbiddenEntry {
 // The mark is read as a number: "1", " 1" or "1.0" is Forbidden, "0" Discouraged, anything else (another
 // number, text, an empty field) None. A last name without its mark is dropped.
 std::vector<ForbiddenEntry> ParseForbiddenList(std::string_view bytes);
+
+// The forbidden list of the application folder (CheminAppli + "liste\interdit.txt"), or nothing when it
+// is missing or cannot be read.
+std::optional<std::vector<ForbiddenEntry>> ReadForbiddenList(const std::wstring& cheminAppli);
 
 }  // namespace kestrane

@@ -1,7 +1,6 @@
-#include "config/TextFile.h"
 #include "service/ForbiddenList.h"
 #include "service/Programme.h"
-#include "win/Texts.h"
+#include "base/Texts.h"
 
 namespace kestrane {
 
@@ -15,39 +14,29 @@ bool ServiceNameLess::operator()(const std::wstring& a, const std::wstring& b) c
            CSTR_LESS_THAN;
 }
 
-bool VerifInterdit(Variables& var, Dialogs& dialogs, HWND owner, const std::wstring& nom) {
-    std::wstring path = var.CheminAppli + L"liste\\interdit.txt";
+Mark MarkOf(const std::wstring& name, const std::vector<ForbiddenEntry>& forbiddenList) {
+    Mark mark = Mark::None;
+    for (const ForbiddenEntry& entry : forbiddenList) {
+        if (!SameServiceName(entry.Name, name)) continue;
+        if (entry.mark == Mark::Forbidden || (entry.mark == Mark::Discouraged && mark == Mark::None)) mark = entry.mark;
+    }
+    return mark;
+}
+
+std::vector<GuardStep> GuardSteps(const std::wstring& cheminAppli, const std::wstring& nom) {
     std::wstring about = texts::kGuardServiceLine + nom;
-    std::string content;
-    bool readable = false;
-    try {
-        if (FileExists(path)) {
-            content = ReadFileBytes(path);
-            readable = true;
-        }
-    } catch (...) {
-        // A list that cannot be read protects nothing: treat it as missing.
-    }
-    if (!readable) {
-        dialogs.Message(owner, texts::kGuardMissing + about, texts::kGuardMissingTitle, BoxStyle::ErrorOk);
-        var.ModifAutorisee = false;
-        return false;
-    }
-    bool allowed = true;
-    for (const ForbiddenEntry& entry : ParseForbiddenList(content)) {
+    std::optional<std::vector<ForbiddenEntry>> list = ReadForbiddenList(cheminAppli);
+    if (!list) return {{GuardStep::Kind::ListMissing, texts::kGuardMissing + about, texts::kGuardMissingTitle}};
+    std::vector<GuardStep> steps;
+    for (const ForbiddenEntry& entry : *list) {
         // The service database knows no difference of letter case between names; neither does the list.
         if (!SameServiceName(entry.Name, nom)) continue;
-        if (entry.mark == Mark::Discouraged) {
-            int answer = dialogs.Message(owner, texts::kGuardDiscouraged + about, texts::kGuardTitle,
-                                         BoxStyle::InformationYesNo);
-            if (answer == IDNO) allowed = false;
-        } else if (entry.mark == Mark::Forbidden) {
-            dialogs.Message(owner, texts::kGuardForbidden + about, texts::kGuardTitle, BoxStyle::ErrorOk);
-            allowed = false;
-        }
+        if (entry.mark == Mark::Discouraged)
+            steps.push_back({GuardStep::Kind::Ask, texts::kGuardDiscouraged + about, texts::kGuardTitle});
+        else if (entry.mark == Mark::Forbidden)
+            steps.push_back({GuardStep::Kind::Refuse, texts::kGuardForbidden + about, texts::kGuardTitle});
     }
-    if (!allowed) var.ModifAutorisee = false;
-    return allowed;
+    return steps;
 }
 
 }  // namespace kestrane

@@ -1,6 +1,6 @@
 #include "service/Programme.h"
 
-#include "win/Texts.h"
+#include "base/Texts.h"
 
 #include <exception>
 #include <iterator>

@@ -5,7 +5,7 @@
 
 #include "service/ServiceManager.h"
 #include "service/Variables.h"
-#include "win/Dialogs.h"
+#include "service/ForbiddenList.h"
 
 #include <string>
 #include <vector>
@@ -42,10 +42,25 @@ struct ServiceNameLess {
     bool operator()(const std::wstring& a, const std::wstring& b) const;
 };
 
-// Checks `nom` against the forbidden list CheminAppli + "liste\interdit.txt" and talks to the user where
-// the list says so. Sets var.ModifAutorisee to false on a refusal, never to true; returns whether this
-// check allowed the change. Every box names the service it is about.
-bool VerifInterdit(Variables& var, Dialogs& dialogs, HWND owner, const std::wstring& nom);
+// What the forbidden list says of `name`, its letter case aside: forbidden wins over discouraged when the
+// list names it both ways.
+Mark MarkOf(const std::wstring& name, const std::vector<ForbiddenEntry>& forbiddenList);
+
+// What the forbidden list CheminAppli + "liste\interdit.txt" asks before a change to `nom`: one step for
+// each record that names it, in file order (a service listed twice gets both), none when it is not
+// listed. A list missing or unreadable gives a single ListMissing step: nothing may be changed. The
+// window shows each step; every text names the service it is about.
+struct GuardStep {
+    enum class Kind {
+        ListMissing,  // an error box; the change is refused
+        Ask,          // marked 0: a Yes/No question; No refuses the change
+        Refuse,       // marked 1: an error box; the change is refused
+    };
+    Kind kind;
+    std::wstring text;
+    std::wstring title;
+};
+std::vector<GuardStep> GuardSteps(const std::wstring& cheminAppli, const std::wstring& nom);
 
 // Of the direct dependencies `list` of a service, those that a start (the stopped ones) or a stop (the
 // ones neither stopped nor stopping) would have to change, in list order. A dependency whose state

@@ -7,7 +7,7 @@
 #pragma once
 
 #include "service/ServiceManager.h"
-#include "win/Handles.h"
+#include "base/Handles.h"
 
 #include <memory>
 #include <string>

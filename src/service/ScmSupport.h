@@ -3,7 +3,7 @@
 #pragma once
 
 #include "service/ServiceManager.h"
-#include "win/Handles.h"
+#include "base/Handles.h"
 
 #include <algorithm>
 #include <exception>

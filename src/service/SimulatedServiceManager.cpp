@@ -1,5 +1,9 @@
 #include "service/SimulatedServiceManager.h"
 
+#include "service/Prerequisites.h"
+
+#include <functional>
+
 #include <algorithm>
 #include <cwctype>
 #include <stdexcept>
@@ -142,26 +146,58 @@ std::optional<ServiceInfo> SimulatedServiceManager::Find(const std::wstring& nam
     return info;
 }
 
-int SimulatedServiceManager::StartWithDependencies(SimService& service, int depth) {
-    if (depth > 32) return ReturnCode::StatusCircularDependency;
+namespace {
+
+// The simulated machine's side of a start's prerequisites. Its lists are read directly: a start makes no
+// lookup calls of its own, as the service database would not.
+class SimulatedWalk : public PrerequisiteWalk {
+public:
+    SimulatedWalk(SimulatedServiceManager& machine, std::function<void(SimService&)> start)
+        : machine_(machine), start_(std::move(start)) {}
+    std::vector<std::wstring> Needs(const std::wstring& name) override {
+        SimService* service = machine_.Get(name);
+        return service ? service->DependsOn : std::vector<std::wstring>{};
+    }
+    int Look(const std::wstring& prerequisite, State& state) override {
+        SimService* needed = machine_.Get(prerequisite);
+        if (!needed) state = State::Missing;
+        else if (needed->State == L"Running" || needed->State == L"Paused" || needed->State == L"Start Pending")
+            state = State::Active;
+        else if (needed->StartMode == L"Disabled") state = State::Disabled;
+        else state = State::Stopped;
+        return ReturnCode::Success;
+    }
+    int Reach(const std::wstring& prerequisite, const std::wstring&, bool stopped) override {
+        SimService& needed = *machine_.Get(prerequisite);
+        if (stopped) {
+            if (needed.State != L"Stopped") return ReturnCode::ServiceAlreadyRunning;  // still stopping
+            start_(needed);
+            return ReturnCode::Success;
+        }
+        if (needed.State == L"Start Pending") {
+            // The service database waits for it to come up.
+            if (needed.HangsWhileStarting) return ReturnCode::ServiceDependencyFailure;
+            needed.State = L"Running";
+            needed.PendingTarget.clear();
+        }
+        return ReturnCode::Success;
+    }
+
+private:
+    SimulatedServiceManager& machine_;
+    std::function<void(SimService&)> start_;
+};
+
+}  // namespace
+
+int SimulatedServiceManager::StartWithDependencies(SimService& service) {
     if (service.State != L"Stopped") return ReturnCode::ServiceAlreadyRunning;
     if (service.StartMode == L"Disabled") return ReturnCode::ServiceDisabled;
     // The service database starts what a service needs before the service itself.
-    for (const auto& dep : service.DependsOn) {
-        SimService* needed = Get(dep);
-        if (!needed) return ReturnCode::ServiceDependencyDeleted;
-        if (needed->State == L"Running" || needed->State == L"Paused") continue;
-        if (needed->State == L"Start Pending") {
-            // The service database waits for it to come up.
-            if (needed->HangsWhileStarting) return ReturnCode::ServiceDependencyFailure;
-            needed->State = L"Running";
-            needed->PendingTarget.clear();
-            continue;
-        }
-        int code = StartWithDependencies(*needed, depth + 1);
-        if (code != ReturnCode::Success) return ReturnCode::ServiceDependencyFailure;
-    }
-    Transition(service, L"Start Pending", L"Running");
+    SimulatedWalk walk(*this, [this](SimService& needed) { Transition(needed, L"Start Pending", L"Running"); });
+    std::wstring name = service.Name;
+    if (int code = StartPrerequisites(walk, name); code != ReturnCode::Success) return code;
+    Transition(*Get(name), L"Start Pending", L"Running");
     return ReturnCode::Success;
 }
 
@@ -171,7 +207,7 @@ int SimulatedServiceManager::StartService(const std::wstring& name) {
     if (Forced(Op::Start, name, code)) return code;
     SimService* s = Get(name);
     if (!s || s->MarkedForDeletion) return ReturnCode::ServiceMarkedForDeletion;
-    return StartWithDependencies(*s, 0);
+    return StartWithDependencies(*s);
 }
 
 int SimulatedServiceManager::StopService(const std::wstring& name) {

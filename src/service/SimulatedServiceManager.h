@@ -80,7 +80,7 @@ private:
     void Step(SimService& service);
     int Count(Op op, const std::wstring& name, const wchar_t* logName);
     bool Forced(Op op, const std::wstring& name, int& code) const;
-    int StartWithDependencies(SimService& service, int depth);
+    int StartWithDependencies(SimService& service);
     std::vector<SimService>::iterator Locate(const std::wstring& name);
 
     std::vector<SimService> services_;

@@ -1,5 +1,6 @@
 #include "service/WineServiceManager.h"
 
+#include "service/Prerequisites.h"
 #include "service/ScmSupport.h"
 
 #include <cwchar>
@@ -12,10 +13,6 @@ namespace kestrane {
 using namespace scm;
 
 namespace {
-
-// Deeper than this, the chain of services needed must loop (the service database refuses such loops,
-// but the registry could still be edited into one).
-constexpr int kMaxDependencyDepth = 32;
 
 // Reads the REG_MULTI_SZ value `valueName` of `root`\`subkey` (of `root` itself when `subkey` is null) into
 // `data`, ended by two nulls whatever was stored. Gives the registry's status.
@@ -179,48 +176,52 @@ WineServiceManager::DependentsMap WineServiceManager::ScanDependents() const {
 }
 
 
-int WineServiceManager::StartNeededServices(SC_HANDLE manager, const std::wstring& name, int depth) {
-    if (depth > kMaxDependencyDepth) return ReturnCode::StatusCircularDependency;
-    std::vector<std::wstring> needed;
-    try {
-        needed = ServicesDependedOn(name);
-    } catch (const ServiceError& e) {
-        return e.Code();
-    }
-    for (const auto& dependency : needed) {
-        auto known = failed_.find(dependency);
-        if (known != failed_.end()) return known->second;
-        // Remembers why `dependency` failed for the rest of the command, and gives that code.
-        auto fail = [&](int code) {
-            failed_[dependency] = code;
-            return code;
-        };
-        ScHandle service(OpenServiceW(manager, dependency.c_str(), SERVICE_START | SERVICE_QUERY_STATUS));
+// Wine's side of a start's prerequisites: each one opened and asked for its state, started, and waited
+// for while it makes progress, as Windows does before it starts the service that needs it.
+class WineServiceManager::Walk : public PrerequisiteWalk {
+public:
+    Walk(WineServiceManager& owner, SC_HANDLE manager) : owner_(owner), manager_(manager) {}
+    std::vector<std::wstring> Needs(const std::wstring& name) override { return owner_.ServicesDependedOn(name); }
+    int Look(const std::wstring& prerequisite, State& state) override {
+        auto known = owner_.failed_.find(prerequisite);
+        if (known != owner_.failed_.end()) return known->second;
+        ScHandle service(OpenServiceW(manager_, prerequisite.c_str(), SERVICE_QUERY_STATUS | SERVICE_QUERY_CONFIG));
         if (!service) {
-            DWORD error = GetLastError();
-            return fail(error == ERROR_SERVICE_DOES_NOT_EXIST ? ReturnCode::ServiceDependencyDeleted
-                                                               : ReturnCode::ServiceDependencyFailure);
+            if (GetLastError() != ERROR_SERVICE_DOES_NOT_EXIST) return ReturnCode::ServiceDependencyFailure;
+            state = State::Missing;
+            return ReturnCode::Success;
         }
-        SERVICE_STATUS_PROCESS status{};
         DWORD error = 0;
-        if (!QueryStatus(service.Get(), status, error)) return fail(ReturnCode::ServiceDependencyFailure);
-        if (status.dwCurrentState == SERVICE_STOPPED) {
-            int code = StartNeededServices(manager, dependency, depth + 1);
-            if (code == ReturnCode::StatusCircularDependency || code == ReturnCode::ServiceRequestTimeout)
-                return fail(code);
-            if (code != ReturnCode::Success) return fail(ReturnCode::ServiceDependencyFailure);
-            if (!::StartServiceW(service.Get(), 0, nullptr) && GetLastError() != ERROR_SERVICE_ALREADY_RUNNING)
-                return fail(ReturnCode::ServiceDependencyFailure);
+        SERVICE_STATUS_PROCESS status{};
+        if (!QueryStatus(service.Get(), status, error)) return ReturnCode::ServiceDependencyFailure;
+        state = status.dwCurrentState == SERVICE_STOPPED ? State::Stopped : State::Active;
+        if (state == State::Stopped) {
+            Buffer config(kConfigBufferBytes);
+            if (QueryConfig(service.Get(), config, error) &&
+                config.As<QUERY_SERVICE_CONFIGW>()->dwStartType == SERVICE_DISABLED)
+                state = State::Disabled;
         }
-        // As Windows does, the service is started only once what it needs runs.
-        if (!scm::WaitWhilePending(service.Get(), status)) {
-            return fail(IsPending(status.dwCurrentState) ? ReturnCode::ServiceRequestTimeout
-                                                         : ReturnCode::ServiceDependencyFailure);
-        }
-        if (!Started(status.dwCurrentState)) return fail(ReturnCode::ServiceDependencyFailure);
+        return ReturnCode::Success;
     }
-    return ReturnCode::Success;
-}
+    int Reach(const std::wstring& prerequisite, const std::wstring&, bool stopped) override {
+        ScHandle service(OpenServiceW(manager_, prerequisite.c_str(), SERVICE_START | SERVICE_QUERY_STATUS));
+        if (!service) return ReturnCode::ServiceDependencyFailure;
+        if (stopped && !::StartServiceW(service.Get(), 0, nullptr) && GetLastError() != ERROR_SERVICE_ALREADY_RUNNING)
+            return ReturnCode::ServiceDependencyFailure;
+        // As Windows does, the service is started only once what it needs runs.
+        SERVICE_STATUS_PROCESS status{};
+        if (!scm::WaitWhilePending(service.Get(), status))
+            return IsPending(status.dwCurrentState) ? ReturnCode::ServiceRequestTimeout : ReturnCode::ServiceDependencyFailure;
+        return Started(status.dwCurrentState) ? ReturnCode::Success : ReturnCode::ServiceDependencyFailure;
+    }
+    // Remembers why the prerequisite failed for the rest of the command: a second service needing it gets
+    // the answer without waiting for it again.
+    void Failed(const std::wstring& prerequisite, int code) override { owner_.failed_[prerequisite] = code; }
+
+private:
+    WineServiceManager& owner_;
+    SC_HANDLE manager_;
+};
 
 int WineServiceManager::StartService(const std::wstring& name) {
     ControlTarget target = OpenForControl(Session(), name, SERVICE_START | SERVICE_QUERY_STATUS | SERVICE_QUERY_CONFIG);
@@ -234,7 +235,8 @@ int WineServiceManager::StartService(const std::wstring& name) {
     if (!QueryConfig(target.service.Get(), config, error)) return FailureCode(error);
     if (status.dwCurrentState == SERVICE_STOPPED &&
         config.As<QUERY_SERVICE_CONFIGW>()->dwStartType != SERVICE_DISABLED) {
-        int code = StartNeededServices(target.manager.Get(), name, 0);
+        Walk walk(*this, target.manager.Get());
+        int code = StartPrerequisites(walk, name);
         if (code != ReturnCode::Success) return code;
     }
     if (!::StartServiceW(target.service.Get(), 0, nullptr)) return FailureCode(GetLastError());

@@ -13,7 +13,7 @@
 
 #include "service/Programme.h"
 #include "service/ScmServiceManager.h"
-#include "win/Handles.h"
+#include "base/Handles.h"
 
 #include <future>
 #include <map>
@@ -43,7 +43,7 @@ public:
 private:
     using DependentsMap = std::map<std::wstring, std::vector<std::wstring>, ServiceNameLess>;
 
-    int StartNeededServices(SC_HANDLE manager, const std::wstring& name, int depth);
+    class Walk;
     const std::vector<std::wstring>& DependentsOf(const std::wstring& name);
     void RebuildDependents();
     bool ArmNotification();

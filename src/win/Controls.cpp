@@ -1,7 +1,7 @@
 #include "win/Controls.h"
 
-#include "config/CodePage.h"
-#include "config/TextFile.h"
+#include "base/CodePage.h"
+#include "base/TextFile.h"
 
 #include <commctrl.h>
 #include <richedit.h>

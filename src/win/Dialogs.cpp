@@ -1,6 +1,6 @@
 #include "win/Dialogs.h"
 
-#include "win/Texts.h"
+#include "base/Texts.h"
 
 #include <commdlg.h>
 

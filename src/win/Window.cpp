@@ -1,7 +1,7 @@
 #include "win/Window.h"
 
-#include "config/CodePage.h"
-#include "win/Texts.h"
+#include "base/FailureText.h"
+#include "base/Texts.h"
 
 #include <exception>
 #include <stdexcept>
@@ -31,16 +31,6 @@ HFONT CreateMessageFont(UINT dpi, int weight) {
     font.lfHeight = MulDiv(font.lfHeight, static_cast<int>(dpi), static_cast<int>(WindowDpi(nullptr)));
     font.lfWeight = weight;
     return CreateFontIndirectW(&font);
-}
-
-std::wstring CurrentExceptionText() {
-    try {
-        throw;
-    } catch (const std::exception& e) {
-        return FromAnsi(e.what());
-    } catch (...) {
-        return L"exception inconnue";
-    }
 }
 
 Window::~Window() {

@@ -54,7 +54,4 @@ UINT WindowDpi(HWND hwnd);
 // The system's message font at `dpi`, with the given weight (FW_NORMAL, FW_BOLD); null if there is none.
 HFONT CreateMessageFont(UINT dpi, int weight = FW_NORMAL);
 
-// The reason of the exception being handled, for the user. Call it only inside a catch block.
-std::wstring CurrentExceptionText();
-
 }  // namespace kestrane

@@ -2,7 +2,7 @@
 // pause, resume, stop, start-mode changes and deletion of a test service, with what the window shows.
 #include "TestSupport.h"
 
-#include "config/CodePage.h"
+#include "base/CodePage.h"
 
 #include "service/ScmServiceManager.h"
 

@@ -1,7 +1,7 @@
 // Configuration records, the code page they are written in, and the file helpers that carry them.
-#include "config/CodePage.h"
-#include "config/ConfigFormat.h"
-#include "config/TextFile.h"
+#include "base/CodePage.h"
+#include "profile/ConfigFormat.h"
+#include "base/TextFile.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,7 @@
 // The exports for fleet tools compared byte for byte with files written by hand: a small configuration
 // with a service refused by the forbidden list, one discouraged, a paused state and a boot start mode.
-#include "config/Export.h"
+#include "base/CodePage.h"
+#include "profile/Export.h"
 
 #include <gtest/gtest.h>
 

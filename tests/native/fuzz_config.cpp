@@ -1,8 +1,8 @@
 // libFuzzer target for the readers of configuration files and of the forbidden list (see fuzz.sh).
 // Besides the sanitizers' own checks, it asserts properties that tie the readers, the writer and the code
 // page together; any of them failing aborts the run with the input saved.
-#include "config/CodePage.h"
-#include "config/ConfigFormat.h"
+#include "base/CodePage.h"
+#include "profile/ConfigFormat.h"
 #include "service/ForbiddenList.h"
 
 #include <cstdint>

@@ -3,7 +3,7 @@
 // its own services and the fixture stops and deletes them afterwards, whatever the outcome.
 #include "service/ScmServiceManager.h"
 #include "service/WineServiceManager.h"
-#include "win/Handles.h"
+#include "base/Handles.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 //   kestrane_demo unbench     stops and deletes every KstBench service
 //
 // Exit code 0 when everything went as asked, 1 otherwise (each failure is printed).
-#include "win/Handles.h"
+#include "base/Handles.h"
 
 #include <algorithm>
 #include <cstdio>

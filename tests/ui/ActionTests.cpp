@@ -1,7 +1,7 @@
 // Orders, start-mode changes, the forbidden-list guard and the action commands of the main window.
 #include "TestSupport.h"
 
-#include "app/resource.h"
+#include "windows/resource.h"
 #include "service/Programme.h"
 
 #include <richedit.h>

@@ -1,8 +1,8 @@
 // Configuration files written and read on Windows, where the text goes through the system code page.
 #include "TestSupport.h"
 
-#include "config/ConfigFormat.h"
-#include "config/TextFile.h"
+#include "profile/ConfigFormat.h"
+#include "base/TextFile.h"
 
 namespace kestrane::test {
 namespace {

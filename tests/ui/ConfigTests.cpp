@@ -2,13 +2,13 @@
 // window, deleting, importing, exporting, selective display and creation mode.
 #include "TestSupport.h"
 
-#include "app/resource.h"
-#include "config/Apply.h"
-#include "config/ConfigFiles.h"
-#include "config/ConfigFormat.h"
-#include "config/Fen2.h"
-#include "config/Fen3.h"
-#include "config/TextFile.h"
+#include "windows/resource.h"
+#include "profile/Apply.h"
+#include "profile/ConfigFiles.h"
+#include "profile/ConfigFormat.h"
+#include "windows/progress/Fen2.h"
+#include "windows/export/Fen3.h"
+#include "base/TextFile.h"
 
 #include <commctrl.h>
 
@@ -121,9 +121,9 @@ TEST_F(Configurations, NamesThatWouldLeaveTheFolderAreRefusedAndNothingIsWritten
 TEST_F(Configurations, ASaveFailingPartWayLeavesTheOldFileAsItWas) {
     const std::string old = "\"Spooler\",\"Stopped\",\"Manual\",\"Ancien\"\r\n";
     folder.Write(L"Config\\profil.cfg", old);
-    fen->afterConfigRecord = [](size_t written) {
-        if (written == 3) throw FileError("disk full", L"profil.cfg", ERROR_DISK_FULL);
-    };
+    FailingWriter failing;
+    failing.failAfter = 0;
+    app.files = &failing;
     dialogs.inputs = {L"profil"};
     Command(IDM_SAUVECONF);
     EXPECT_EQ(File(L"profil.cfg"), old);

@@ -1,9 +1,9 @@
 // The details window: every property with its explanation, a snapshot of the service it opened for.
 #include "TestSupport.h"
 
-#include "app/resource.h"
-#include "config/TextFile.h"
-#include "details/Fen5.h"
+#include "windows/resource.h"
+#include "base/TextFile.h"
+#include "windows/details/Fen5.h"
 
 namespace kestrane::test {
 namespace {

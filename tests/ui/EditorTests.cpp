@@ -1,9 +1,9 @@
 // The external configuration editor: a file read from anywhere, edited entry by entry, written back.
 #include "TestSupport.h"
 
-#include "app/resource.h"
-#include "config/TextFile.h"
-#include "editor/Fen4.h"
+#include "windows/resource.h"
+#include "base/TextFile.h"
+#include "windows/editor/Fen4.h"
 
 #include <stdexcept>
 
@@ -239,9 +239,9 @@ TEST_F(Editor, ARewriteFailingPartWayCopiesNothingAndSaysSo) {
     Fen4* editor = OpenExternal(L"profil.cfg", kMixed);
     ASSERT_NE(editor, nullptr);
     Click(editor, L"BtDisab");
-    editor->afterRecord = [](size_t written) {
-        if (written == 2) throw std::runtime_error("disque plein");
-    };
+    FailingWriter failing;
+    failing.failAfter = 0;
+    app.files = &failing;
     for (const wchar_t* save : {L"BtAppliModif", L"BtAppli"}) {
         dialogs.shown.clear();
         Click(editor, save);
@@ -256,7 +256,7 @@ TEST_F(Editor, ARewriteFailingPartWayCopiesNothingAndSaysSo) {
         EXPECT_FALSE(folder.Exists(L"Config\\profil.cfg"));
     }
     // Once the rewrite works the same edit is saved.
-    editor->afterRecord = nullptr;
+    app.files = &SystemFileWriter();
     Click(editor, L"BtAppli");
     EXPECT_NE(ReadFileBytes(folder.App() + L"Config\\profil.cfg").find("\"Audiosrv\",\"Running\",\"Disabled\""),
               std::string::npos);

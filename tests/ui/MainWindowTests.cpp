@@ -1,8 +1,8 @@
 // The main window's start-up, lists, selection refresh and shutdown, on the simulated machine.
 #include "TestSupport.h"
 
-#include "config/ConfigFormat.h"
-#include "config/TextFile.h"
+#include "profile/ConfigFormat.h"
+#include "base/TextFile.h"
 #include "service/Programme.h"
 
 #include <algorithm>
@@ -264,7 +264,7 @@ TEST_F(MainWindowTest, FoldersComeFromTheShell) {
 }
 
 TEST_F(MainWindowTest, WithoutProgramFilesTheFolderIsAtTheDriveRoot) {
-    app.specialFolder = [](HWND, int) { return std::wstring(); };
+    app.folders.specialFolder = [](HWND, int) { return std::wstring(); };
     Open();
     EXPECT_EQ(fen->var.CheminAppli, L"\\Kestrane\\");
     EXPECT_EQ(fen->var.CheminDocuments, L"");

@@ -2,13 +2,13 @@
 // unattended command line and the exports for fleet tools, on the simulated machine.
 #include "TestSupport.h"
 
-#include "app/resource.h"
-#include "config/Apply.h"
-#include "config/Fen6.h"
-#include "config/Plan.h"
-#include "config/TextFile.h"
-#include "config/Undo.h"
-#include "unattended/Unattended.h"
+#include "windows/resource.h"
+#include "profile/Apply.h"
+#include "windows/preview/PreviewWindow.h"
+#include "profile/Plan.h"
+#include "base/TextFile.h"
+#include "profile/Undo.h"
+#include "commandline/Unattended.h"
 
 #include <algorithm>
 #include <set>
@@ -95,7 +95,7 @@ TEST_F(ProfileTools, ThePreviewShowsEveryKindOfLineInTheOrderOfTheApplicationAnd
 
 TEST_F(ProfileTools, FromThePreviewWindowTheUserAppliesOrCancels) {
     Command(IDM_APERCU);
-    Fen6* preview = app.windows.Find<Fen6>();
+    PreviewWindow* preview = app.windows.Find<PreviewWindow>();
     ASSERT_TRUE(preview && preview->IsOpen());
     EXPECT_EQ(WindowText(preview->Handle()), L"Aperçu des changements");
     EXPECT_EQ(preview->Lines().size(), 9u);
@@ -179,7 +179,7 @@ TEST_F(ProfileTools, TheComparisonSaysHowTheMachineDiffers) {
                          L"service absent de cette machine : Absent",
                      }));
     Command(IDM_COMPARER);
-    Fen6* window = app.windows.Find<Fen6>();
+    PreviewWindow* window = app.windows.Find<PreviewWindow>();
     ASSERT_TRUE(window && window->IsOpen());
     EXPECT_FALSE(window->OffersApply());
     EXPECT_EQ(window->Lines(), texts);
@@ -195,7 +195,7 @@ class Unattended : public ProfileTools {
 protected:
     int Run(std::vector<std::wstring> arguments) {
         report.clear();
-        return RunUnattended(app, arguments, [this](const std::wstring& line) { report.push_back(line); });
+        return RunUnattended(app.var, *app.services, arguments, [this](const std::wstring& line) { report.push_back(line); });
     }
     bool Reported(const std::wstring& line) const {
         return std::find(report.begin(), report.end(), line) != report.end();

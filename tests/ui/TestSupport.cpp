@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "config/TextFile.h"
+#include "base/TextFile.h"
 
 #include <commctrl.h>
 
@@ -47,6 +47,14 @@ std::optional<FileChoice> ScriptedDialogs::NextFile(const FileDialogOptions& opt
 std::optional<FileChoice> ScriptedDialogs::OpenFile(HWND, const FileDialogOptions& options) { return NextFile(options); }
 
 std::optional<FileChoice> ScriptedDialogs::SaveFile(HWND, const FileDialogOptions& options) { return NextFile(options); }
+
+void FailingWriter::Append(const std::wstring& path, std::string_view bytes) {
+    if (failAfter >= 0 && writes++ >= failAfter) {
+        AppendFileBytes(path, bytes.substr(0, bytes.size() / 2));
+        throw FileError("disk full", path, ERROR_DISK_FULL);
+    }
+    AppendFileBytes(path, bytes);
+}
 
 void PumpMessages() {
     MSG msg;
@@ -114,8 +122,8 @@ void MainWindowTest::SetUp() {
     app.services = &machine;
     app.dialogs = &dialogs;
     app.quitOnClose = false;
-    app.today = [this] { return date; };
-    app.specialFolder = [this](HWND, int id) -> std::wstring {
+    app.folders.today = [this] { return date; };
+    app.folders.specialFolder = [this](HWND, int id) -> std::wstring {
         return id == 38 ? folder.Root() : folder.Root() + L"\\Documents";
     };
     folder.Write(L"liste\\interdit.txt", "");

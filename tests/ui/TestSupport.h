@@ -2,9 +2,9 @@
 // the simulated machine.
 #pragma once
 
-#include "mainwindow/Fen1.h"
+#include "windows/main/Fen1.h"
 #include "service/SimulatedServiceManager.h"
-#include "win/Texts.h"
+#include "base/Texts.h"
 
 #include <gtest/gtest.h>
 
@@ -37,6 +37,15 @@ public:
 
 private:
     std::optional<FileChoice> NextFile(const FileDialogOptions& options);
+};
+
+// Writes through to the file system, but fails once `failAfter` writes have been made: the failing
+// write puts half of its bytes in the file, then throws, as a disk that fills up does.
+class FailingWriter : public FileWriter {
+public:
+    int failAfter = -1;  // writes allowed before the failing one; -1: none fails
+    int writes = 0;
+    void Append(const std::wstring& path, std::string_view bytes) override;
 };
 
 // Messages posted to the windows of this thread are handled (a posted resynchronisation, say).

@@ -3,10 +3,10 @@
 // drop-downs, a change of DPI, and what the window shows when a handler fails.
 #include "TestSupport.h"
 
-#include "app/resource.h"
-#include "config/CodePage.h"
-#include "config/ConfigFormat.h"
-#include "config/TextFile.h"
+#include "windows/resource.h"
+#include "base/CodePage.h"
+#include "profile/ConfigFormat.h"
+#include "base/TextFile.h"
 #include "service/Programme.h"
 
 #include <commctrl.h>

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kestrane {
+
+// Conversion between the program's wide strings and the 8-bit text of configuration files, the forbidden list
+// and the plain-text help files, which are all in the system's ANSI code page (Windows-1252 on French systems).
+//
+// On Windows this is the code page the system calls CP_ACP when it is a single-byte one (see FileCodePageFor). Built elsewhere (the native test and fuzzing
+// builds), it is Windows-1252 from a table of our own:
+//  - bytes 0x80-0x9F follow cp1252 (0x80 euro sign, 0x92 right single quote, 0x9C oe ligature, ...);
+//  - the five bytes cp1252 leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) keep their value as code point
+//    (U+0081, ...), as MultiByteToWideChar does for code page 1252, so every byte string survives
+//    FromAnsi followed by ToAnsi unchanged;
+//  - a character the code page cannot represent becomes '?', never a look-alike; like Windows, which converts
+//    UTF-16 units one at a time, a character beyond U+FFFF (a surrogate pair) becomes "??".
+
+std::string ToAnsi(std::wstring_view text);
+std::wstring FromAnsi(std::string_view bytes);
+
+// UTF-8 of a wide string; a lone surrogate becomes U+FFFD.
+std::string ToUtf8(std::wstring_view text);
+// UTF-8 of a wide string, or nothing when it holds a lone surrogate (for a name that must stay exact).
+std::optional<std::string> ToUtf8Exact(std::wstring_view text);
+
+// The code page files are read and written in, for a system whose ANSI code page is `ansiCodePage`: that
+// code page when it is a single-byte one, Windows-1252 when it is UTF-8 (65001) or a double-byte one
+// (932, 936, 949, 950, ...), so that a file stays single-byte and byte for byte what a French system
+// writes.
+unsigned FileCodePageFor(unsigned ansiCodePage, bool singleByte);
+
+// Replaces the system's ANSI code page for the conversions above, as if the system had `ansiCodePage`;
+// 0 goes back to the system's. For tests, which cannot change the system's code page.
+void SetAnsiCodePageForTesting(unsigned ansiCodePage);
+
+}  // namespace kestrane

@@ -1,0 +1,41 @@
+// The quoted-field stream of configuration files and of the forbidden list.
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+namespace kestrane {
+
+// The field stream shared by configuration files and the forbidden list.
+//
+// The data is one stream of fields: a comma and a line end (CR LF, or a lone LF or CR) both end a field, so
+// line boundaries mean nothing of their own. Blanks (spaces, tabs) before a field are dropped. A field that then
+// begins with a double quote runs to the next double quote, commas and line ends included; the quotes are not
+// part of it, and whatever follows up to the next comma or line end is skipped. Any other field runs to the next
+// comma or line end (its trailing blanks are kept; the caller decides).
+//
+// Next() never reads past the end: it yields nothing when the end is reached before a field begins, or when a
+// quote is never closed (that field then runs to the end of the data and is incomplete). Either way the
+// reader is then at the end.
+class FieldReader {
+public:
+    struct Field {
+        std::string_view text;  // a view into the data given to the reader
+        bool quoted;
+    };
+
+    explicit FieldReader(std::string_view data) : data_(data) {}
+    bool AtEnd() const { return pos_ >= data_.size(); }
+    std::optional<Field> Next();
+
+private:
+    void SkipDelimiter();
+
+    std::string_view data_;
+    size_t pos_ = 0;
+};
+
+// Blanks as the field stream understands them.
+inline bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+}  // namespace kestrane

@@ -1,0 +1,356 @@
+#include "commandline/Unattended.h"
+
+#include "profile/Apply.h"
+#include "profile/ConfigFiles.h"
+#include "profile/Export.h"
+#include "profile/Plan.h"
+#include "base/CodePage.h"
+#include "base/FailureText.h"
+#include "base/TextFile.h"
+#include "profile/Undo.h"
+#include "profile/ProgramFolders.h"
+#include "service/Programme.h"
+#include "service/ScmServiceManager.h"
+#include "base/Texts.h"
+
+#include <cwctype>
+#include <memory>
+#include <optional>
+
+namespace kestrane {
+
+namespace {
+
+constexpr const wchar_t* kUsage =
+    L"usage : Kestrane.exe /appliquer FICHIER.cfg | /comparer FICHIER.cfg | /sauvegarder FICHIER.cfg | /annuler "
+    L"[/forcer] [/journal:FICHIER]";
+
+std::wstring Lower(std::wstring text) {
+    for (auto& c : text) c = static_cast<wchar_t>(towlower(c));
+    return text;
+}
+
+struct Command {
+    std::wstring verb;  // "/appliquer", ...
+    std::wstring file;
+    bool force = false;
+    std::wstring journal;
+};
+
+// The command, or the reason it is not one.
+std::optional<Command> Parse(const std::vector<std::wstring>& arguments, std::wstring& error) {
+    Command command;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        std::wstring argument = arguments[i];
+        std::wstring lower = Lower(argument);
+        if (lower == L"/forcer") {
+            command.force = true;
+        } else if (lower.rfind(L"/journal:", 0) == 0) {
+            command.journal = argument.substr(9);
+            if (command.journal.empty()) {
+                error = L"/journal: sans nom de fichier";
+                return std::nullopt;
+            }
+        } else if (lower == L"/appliquer" || lower == L"/comparer" || lower == L"/sauvegarder" || lower == L"/annuler") {
+            if (!command.verb.empty()) {
+                error = L"une seule commande à la fois : " + command.verb + L" et " + lower;
+                return std::nullopt;
+            }
+            command.verb = lower;
+            if (lower != L"/annuler") {
+                if (i + 1 >= arguments.size() || arguments[i + 1].empty() || arguments[i + 1][0] == L'/') {
+                    error = lower + L" demande un fichier de configuration";
+                    return std::nullopt;
+                }
+                command.file = arguments[++i];
+            }
+        } else {
+            error = L"argument inconnu : " + argument;
+            return std::nullopt;
+        }
+    }
+    if (command.verb.empty()) {
+        error = L"aucune commande";
+        return std::nullopt;
+    }
+    return command;
+}
+
+bool HasFolder(const std::wstring& name) { return name.find_first_of(L"\\/:") != std::wstring::npos; }
+
+std::wstring FullPath(const std::wstring& path) {
+    wchar_t buffer[MAX_PATH * 4];
+    DWORD length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(std::size(buffer)), buffer, nullptr);
+    return length && length < std::size(buffer) ? std::wstring(buffer, length) : path;
+}
+
+// A file to read: as given when it exists there (a path, or a name in the current folder), else a bare
+// name is looked for in the configuration folder, with ".cfg" added when it has no extension.
+std::wstring FileToRead(const Variables& var, const std::wstring& name) {
+    if (FileExists(name) || HasFolder(name)) return FullPath(name);
+    std::wstring inFolder = var.CheminAppli + L"Config\\" + name;
+    if (!FileExists(inFolder) && name.find(L'.') == std::wstring::npos) inFolder += L".cfg";
+    return inFolder;
+}
+
+bool EndsWithCfg(const std::wstring& name) {
+    return name.size() >= 4 && Lower(name.substr(name.size() - 4)) == L".cfg";
+}
+
+// A file to write: a path as given, a bare name into the configuration folder with ".cfg" (added when
+// missing), where the window lists it; nothing for a name no file of that folder can have.
+std::optional<std::wstring> FileToWrite(const Variables& var, const std::wstring& name) {
+    if (HasFolder(name)) return FullPath(name);
+    std::wstring file = EndsWithCfg(name) ? name : name + L".cfg";
+    if (!IsValidConfigName(file.substr(0, file.size() - 4))) return std::nullopt;
+    return var.CheminAppli + L"Config\\" + file;
+}
+
+class NoProgress : public ApplyProgress {
+public:
+    void SetMaximum(int) override {}
+    void SetValue(int) override {}
+};
+
+struct Runner {
+    Variables& var;
+    ServiceManager& services;
+    const std::function<void(const std::wstring&)>& report;
+
+    int Fail(int code, const std::wstring& message) {
+        report(message);
+        return code;
+    }
+
+    // The forbidden list for unattended use: marked 0 is refused as marked 1 unless forced.
+    std::optional<std::vector<ForbiddenEntry>> Guard(bool force) {
+        std::optional<std::vector<ForbiddenEntry>> entries = ReadForbiddenList(var.CheminAppli);
+        if (!entries) return std::nullopt;
+        if (!force)
+            for (ForbiddenEntry& entry : *entries)
+                if (entry.mark == Mark::Discouraged) entry.mark = Mark::Forbidden;
+        return entries;
+    }
+
+    std::optional<std::vector<ConfigRecord>> Records(const std::wstring& path, int& code) {
+        try {
+            if (!FileExists(path)) {
+                code = Fail(ExitCode::BadUse, texts::kUnattendedMissing + path);
+                return std::nullopt;
+            }
+            std::vector<ConfigRecord> records = RecordsToApply(path);
+            if (records.empty()) {
+                code = Fail(ExitCode::BadUse, texts::kUnattendedNotAConfig + path);
+                return std::nullopt;
+            }
+            return records;
+        } catch (const std::exception& failure) {
+            code = Fail(ExitCode::BadUse, texts::kUnattendedUnreadable + FileFailureReason(failure));
+            return std::nullopt;
+        }
+    }
+
+    int Apply(const std::wstring& path, const std::vector<ConfigRecord>& records,
+              const std::vector<ForbiddenEntry>& forbidden, ApplyOrder order, bool* undone = nullptr) {
+        NoProgress progress;
+        ApplyReport result = AppliqueConf(services, path, forbidden, progress, order);
+        int notYet = 0;
+        bool counted = false;
+        if (result.outcome == ApplyReport::Outcome::Done || result.outcome == ApplyReport::Outcome::Interrupted) {
+            try {
+                notYet = NotInWantedState(services, records);
+                counted = true;
+            } catch (...) {
+            }
+        }
+        if (result.outcome == ApplyReport::Outcome::MissingFile)
+            return Fail(ExitCode::BadUse, texts::kUnattendedMissing + path);
+        if (result.outcome == ApplyReport::Outcome::EmptyFile)
+            return Fail(ExitCode::BadUse, texts::kUnattendedNotAConfig + path);
+        for (const std::wstring& line : result.ClosingLines()) report(line);
+        if (counted) report(texts::kNotYetInWantedState + std::to_wstring(notYet));
+        // A service the forbidden list keeps from being changed is an error only when it is not as the
+        // file wants it (counted just above): a profile saved from a machine names them all.
+        bool asWanted = result.outcome == ApplyReport::Outcome::Done && result.refused.empty() && counted && notYet == 0;
+        if (undone) *undone = asWanted;
+        return asWanted && result.absent.empty() ? ExitCode::Done : ExitCode::Refused;
+    }
+
+    int Appliquer(const Command& command) {
+        std::optional<std::vector<ForbiddenEntry>> forbidden = Guard(command.force);
+        if (!forbidden) return Fail(ExitCode::BadUse, texts::kUnattendedNoGuard);
+        std::wstring path = FileToRead(var, command.file);
+        int code = ExitCode::Done;
+        std::optional<std::vector<ConfigRecord>> records = Records(path, code);
+        if (!records) return code;
+        CommandScope scope(services);
+        try {
+            if (std::optional<std::wstring> saved = SaveUndoBefore(services, var.CheminAppli, *records, *forbidden))
+                report(texts::kUnattendedUndoSaved + *saved);
+        } catch (const FileError& failure) {
+            // Without a way back nothing is changed: an unattended run cannot ask.
+            return Fail(ExitCode::Refused, texts::kUndoNotSaved + FileFailureReason(failure));
+        } catch (...) {
+            // The machine cannot be read: the application finds out and says so.
+        }
+        report(texts::kUnattendedApplying + path);
+        return Apply(path, *records, *forbidden, ApplyOrder::Configuration);
+    }
+
+    int Annuler(const Command& command) {
+        std::optional<std::vector<ForbiddenEntry>> forbidden = Guard(command.force);
+        if (!forbidden) return Fail(ExitCode::BadUse, texts::kUnattendedNoGuard);
+        std::optional<std::wstring> latest = LatestUndo(var.CheminAppli);
+        if (!latest) return Fail(ExitCode::Done, texts::kNoUndo);
+        int code = ExitCode::Done;
+        std::optional<std::vector<ConfigRecord>> records = Records(*latest, code);
+        if (!records) return code;
+        CommandScope scope(services);
+        report(texts::kUnattendedUndoing + *latest);
+        bool undone = false;
+        code = Apply(*latest, *records, *forbidden, ApplyOrder::Undo, &undone);
+        // Undone, the file goes and the next undo goes one application further back. After a refusal
+        // it stays, to be tried again (with /forcer for a service marked 0).
+        if (undone) DeleteFileW(latest->c_str());
+        return code;
+    }
+
+    int Comparer(const Command& command) {
+        std::wstring path = FileToRead(var, command.file);
+        int code = ExitCode::Done;
+        std::optional<std::vector<ConfigRecord>> records = Records(path, code);
+        if (!records) return code;
+        CommandScope scope(services);
+        std::vector<PlanLine> differences = CompareMachine(services, *records);
+        report(texts::kCompareHeading + path);
+        for (const PlanLine& line : differences) report(line.text);
+        if (differences.empty()) report(texts::kCompareNothing);
+        return differences.empty() ? ExitCode::Done : ExitCode::Refused;
+    }
+
+    int Sauvegarder(const Command& command) {
+        std::optional<std::wstring> chosen = FileToWrite(var, command.file);
+        if (!chosen) return Fail(ExitCode::BadUse, texts::kInvalidConfigName + command.file);
+        const std::wstring& path = *chosen;
+        std::vector<ConfigRecord> records;
+        {
+            CommandScope scope(services);
+            for (const ServiceEntry& s : services.Inventory(true))
+                records.push_back({s.Name, s.State.value_or(L""), s.StartMode.value_or(L""), s.DisplayName});
+        }
+        try {
+            WriteConfigFile(path, records);
+        } catch (const std::exception& failure) {
+            return Fail(ExitCode::Refused, texts::kConfigNotSaved + FileFailureReason(failure));
+        }
+        report(texts::kSaveDone + std::wstring(L" : ") + path + L" (" + std::to_wstring(records.size()) + L" services)");
+        return ExitCode::Done;
+    }
+};
+
+}  // namespace
+
+bool IsUnattended(const std::vector<std::wstring>& arguments) {
+    // A file dropped on the program, or opened with it, is no command: the window opens.
+    for (const std::wstring& argument : arguments)
+        if (!argument.empty() && argument[0] == L'/') return true;
+    return false;
+}
+
+int RunUnattended(Variables& var, ServiceManager& services, const std::vector<std::wstring>& arguments,
+                  const std::function<void(const std::wstring&)>& report) {
+    std::wstring error;
+    std::optional<Command> command = Parse(arguments, error);
+    if (!command) {
+        report(texts::kUnattendedBadArguments + error);
+        report(kUsage);
+        return ExitCode::BadUse;
+    }
+    Runner runner{var, services, report};
+    try {
+        if (command->verb == L"/appliquer") return runner.Appliquer(*command);
+        if (command->verb == L"/annuler") return runner.Annuler(*command);
+        if (command->verb == L"/comparer") return runner.Comparer(*command);
+        return runner.Sauvegarder(*command);
+    } catch (const ServiceError& e) {
+        const wchar_t* message = ControlMessage(e.Code());
+        report(texts::kListUnreadable + std::wstring(message ? message : L""));
+        return ExitCode::Refused;
+    } catch (...) {
+        report(texts::kUnexpectedError + CurrentExceptionText());
+        return ExitCode::Refused;
+    }
+}
+
+namespace {
+
+// The console the program was started from, or its redirected output: a console gets the text as it
+// is, a file or a pipe gets UTF-8.
+class Output {
+public:
+    Output() {
+        AttachConsole(ATTACH_PARENT_PROCESS);
+        handle_ = GetStdHandle(STD_OUTPUT_HANDLE);
+        DWORD mode = 0;
+        console_ = handle_ && handle_ != INVALID_HANDLE_VALUE && GetConsoleMode(handle_, &mode);
+    }
+    void Line(const std::wstring& text) {
+        if (!handle_ || handle_ == INVALID_HANDLE_VALUE) return;
+        std::wstring line = text + L"\r\n";
+        DWORD written = 0;
+        if (console_) {
+            WriteConsoleW(handle_, line.c_str(), static_cast<DWORD>(line.size()), &written, nullptr);
+        } else {
+            std::string bytes = ToUtf8(line);
+            WriteFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        }
+    }
+
+private:
+    HANDLE handle_ = nullptr;
+    bool console_ = false;
+};
+
+std::wstring Now() {
+    SYSTEMTIME t{};
+    GetLocalTime(&t);
+    wchar_t text[32];
+    swprintf(text, 32, L"%02u/%02u/%04u %02u:%02u:%02u", t.wDay, t.wMonth, t.wYear, t.wHour, t.wMinute, t.wSecond);
+    return text;
+}
+
+}  // namespace
+
+int RunUnattendedProgram(const std::vector<std::wstring>& arguments) {
+    Output output;
+    std::wstring journalPath;
+    for (const std::wstring& argument : arguments)
+        if (Lower(argument).rfind(L"/journal:", 0) == 0) journalPath = argument.substr(9);
+    std::string journal;
+    auto report = [&](const std::wstring& line) {
+        output.Line(line);
+        journal += ToUtf8(line + L"\r\n");
+    };
+    std::wstring commandLine;
+    for (const std::wstring& argument : arguments) commandLine += L" " + argument;
+    journal = ToUtf8(L"== " + Now() + L" Kestrane.exe" + commandLine + L"\r\n");
+
+    std::unique_ptr<ServiceManager> services = CreateServiceManager();
+    Variables var;
+    InitialiseFolders(var, nullptr);
+    int code = RunUnattended(var, *services, arguments, report);
+    journal += ToUtf8(texts::kUnattendedExitCode + std::to_wstring(code) + L"\r\n");
+    if (!journalPath.empty()) {
+        // The journal grows run after run; a new one starts with a byte-order mark for the editors.
+        try {
+            std::wstring path = FullPath(journalPath);
+            AppendFileBytes(path, (FileExists(path) ? "" : "\xEF\xBB\xBF") + journal);
+        } catch (const std::exception& failure) {
+            output.Line(texts::kUnattendedNoJournal + FileFailureReason(failure));
+            if (code == ExitCode::Done) code = ExitCode::BadUse;
+        }
+    }
+    return code;
+}
+
+}  // namespace kestrane

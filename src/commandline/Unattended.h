@@ -1,0 +1,36 @@
+// The program run without a window, by a startup script, a scheduled task or a fleet tool:
+//   Kestrane.exe /appliquer FICHIER.cfg | /comparer FICHIER.cfg | /sauvegarder FICHIER.cfg | /annuler
+//                [/forcer] [/journal:FICHIER]
+// The report goes to the console the program was started from (and to the journal when named). The
+// forbidden list guards as in the window, stricter: a service marked 0 is refused too unless /forcer.
+// Exit codes: 0 everything done or matching, 1 something refused, failed or differing, 2 bad arguments
+// or a file that cannot be read.
+#pragma once
+
+#include "service/ServiceManager.h"
+#include "service/Variables.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace kestrane {
+
+namespace ExitCode {
+constexpr int Done = 0;
+constexpr int Refused = 1;
+constexpr int BadUse = 2;
+}  // namespace ExitCode
+
+// Whether the arguments (the program's name left out) ask for unattended use.
+bool IsUnattended(const std::vector<std::wstring>& arguments);
+
+// Runs the command of `arguments` on the machine `services` and in the folders of `var` (CheminAppli
+// set), each line of the report given to `report`. Gives the exit code.
+int RunUnattended(Variables& var, ServiceManager& services, const std::vector<std::wstring>& arguments,
+                  const std::function<void(const std::wstring&)>& report);
+
+// The whole of unattended use for the real program: folders, machine, console and journal.
+int RunUnattendedProgram(const std::vector<std::wstring>& arguments);
+
+}  // namespace kestrane

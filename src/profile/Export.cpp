@@ -1,0 +1,155 @@
+#include "profile/Export.h"
+
+#include "base/CodePage.h"
+
+#include <algorithm>
+
+namespace kestrane {
+
+namespace {
+
+constexpr const char* kVersion = "1.2.6";
+
+const char* AnsibleStartMode(const std::wstring& mode) {
+    if (mode == L"Auto") return "auto";
+    if (mode == L"Manual") return "manual";
+    if (mode == L"Disabled") return "disabled";
+    return nullptr;
+}
+const char* AnsibleState(const std::wstring& state) {
+    if (state == L"Running") return "started";
+    if (state == L"Stopped") return "stopped";
+    return nullptr;
+}
+const char* PowerShellStartupType(const std::wstring& mode) {
+    if (mode == L"Auto") return "Automatic";
+    if (mode == L"Manual") return "Manual";
+    if (mode == L"Disabled") return "Disabled";
+    return nullptr;
+}
+
+// Text that stays on its line: a configuration's field may hold line ends (a quoted field runs to its
+// closing quote), which would otherwise start a command of their own in the file written.
+std::wstring OneLine(const std::wstring& text) {
+    std::wstring out = text;
+    for (wchar_t& c : out)
+        if (c == L'\r' || c == L'\n' || c == 0x0B || c == 0x0C || c == 0x85 || c == 0x2028 || c == 0x2029) c = L' ';
+    return out;
+}
+
+// A single-quoted scalar of YAML and a single-quoted string of PowerShell escape a quote by doubling it.
+// PowerShell also ends such a string at the typographic single quotes (U+2018 to U+201B): they are
+// doubled too (in YAML they are plain characters and stay as they are).
+std::string SingleQuoted(const std::wstring& text, bool powerShell) {
+    std::wstring out = L"'";
+    for (wchar_t c : OneLine(text)) {
+        out += c;
+        if (c == L'\'' || (powerShell && c >= 0x2018 && c <= 0x201B)) out += c;
+    }
+    return ToUtf8(out + L"'");
+}
+
+// Text for a comment: on one line.
+std::string CommentText(const std::wstring& text) { return ToUtf8(OneLine(text)); }
+
+// The entries in the order of the state passes, file order within each.
+std::vector<const ExportEntry*> InPassOrder(const std::vector<ExportEntry>& entries) {
+    std::vector<const ExportEntry*> ordered;
+    for (int pass = 2; pass <= 4; ++pass)
+        for (const ExportEntry& entry : entries)
+            if (std::clamp(entry.statePass, 2, 4) == pass) ordered.push_back(&entry);
+    return ordered;
+}
+
+std::string NotExpressed(const ExportEntry& entry, bool mode) {
+    const std::wstring& value = mode ? entry.record.StartMode : entry.record.State;
+    return CommentText(entry.record.Name) + (mode ? " : mode de démarrage « " : " : état « ") + CommentText(value) +
+           " » non exprimable ici, laissé tel quel";
+}
+
+}  // namespace
+
+std::string AnsiblePlaybook(const std::wstring& configName, const std::vector<ExportEntry>& entries) {
+    std::string out = "---\n";
+    out += "# Configuration de services \xC2\xAB " + CommentText(configName) + " \xC2\xBB, export\xC3\xA9" "e par Kestrane " +
+           kVersion + ".\n";
+    out += "# Les t\xC3\xA2" "ches suivent l'ordre d'une application : d'abord les services qui n'en demandent aucun autre,\n";
+    out += "# puis ceux qui en demandent et sont demand\xC3\xA9s, enfin ceux qui ne font qu'en demander.\n";
+    out += "- name: " + SingleQuoted(L"Configuration de services " + configName, false) + "\n";
+    out += "  hosts: all\n";
+    out += "  gather_facts: false\n";
+    out += "  tasks:";
+    std::string tasks;
+    bool anyTask = false;
+    for (const ExportEntry* entry : InPassOrder(entries)) {
+        const ConfigRecord& r = entry->record;
+        if (entry->mark == Mark::Forbidden) {
+            tasks += "    # " + CommentText(r.Name) + " : interdit par la liste des services prot\xC3\xA9g\xC3\xA9s, laiss\xC3\xA9 tel quel\n";
+            continue;
+        }
+        const char* mode = AnsibleStartMode(r.StartMode);
+        const char* state = AnsibleState(r.State);
+        if (!mode) tasks += "    # " + NotExpressed(*entry, true) + "\n";
+        if (!state) tasks += "    # " + NotExpressed(*entry, false) + "\n";
+        if (!mode && !state) continue;
+        if (entry->mark == Mark::Discouraged)
+            tasks += "    # " + CommentText(r.Name) + " : modification d\xC3\xA9" "conseill\xC3\xA9" "e par la liste des services prot\xC3\xA9g\xC3\xA9s\n";
+        std::string title = SingleQuoted(L"Service " + r.Name + (r.DisplayName.empty() ? L"" : L" (" + r.DisplayName + L")"), false);
+        // Lines stay short enough for every YAML linter.
+        if (title.size() > 140) title = SingleQuoted(L"Service " + r.Name, false);
+        tasks += "    - name: " + title + "\n";
+        anyTask = true;
+        tasks += "      ansible.windows.win_service:\n";
+        tasks += "        name: " + SingleQuoted(r.Name, false) + "\n";
+        if (mode) tasks += std::string("        start_mode: ") + mode + "\n";
+        if (state) tasks += std::string("        state: ") + state + "\n";
+    }
+    // A play with nothing to do still has a list of tasks.
+    out += anyTask ? "\n" + tasks : " []\n" + tasks;
+    return out;
+}
+
+std::string PowerShellScript(const std::wstring& configName, const std::vector<ExportEntry>& entries) {
+    std::string out = "\xEF\xBB\xBF";
+    auto line = [&](const std::string& text) { out += text + "\r\n"; };
+    line("# Configuration de services \xC2\xAB " + CommentText(configName) + " \xC2\xBB, export\xC3\xA9" "e par Kestrane " + kVersion + ".");
+    line("# \xC3\x80 lancer dans une session PowerShell ouverte en administrateur. Une commande refus\xC3\xA9" "e est signal\xC3\xA9" "e");
+    line("# et les suivantes sont faites quand m\xC3\xAA" "me, comme lors d'une application par Kestrane.");
+    line("$ErrorActionPreference = 'Continue'");
+    line("");
+    std::string refused;
+    for (const ExportEntry& entry : entries)
+        if (entry.mark == Mark::Forbidden)
+            refused += "# " + CommentText(entry.record.Name) + " : interdit par la liste des services prot\xC3\xA9g\xC3\xA9s, laiss\xC3\xA9 tel quel\r\n";
+    if (!refused.empty()) out += refused + "\r\n";
+
+    line("# Modes de d\xC3\xA9marrage");
+    for (const ExportEntry& entry : entries) {
+        if (entry.mark == Mark::Forbidden) continue;
+        const char* type = PowerShellStartupType(entry.record.StartMode);
+        if (!type) {
+            line("# " + NotExpressed(entry, true));
+            continue;
+        }
+        std::string command = "Set-Service -Name " + SingleQuoted(entry.record.Name, true) + " -StartupType " + type;
+        if (entry.mark == Mark::Discouraged) command += "  # modification d\xC3\xA9" "conseill\xC3\xA9" "e";
+        line(command);
+    }
+    line("");
+    line("# \xC3\x89tats, dans l'ordre des d\xC3\xA9pendances");
+    for (const ExportEntry* entry : InPassOrder(entries)) {
+        if (entry->mark == Mark::Forbidden) continue;
+        const std::wstring& state = entry->record.State;
+        if (state != L"Running" && state != L"Stopped") {
+            line("# " + NotExpressed(*entry, false));
+            continue;
+        }
+        std::string command = std::string(state == L"Running" ? "Start-Service" : "Stop-Service") + " -Name " +
+                              SingleQuoted(entry->record.Name, true);
+        if (entry->mark == Mark::Discouraged) command += "  # modification d\xC3\xA9" "conseill\xC3\xA9" "e";
+        line(command);
+    }
+    return out;
+}
+
+}  // namespace kestrane

@@ -1,0 +1,35 @@
+// A configuration written for the tools that manage fleets of machines: an Ansible playbook of
+// ansible.windows.win_service tasks and a PowerShell script of Set-Service, Start-Service and
+// Stop-Service commands, both in the order an application acts. Services the forbidden list refuses
+// are left out and named in a comment; a value the target cannot express (a paused state, a boot start
+// mode) is named in a comment, never dropped silently.
+#pragma once
+
+#include "profile/ConfigFormat.h"
+#include "service/ForbiddenList.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestrane {
+
+// One record as the export sees it: in which state pass an application sets its state (2: needs no
+// other service, 3: needs others and is needed, 4: only needs others) and what the forbidden list says.
+struct ExportEntry {
+    ConfigRecord record;
+    int statePass = 2;
+    Mark mark = Mark::None;
+};
+
+// A playbook for ansible-playbook: UTF-8, one task per service setting its start mode and its state,
+// in the order of the state passes (start modes go with them: a service is given its start mode before
+// it is started or stopped).
+std::string AnsiblePlaybook(const std::wstring& configName, const std::vector<ExportEntry>& entries);
+
+// A script for Windows PowerShell 5.1 and PowerShell 7: UTF-8 with a byte-order mark (without it
+// Windows PowerShell reads the comments in the ANSI code page) and CR LF line ends. Start modes first,
+// then states in the order of the state passes.
+std::string PowerShellScript(const std::wstring& configName, const std::vector<ExportEntry>& entries);
+
+}  // namespace kestrane

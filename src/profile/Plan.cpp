@@ -1,0 +1,250 @@
+#include "profile/Plan.h"
+
+#include "profile/Records.h"
+#include "service/Prerequisites.h"
+#include "service/Programme.h"
+#include "base/Texts.h"
+
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <set>
+
+namespace kestrane {
+
+namespace {
+
+// The machine as the plan sees it while it runs through the application.
+struct Model {
+    struct Service {
+        std::wstring state, mode, displayName;
+    };
+    std::map<std::wstring, Service, ServiceNameLess> services;
+
+    explicit Model(ServiceManager& machine) {
+        for (const ServiceEntry& entry : machine.Inventory(true))
+            services[entry.Name] = {entry.State.value_or(L""), entry.StartMode.value_or(L""), entry.DisplayName};
+    }
+    Service* Get(const std::wstring& name) {
+        auto found = services.find(name);
+        return found == services.end() ? nullptr : &found->second;
+    }
+    // The dependency lists, read once each.
+    const std::vector<std::wstring>& Prerequisites(ServiceManager& machine, const std::wstring& name) {
+        auto found = prerequisites.find(name);
+        if (found == prerequisites.end()) found = prerequisites.emplace(name, machine.ServicesDependedOn(name)).first;
+        return found->second;
+    }
+    const std::vector<std::wstring>& Dependents(ServiceManager& machine, const std::wstring& name) {
+        auto found = dependents.find(name);
+        if (found == dependents.end()) found = dependents.emplace(name, machine.DependentServices(name)).first;
+        return found->second;
+    }
+
+private:
+    std::map<std::wstring, std::vector<std::wstring>, ServiceNameLess> prerequisites, dependents;
+};
+
+// A service that is not stopped is active: it holds its prerequisites and is stopped by a stop order.
+bool Active(const std::wstring& state) { return !state.empty() && state != L"Stopped"; }
+
+std::wstring Arrow(const std::wstring& from, const std::wstring& to) {
+    return (from.empty() ? std::wstring(L"?") : from) + L" \u2192 " + to;
+}
+
+// The walk of a start's prerequisites on the model: what the service layer would start, recorded as
+// lines instead.
+class ModelWalk : public PrerequisiteWalk {
+public:
+    ModelWalk(Model& model, ServiceManager& services, std::function<void(const std::wstring&, const std::wstring&)> started)
+        : model_(model), services_(services), started_(std::move(started)) {}
+    std::vector<std::wstring> Needs(const std::wstring& name) override { return model_.Prerequisites(services_, name); }
+    int Look(const std::wstring& prerequisite, State& state) override {
+        Model::Service* service = model_.Get(prerequisite);
+        state = !service                      ? State::Missing
+                : Active(service->state)      ? State::Active
+                : service->mode == L"Disabled" ? State::Disabled
+                                              : State::Stopped;
+        return ReturnCode::Success;
+    }
+    int Reach(const std::wstring& prerequisite, const std::wstring& neededBy, bool stopped) override {
+        if (!stopped) return ReturnCode::Success;
+        started_(prerequisite, neededBy);
+        model_.Get(prerequisite)->state = L"Running";
+        return ReturnCode::Success;
+    }
+
+private:
+    Model& model_;
+    ServiceManager& services_;
+    std::function<void(const std::wstring&, const std::wstring&)> started_;
+};
+
+// Runs through an application on the model of the machine, pass by pass, as AppliqueConf acts.
+class Planner {
+public:
+    Planner(ServiceManager& services, const std::vector<ConfigRecord>& records,
+            const std::vector<ForbiddenEntry>& forbiddenList)
+        : services_(services), records_(records), model_(services), initial_(model_) {
+        facts_ = LearnFacts(services_, records_, forbiddenList, [&](const std::wstring& name) { return model_.Get(name) != nullptr; });
+    }
+
+    Plan Run() {
+        for (const ConfigRecord& record : records_) Untouched(record);
+        for (const ConfigRecord& record : records_) StartMode(record);
+        for (int pass = 2; pass <= 4; ++pass)
+            for (const ConfigRecord& record : records_) {
+                const RecordFacts& f = facts_[record.Name];
+                if (!f.present || f.mark == Mark::Forbidden || !AppliedState(record.State)) continue;
+                if (!SetsStateIn(pass, f.statePass, ApplyOrder::Configuration, record.State)) continue;
+                if (record.State == L"Running") Start(record, f);
+                else Stop(record, f);
+            }
+        return std::move(plan_);
+    }
+
+private:
+    void Line(PlanLine::Kind kind, const std::wstring& name, const std::wstring& text) {
+        plan_.lines.push_back({kind, name, text});
+    }
+    // Kept as it was before its first change: what an undo brings back.
+    void Touch(const std::wstring& name, const std::wstring& wantedDisplay) {
+        if (!touched_.insert(name).second) return;
+        const Model::Service& was = initial_.services.at(name);
+        plan_.before.push_back({name, was.state, was.mode, was.displayName.empty() ? wantedDisplay : was.displayName});
+    }
+    void WarnIfDiscouraged(const std::wstring& name, Mark mark) {
+        if (mark == Mark::Discouraged && listed_.insert(name).second)
+            Line(PlanLine::Kind::Discouraged, name, texts::kPreviewDiscouraged + name);
+    }
+    // The records an application leaves alone: services this machine lacks, forbidden ones.
+    void Untouched(const ConfigRecord& record) {
+        const RecordFacts& f = facts_[record.Name];
+        if (!f.present) {
+            if (listed_.insert(record.Name).second) Line(PlanLine::Kind::Absent, record.Name, texts::kApplyAbsent + record.Name);
+        } else if (f.mark == Mark::Forbidden && listed_.insert(record.Name).second) {
+            Line(PlanLine::Kind::Forbidden, record.Name, texts::kApplyForbidden + record.Name);
+        }
+    }
+    // Pass 1.
+    void StartMode(const ConfigRecord& record) {
+        Model::Service* service = model_.Get(record.Name);
+        const RecordFacts& f = facts_[record.Name];
+        if (!service || f.mark == Mark::Forbidden || !AppliedStartMode(record.StartMode)) return;
+        if (service->mode == record.StartMode) return;
+        WarnIfDiscouraged(record.Name, f.mark);
+        Line(PlanLine::Kind::StartMode, record.Name, record.Name + texts::kPreviewStartMode + Arrow(service->mode, record.StartMode));
+        Touch(record.Name, record.DisplayName);
+        service->mode = record.StartMode;
+    }
+    void Start(const ConfigRecord& record, const RecordFacts& f) {
+        Model::Service* service = model_.Get(record.Name);
+        if (service->state == L"Running") return;
+        WarnIfDiscouraged(record.Name, f.mark);
+        std::wstring change = record.Name + texts::kPreviewState + Arrow(service->state, record.State);
+        if (service->mode == L"Disabled") {
+            Line(PlanLine::Kind::State, record.Name, change + texts::kPreviewStartRefused);
+            return;
+        }
+        ModelWalk walk(model_, services_, [&](const std::wstring& needed, const std::wstring& neededBy) {
+            Line(PlanLine::Kind::PrerequisiteStarted, needed, needed + texts::kPreviewPrerequisite + neededBy);
+            Touch(needed, L"");
+        });
+        if (StartPrerequisites(walk, record.Name) != ReturnCode::Success) {
+            Line(PlanLine::Kind::State, record.Name, change + texts::kPreviewStartRefused);
+            return;
+        }
+        Line(PlanLine::Kind::State, record.Name, change);
+        Touch(record.Name, record.DisplayName);
+        service->state = L"Running";
+    }
+    void Stop(const ConfigRecord& record, const RecordFacts& f) {
+        Model::Service* service = model_.Get(record.Name);
+        if (!Active(service->state)) return;
+        WarnIfDiscouraged(record.Name, f.mark);
+        Line(PlanLine::Kind::State, record.Name, record.Name + texts::kPreviewState + Arrow(service->state, record.State));
+        bool held = false;
+        for (const std::wstring& dependent : model_.Dependents(services_, record.Name)) {
+            Model::Service* other = model_.Get(dependent);
+            if (!other || !Active(other->state)) continue;
+            held = true;
+            Line(PlanLine::Kind::DependentRunning, dependent,
+                 dependent + texts::kPreviewDependentRunning + record.Name + texts::kPreviewStopRefused);
+        }
+        if (held) return;  // the stop is refused: nothing changes
+        Touch(record.Name, record.DisplayName);
+        service->state = L"Stopped";
+    }
+
+    ServiceManager& services_;
+    const std::vector<ConfigRecord>& records_;
+    Model model_;
+    const Model initial_;
+    FactsByName facts_;
+    Plan plan_;
+    std::set<std::wstring, ServiceNameLess> listed_;  // services with a forbidden, discouraged or absent line
+    std::set<std::wstring, ServiceNameLess> touched_;
+};
+
+}  // namespace
+
+Plan PlanApplication(ServiceManager& services, const std::vector<ConfigRecord>& records,
+                     const std::vector<ForbiddenEntry>& forbiddenList) {
+    return Planner(services, records, forbiddenList).Run();
+}
+
+std::vector<PlanLine> CompareMachine(ServiceManager& services, const std::vector<ConfigRecord>& records) {
+    std::vector<PlanLine> lines;
+    Model model(services);
+    std::set<std::wstring, ServiceNameLess> seen;
+    for (const ConfigRecord& record : records) {
+        if (!seen.insert(record.Name).second) continue;
+        Model::Service* service = model.Get(record.Name);
+        if (!service) {
+            lines.push_back({PlanLine::Kind::Absent, record.Name, texts::kApplyAbsent + record.Name});
+            continue;
+        }
+        if (AppliedStartMode(record.StartMode) && service->mode != record.StartMode)
+            lines.push_back({PlanLine::Kind::StartMode, record.Name,
+                             record.Name + texts::kCompareStartMode + service->mode + texts::kCompareWanted + record.StartMode});
+        if (AppliedState(record.State) && service->state != record.State)
+            lines.push_back({PlanLine::Kind::State, record.Name,
+                             record.Name + texts::kCompareState + service->state + texts::kCompareWanted + record.State});
+    }
+    return lines;
+}
+
+int NotInWantedState(ServiceManager& services, const std::vector<ConfigRecord>& records, int patienceMs) {
+    const int step = 250;
+    for (int waited = 0;; waited += step) {
+        Model model(services);
+        int differing = 0;
+        bool pending = false;
+        std::set<std::wstring, ServiceNameLess> seen;
+        for (const ConfigRecord& record : records) {
+            Model::Service* service = model.Get(record.Name);
+            if (!service || !seen.insert(record.Name).second) continue;
+            bool modeDiffers = AppliedStartMode(record.StartMode) && service->mode != record.StartMode;
+            bool stateDiffers = AppliedState(record.State) && service->state != record.State;
+            if (modeDiffers || stateDiffers) ++differing;
+            if (stateDiffers && service->state.find(L"Pending") != std::wstring::npos) pending = true;
+        }
+        if (!pending || waited >= patienceMs) return differing;
+        Sleep(step);
+    }
+}
+
+std::vector<ExportEntry> ExportEntriesFor(ServiceManager& services, const std::vector<ConfigRecord>& records,
+                                          const std::vector<ForbiddenEntry>& forbiddenList) {
+    Model model(services);
+    FactsByName facts =
+        LearnFacts(services, records, forbiddenList, [&](const std::wstring& name) { return model.Get(name) != nullptr; });
+    std::vector<ExportEntry> entries;
+    for (const ConfigRecord& record : records) {
+        const RecordFacts& f = facts[record.Name];
+        entries.push_back({record, f.statePass, f.mark});
+    }
+    return entries;
+}
+
+}  // namespace kestrane

@@ -1,0 +1,63 @@
+// What an application of a configuration would do to this machine, worked out without changing
+// anything: the preview before an application, the comparison of a machine with the configuration it
+// was given, the services an undo must bring back, and how many services are not yet as wanted once an
+// application has ended.
+#pragma once
+
+#include "profile/ConfigFormat.h"
+#include "profile/Export.h"
+#include "profile/Records.h"
+#include "service/ForbiddenList.h"
+#include "service/ServiceManager.h"
+
+#include <string>
+#include <vector>
+
+namespace kestrane {
+
+struct PlanLine {
+    enum class Kind {
+        StartMode,            // the start mode would change (or differs, in a comparison)
+        State,                // the state would change (or differs)
+        Forbidden,            // marked 1: the application leaves it untouched
+        Discouraged,          // marked 0: the application changes it, with a warning
+        Absent,               // named in the file, not on this machine
+        PrerequisiteStarted,  // started first because a service to start needs it
+        DependentRunning,     // running and depending on a service to stop: that stop will be refused
+    };
+    Kind kind;
+    std::wstring name;  // the service the line is about
+    std::wstring text;  // the line as shown to the user
+};
+
+struct Plan {
+    // In the order the application acts: start modes first, then states in dependency order.
+    std::vector<PlanLine> lines;
+    // The present state and start mode of every service the application would change, in the order
+    // first changed: what an undo applies.
+    std::vector<ConfigRecord> before;
+    // Services that would change, prerequisites started included.
+    int Changes() const { return static_cast<int>(before.size()); }
+};
+
+// What applying `records` would do now. Reads the machine (inventory with start modes, dependencies),
+// never changes it. Throws ServiceError when the machine cannot be read.
+Plan PlanApplication(ServiceManager& services, const std::vector<ConfigRecord>& records,
+                     const std::vector<ForbiddenEntry>& forbiddenList);
+
+// How this machine differs from `records`: one line per start mode and per state that is not the one
+// wanted, one per service absent, in file order. States and start modes the application does not set
+// (a paused state, a boot start mode) are not compared. Throws ServiceError.
+std::vector<PlanLine> CompareMachine(ServiceManager& services, const std::vector<ConfigRecord>& records);
+
+// The number of services of `records` present on this machine whose state or start mode is not the one
+// wanted. Services still starting or stopping are given up to `patienceMs` milliseconds to settle.
+// Throws ServiceError.
+int NotInWantedState(ServiceManager& services, const std::vector<ConfigRecord>& records, int patienceMs = 3000);
+
+// The records with what an export needs to know of each: its state pass on this machine (a service this
+// machine lacks is taken as needing none) and its mark in the forbidden list. Throws ServiceError.
+std::vector<ExportEntry> ExportEntriesFor(ServiceManager& services, const std::vector<ConfigRecord>& records,
+                                          const std::vector<ForbiddenEntry>& forbiddenList);
+
+}  // namespace kestrane

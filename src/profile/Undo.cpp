@@ -1,0 +1,63 @@
+#include "profile/Undo.h"
+
+#include "profile/ConfigFiles.h"
+#include "profile/Plan.h"
+#include "base/Handles.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace kestrane {
+
+std::wstring UndoFolder(const std::wstring& cheminAppli) { return cheminAppli + L"Config\\Annulation\\"; }
+
+std::vector<std::wstring> UndoFiles(const std::wstring& cheminAppli) {
+    std::vector<std::wstring> names;
+    std::wstring folder = UndoFolder(cheminAppli);
+    WIN32_FIND_DATAW found{};
+    FindHandle search(FindFirstFileW((folder + L"annulation-*.cfg").c_str(), &found));
+    if (!search) return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+    } while (FindNextFileW(search.Get(), &found));
+    // The names hold their time stamp with fixed widths: their order is the order of time.
+    std::sort(names.begin(), names.end());
+    for (auto& name : names) name = folder + name;
+    return names;
+}
+
+std::optional<std::wstring> LatestUndo(const std::wstring& cheminAppli) {
+    std::vector<std::wstring> files = UndoFiles(cheminAppli);
+    if (files.empty()) return std::nullopt;
+    return files.back();
+}
+
+std::wstring SaveUndo(const std::wstring& cheminAppli, const std::vector<ConfigRecord>& before, const SYSTEMTIME& stamp) {
+    CreateDirectoryW((cheminAppli + L"Config\\").c_str(), nullptr);
+    CreateDirectoryW(UndoFolder(cheminAppli).c_str(), nullptr);
+    wchar_t name[64];
+    swprintf(name, 64, L"annulation-%04u%02u%02u-%02u%02u%02u-%03u", stamp.wYear, stamp.wMonth, stamp.wDay, stamp.wHour,
+             stamp.wMinute, stamp.wSecond, stamp.wMilliseconds);
+    std::wstring path = UndoFolder(cheminAppli) + name + L".cfg";
+    // Two applications within one millisecond still get a file each.
+    for (int n = 2; GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; ++n)
+        path = UndoFolder(cheminAppli) + name + L"_" + std::to_wstring(n) + L".cfg";
+    WriteConfigFile(path, before);
+    std::vector<std::wstring> files = UndoFiles(cheminAppli);
+    for (size_t i = 0; i + kUndoFilesKept < files.size(); ++i) DeleteFileW(files[i].c_str());
+    return path;
+}
+
+std::optional<std::wstring> SaveUndoBefore(ServiceManager& services, const std::wstring& cheminAppli,
+                                           const std::vector<ConfigRecord>& records,
+                                           const std::vector<ForbiddenEntry>& forbiddenList) {
+    Plan plan = PlanApplication(services, records, forbiddenList);
+    if (plan.before.empty()) return std::nullopt;
+    SYSTEMTIME now{};
+    GetSystemTime(&now);  // universal time: the order of undo files survives clock changes
+    return SaveUndo(cheminAppli, plan.before, now);
+}
+
+}  // namespace kestrane

@@ -1,0 +1,377 @@
+#include "windows/editor/Fen4.h"
+
+#include "profile/ConfigFiles.h"
+#include "base/TextFile.h"
+#include "win/Dialogs.h"
+#include "base/Skipping.h"
+#include "base/Texts.h"
+
+#include <commctrl.h>
+#include <richedit.h>
+
+namespace kestrane {
+
+namespace {
+
+constexpr int kCbName = 4001;
+constexpr int kFirstButton = 4010;
+
+// The five value buttons change the current entry through ModifEntree; they are named by what they write.
+void SetAuto(Fen4& w) { w.ModifEntree(L"Auto", L"Mode", w.Current()); }
+void SetManual(Fen4& w) { w.ModifEntree(L"Manual", L"Mode", w.Current()); }
+void SetDisabled(Fen4& w) { w.ModifEntree(L"Disabled", L"Mode", w.Current()); }
+void SetRunning(Fen4& w) { w.ModifEntree(L"Running", L"Etat", w.Current()); }
+void SetStopped(Fen4& w) { w.ModifEntree(L"Stopped", L"Etat", w.Current()); }
+
+struct ButtonRow {
+    const wchar_t* name;
+    const wchar_t* caption;
+    const wchar_t* toolTip;
+    void (Fen4::*member)();
+    void (*value)(Fen4&);
+    int x, y, width, height;
+};
+
+// The window's buttons in their tab order, with where they stand at 96 DPI.
+const ButtonRow kButtons[] = {
+    {L"BtPrec", L"Service précédent", nullptr, &Fen4::OnBtPrec, nullptr, 16, 74, 150, 28},
+    {L"BtSuiv", L"Service suivant", nullptr, &Fen4::OnBtSuiv, nullptr, 174, 74, 150, 28},
+    {L"BtAuto", L"Auto", nullptr, nullptr, &SetAuto, 360, 54, 80, 28},
+    {L"BtManu", L"Manual", nullptr, nullptr, &SetManual, 448, 54, 80, 28},
+    {L"BtDisab", L"Disabled", nullptr, nullptr, &SetDisabled, 536, 54, 80, 28},
+    {L"BtRunn", L"Running", nullptr, nullptr, &SetRunning, 360, 136, 80, 28},
+    {L"BtStopp", L"Stopped", nullptr, nullptr, &SetStopped, 448, 136, 80, 28},
+    {L"BtComInterne", L"Commentaire interne", nullptr, &Fen4::OnBtComInterne, nullptr, 16, 232, 150, 28},
+    {L"BtComKestrane", L"commentaire Kestrane", nullptr, &Fen4::OnBtComKestrane, nullptr, 174, 232, 150, 28},
+    {L"BtAppli", L"Enregistrer", texts::kEditorSaveTip, &Fen4::OnBtAppli, nullptr, 16, 432, 140, 30},
+    {L"BtAppliSous", L"Enregistrer sous", texts::kEditorSaveAsTip, &Fen4::OnBtAppliSous, nullptr, 164, 432, 140, 30},
+    {L"BtAppliModif", L"Modifier", texts::kEditorModifyTip, &Fen4::OnBtAppliModif, nullptr, 312, 432, 140, 30},
+    {L"BtQuitte", L"Quitter le lecteur de configuration", texts::kEditorQuitTip, &Fen4::OnBtQuitte, nullptr, 400, 472,
+     232, 30},
+};
+
+// The labels painted over the background, and the two groups of value buttons.
+struct Label96 {
+    const wchar_t* text;
+    int x, y, width, height;
+};
+const Label96 kTexts[] = {
+    {L"Nom du service", 16, 12, 300, 18},
+    {L"Nom interne", 16, 116, 300, 18},
+    {L"Etat du service", 16, 160, 150, 18},
+    {L"Mode de démarrage", 174, 160, 150, 18},
+    {L"Configuration du démarrage", 352, 12, 280, 18},
+    {L"Configuration de l'état", 352, 94, 280, 18},
+};
+const RECT kGroups[] = {{344, 30, 632, 90}, {344, 112, 632, 172}};
+
+constexpr int kClientWidth = 648;
+constexpr int kClientHeight = 514;
+
+}  // namespace
+
+Fen4::Fen4(AppContext& app, std::function<void()> saved) : app_(app), saved_(std::move(saved)) {}
+
+Fen4::~Fen4() {
+    if (Handle()) DestroyWindow(Handle());
+    if (font_) DeleteObject(font_);
+}
+
+const Fen4::Button* Fen4::FindButton(const std::wstring& name) const {
+    for (const Button& button : buttons_)
+        if (name == button.name) return &button;
+    return nullptr;
+}
+
+bool Fen4::Open(HWND owner, const std::wstring& source, const std::wstring& title, const std::wstring& workingCopy) {
+    // What the working copy holds decides first, so that an open editor keeps its file when the new
+    // choice is no configuration. An empty file is an empty configuration.
+    std::vector<ConfigRecord> entries;
+    std::string bytes = ReadFileBytes(workingCopy);
+    entries = ParseConfig(bytes);
+    // A file whose fields make no whole records would be written back shorter or shifted: it is refused.
+    bool empty = bytes.find_first_not_of(" \t\r\n") == std::string::npos;
+    if ((entries.empty() && !empty) || EndsInsideRecord(bytes)) {
+        app_.dialogs->Message(owner, texts::kNotAConfig + title, texts::kWarningTitle, BoxStyle::WarningOk);
+        return false;
+    }
+    if (!Handle() && !CreateTopLevel(L"KestraneFen4", texts::kEditorTitle,
+                                     WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
+                                     kClientWidth, kClientHeight, nullptr, owner))
+        return false;
+    // A save always writes the entries read from the file whose names it uses.
+    source_ = source;
+    title_ = title;
+    workingCopy_ = workingCopy;
+    entries_ = std::move(entries);
+    Load();
+    ShowWindow(Handle(), SW_SHOWNORMAL);
+    SetForegroundWindow(Handle());
+    return true;
+}
+
+void Fen4::Close() {
+    if (Handle()) DestroyWindow(Handle());
+}
+
+void Fen4::Load() {
+    CbName.Clear();
+    CbName.Reserve(static_cast<int>(entries_.size()), entries_.size() * 32);
+    for (const ConfigRecord& entry : entries_) CbName.Add(entry.DisplayName);
+    Skipping([&] { CbName.FitDropDown(font_); });
+    current_ = -1;
+    TbCbNameInterne.SetText(L"");
+    TbCbEta.SetText(L"");
+    TbCbDem.SetText(L"");
+    RichTextBox1.SetPlainText(L"");
+    // The first display name in alphabetical order; with no entry nothing is selected.
+    CbName.Select(0);
+    Skipping([&] {
+        backgroundPath_.clear();
+        std::wstring path = app_.var.CheminAppli + L"Image\\Start.Jpg";
+        if (background_.Load(path)) backgroundPath_ = path;
+        InvalidateRect(Handle(), nullptr, TRUE);
+    });
+}
+
+void Fen4::MakeCurrent() {
+    // The first entry in file order whose display name is the selected one, letter for letter.
+    std::wstring selected = CbName.SelectedText();
+    current_ = -1;
+    if (CbName.Selected() >= 0) {
+        for (size_t i = 0; i < entries_.size(); ++i) {
+            if (entries_[i].DisplayName == selected) {
+                current_ = static_cast<int>(i);
+                break;
+            }
+        }
+    }
+    const ConfigRecord* entry = current_ >= 0 ? &entries_[static_cast<size_t>(current_)] : nullptr;
+    TbCbNameInterne.SetText(entry ? entry->Name : L"");
+    TbCbEta.SetText(entry ? entry->State : L"");
+    TbCbDem.SetText(entry ? entry->StartMode : L"");
+    RichTextBox1.SetPlainText(L"");
+}
+
+void Fen4::Step(int delta) {
+    int selected = CbName.Selected();
+    int next = selected + delta;
+    if (selected < 0 || next < 0 || next >= CbName.Count()) return;
+    CbName.Select(next);
+}
+
+void Fen4::OnBtPrec() { Step(-1); }
+void Fen4::OnBtSuiv() { Step(1); }
+
+void Fen4::ModifEntree(const std::wstring& value, const std::wstring& kind, int index) {
+    if (index < 0 || static_cast<size_t>(index) >= entries_.size()) return;
+    ConfigRecord& entry = entries_[static_cast<size_t>(index)];
+    if (kind == L"Mode") {
+        entry.StartMode = value;
+        TbCbDem.SetText(value);
+    } else if (kind == L"Etat") {
+        entry.State = value;
+        TbCbEta.SetText(value);
+    }
+}
+
+void Fen4::OnBtComInterne() {
+    std::wstring name = TbCbNameInterne.Text();
+    try {
+        std::optional<ServiceInfo> info = app_.services->Find(name);
+        if (!info) RichTextBox1.SetPlainText(L"");  // no such service on this machine
+        else if (!info->Description) RichTextBox1.SetPlainText(texts::kNoDescription);
+        else RichTextBox1.SetPlainText(*info->Description);
+    } catch (...) {
+        RichTextBox1.SetPlainText(texts::kListUnreadable + CurrentExceptionText());
+    }
+}
+
+void Fen4::OnBtComKestrane() {
+    std::wstring file = app_.var.CheminAppli + L"ServTxt\\serv\\" + TbCbNameInterne.Text() + L".txt";
+    try {
+        if (!FileExists(file)) RichTextBox1.SetPlainText(texts::kNoData);
+        else RichTextBox1.LoadFile(file);
+    } catch (...) {
+        RichTextBox1.SetPlainText(texts::kNoData);
+    }
+}
+
+void Fen4::SauveConfTemp() { WriteConfigFile(workingCopy_, entries_, *app_.files); }
+
+bool Fen4::SaveTo(const std::wstring& destination) {
+    try {
+        SauveConfTemp();
+        // Only a complete working copy gets here; the destination is replaced by a complete file too.
+        CopyFileReplacing(workingCopy_, destination);
+        return true;
+    } catch (const std::exception& failure) {
+        app_.dialogs->Message(Handle(), texts::kConfigNotSaved + FileFailureReason(failure), texts::kFileErrorTitle,
+                              BoxStyle::ErrorOk);
+        return false;
+    }
+}
+
+// A save that could not write its destination says so and leaves the editor open with its edits.
+void Fen4::OnBtAppli() {
+    if (!SaveTo(app_.var.CheminAppli + L"Config\\" + title_)) return;
+    Skipping([&] {
+        if (saved_) saved_();
+    });
+    Close();
+}
+
+void Fen4::OnBtAppliSous() {
+    FileDialogOptions options;
+    options.title = texts::kEditorSaveAsTitle;
+    options.initialFolder = app_.var.CheminDocuments;
+    options.fileName = source_;
+    options.filter = texts::kConfigFilter;
+    options.defaultExtension = L"cfg";
+    try {
+        SauveConfTemp();
+    } catch (const std::exception& failure) {
+        app_.dialogs->Message(Handle(), texts::kConfigNotSaved + FileFailureReason(failure), texts::kFileErrorTitle,
+                              BoxStyle::ErrorOk);
+        return;
+    }
+    std::optional<FileChoice> chosen;
+    try {
+        chosen = app_.dialogs->SaveFile(Handle(), options);
+    } catch (...) {
+        return;
+    }
+    if (!chosen || chosen->path.empty()) return;  // cancelled: the editor stays open
+    if (!SaveTo(chosen->path)) return;
+    Skipping([&] {
+        if (saved_) saved_();
+    });
+    Close();
+}
+
+void Fen4::OnBtAppliModif() {
+    if (!SaveTo(source_)) return;
+    Close();
+}
+
+void Fen4::OnBtQuitte() { Close(); }
+
+void Fen4::CreateControls() {
+    font_ = CreateMessageFont(Dpi());
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    toolTip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Handle(), nullptr, instance, nullptr);
+    SendMessageW(toolTip_, TTM_SETMAXTIPWIDTH, 0, Scale(400));
+    auto make = [&](const wchar_t* cls, const wchar_t* text, DWORD style, int id) {
+        HWND hwnd = CreateWindowExW(0, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, Handle(),
+                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+        SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+        return hwnd;
+    };
+    CbName.Attach(make(L"COMBOBOX", L"", CBS_DROPDOWNLIST | CBS_SORT | WS_VSCROLL | WS_TABSTOP, kCbName));
+    CbName.onSelect = [this] { MakeCurrent(); };
+    TbCbNameInterne.Attach(make(L"EDIT", L"", WS_BORDER | ES_READONLY | ES_AUTOHSCROLL | WS_TABSTOP, 0));
+    TbCbEta.Attach(make(L"EDIT", L"", WS_BORDER | ES_READONLY | ES_AUTOHSCROLL | WS_TABSTOP, 0));
+    TbCbDem.Attach(make(L"EDIT", L"", WS_BORDER | ES_READONLY | ES_AUTOHSCROLL | WS_TABSTOP, 0));
+    buttons_.clear();
+    int id = kFirstButton;
+    for (const ButtonRow& row : kButtons) {
+        Button button{row.name, id, {}, row.toolTip ? row.toolTip : L""};
+        button.control.Attach(make(L"BUTTON", row.caption, BS_PUSHBUTTON | WS_TABSTOP, id));
+        if (row.toolTip) {
+            TTTOOLINFOW tool{};
+            tool.cbSize = sizeof(tool);
+            tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+            tool.hwnd = Handle();
+            tool.uId = reinterpret_cast<UINT_PTR>(button.control.Handle());
+            tool.lpszText = const_cast<wchar_t*>(row.toolTip);
+            SendMessageW(toolTip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+        }
+        buttons_.push_back(std::move(button));
+        ++id;
+    }
+    RichTextBox1.Attach(make(MSFTEDIT_CLASS, L"", WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_READONLY | WS_TABSTOP, 0));
+    RichTextBox1.UseDialogKeys();
+    Layout();
+}
+
+void Fen4::Layout() {
+    auto place = [&](HWND hwnd, int x, int y, int width, int height) {
+        SetWindowPos(hwnd, nullptr, Scale(x), Scale(y), Scale(width), Scale(height), SWP_NOZORDER | SWP_NOACTIVATE);
+    };
+    // The height of a drop-down list includes its open list.
+    place(CbName.Handle(), 16, 32, 308, 300);
+    place(TbCbNameInterne.Handle(), 16, 134, 308, 22);
+    place(TbCbEta.Handle(), 16, 178, 150, 22);
+    place(TbCbDem.Handle(), 174, 178, 150, 22);
+    for (size_t i = 0; i < buttons_.size(); ++i) {
+        const ButtonRow& row = kButtons[i];
+        place(buttons_[i].control.Handle(), row.x, row.y, row.width, row.height);
+    }
+    place(RichTextBox1.Handle(), 16, 270, 616, 150);
+    Skipping([&] { CbName.FitDropDown(font_); });
+}
+
+LRESULT Fen4::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_CREATE:
+        CreateControls();
+        return 0;
+    case WM_COMMAND: {
+        int id = LOWORD(wp);
+        if (id == kCbName) {
+            if (HIWORD(wp) == CBN_SELCHANGE) MakeCurrent();
+            return 0;
+        }
+        int index = id - kFirstButton;
+        if (HIWORD(wp) == BN_CLICKED && index >= 0 && index < static_cast<int>(std::size(kButtons))) {
+            const ButtonRow& row = kButtons[index];
+            if (row.member) (this->*row.member)();
+            else row.value(*this);
+        }
+        return 0;
+    }
+    case WM_ERASEBKGND: {
+        HDC dc = reinterpret_cast<HDC>(wp);
+        RECT client;
+        GetClientRect(Handle(), &client);
+        FillRect(dc, &client, GetSysColorBrush(COLOR_ACTIVEBORDER));
+        background_.Draw(dc, client, Dpi());
+        for (const RECT& group : kGroups) {
+            RECT frame{Scale(group.left), Scale(group.top), Scale(group.right), Scale(group.bottom)};
+            DrawEdge(dc, &frame, EDGE_ETCHED, BF_RECT);
+        }
+        HGDIOBJ oldFont = font_ ? SelectObject(dc, font_) : nullptr;
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+        for (const Label96& text : kTexts) {
+            RECT area{Scale(text.x), Scale(text.y), Scale(text.x + text.width), Scale(text.y + text.height)};
+            DrawTextW(dc, text.text, -1, &area, DT_LEFT | DT_TOP | DT_NOPREFIX | DT_SINGLELINE);
+        }
+        if (oldFont) SelectObject(dc, oldFont);
+        return 1;
+    }
+    case WM_DPICHANGED:
+        TakeDpiChange(wp, lp, font_);
+        Layout();
+        InvalidateRect(Handle(), nullptr, TRUE);
+        return 0;
+    case WM_CLOSE:
+        Close();
+        return 0;
+    case WM_NCDESTROY:
+        buttons_.clear();
+        CbName.Attach(nullptr);
+        if (font_) DeleteObject(font_);
+        font_ = nullptr;
+        return Default(msg, wp, lp);
+    default:
+        return Default(msg, wp, lp);
+    }
+}
+
+void Fen4::ReportUnexpected(const std::wstring& reason) {
+    app_.dialogs->Message(Handle(), texts::kUnexpectedError + reason, texts::kProgramTitle, BoxStyle::ErrorOk);
+}
+
+}  // namespace kestrane

@@ -1,0 +1,148 @@
+#include "windows/export/Fen3.h"
+
+#include "profile/ConfigList.h"
+#include "win/Controls.h"
+#include "base/Texts.h"
+
+#include <vector>
+
+namespace kestrane {
+
+namespace {
+constexpr int kBtExportConf = 3001;
+constexpr int kFile1 = 3002;
+}  // namespace
+
+Fen3::Fen3(AppContext& app, std::function<void()> exported) : app_(app), exported_(std::move(exported)) {}
+
+Fen3::~Fen3() {
+    if (Handle()) DestroyWindow(Handle());
+    if (font_) DeleteObject(font_);
+}
+
+void Fen3::Open(HWND owner) {
+    if (!Handle() && !CreateTopLevel(L"KestraneFen3", texts::kExportWindowTitle,
+                                     WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, 420,
+                                     360, nullptr, owner))
+        return;
+    backgroundPath_.clear();
+    if (background_.Load(app_.var.CheminAppli + L"Image\\Start.Jpg")) backgroundPath_ = app_.var.CheminAppli + L"Image\\Start.Jpg";
+    Fill();
+    ShowWindow(Handle(), SW_SHOWNORMAL);
+    SetForegroundWindow(Handle());
+}
+
+void Fen3::Close() {
+    if (Handle()) ShowWindow(Handle(), SW_HIDE);
+}
+
+void Fen3::Fill() {
+    SendMessageW(list_, LB_RESETCONTENT, 0, 0);
+    // The files that match "*.cfg", as a file list box shows them.
+    for (const std::wstring& name : ConfigFileNames(app_.var.CheminAppli + L"Config\\")) {
+        size_t dot = name.rfind(L'.');
+        if (dot == std::wstring::npos || CompareStringOrdinal(name.c_str() + dot, -1, L".cfg", -1, TRUE) != CSTR_EQUAL)
+            continue;
+        SendMessageW(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+    }
+}
+
+std::vector<std::wstring> Fen3::Files() const {
+    return ListBoxItems(list_);
+}
+
+bool Fen3::SelectFile(const std::wstring& name) {
+    LRESULT index = SendMessageW(list_, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(name.c_str()));
+    if (index == LB_ERR) return false;
+    SendMessageW(list_, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    return true;
+}
+
+void Fen3::OnBtExportConf() {
+    std::wstring selected;
+    LRESULT index = SendMessageW(list_, LB_GETCURSEL, 0, 0);
+    if (index != LB_ERR) {
+        std::vector<std::wstring> files = Files();
+        selected = files[static_cast<size_t>(index)];
+    }
+    FileDialogOptions options;
+    options.title = texts::kExportTitle;
+    options.initialFolder = app_.var.CheminDocuments;
+    options.fileName = app_.var.CheminDocuments + L"\\" + selected;
+    options.filter = texts::kConfigFilter;
+    // From here on any failure closes the window, silently.
+    try {
+        std::optional<FileChoice> destination = app_.dialogs->SaveFile(Handle(), options);
+        if (destination && !selected.empty() &&
+            CopyFileW((app_.var.CheminAppli + L"Config\\" + selected).c_str(), destination->path.c_str(), FALSE)) {
+            if (exported_) exported_();
+        }
+    } catch (...) {
+    }
+    Close();
+}
+
+void Fen3::Layout() {
+    RECT client;
+    GetClientRect(Handle(), &client);
+    int margin = Scale(12);
+    labelArea_ = {margin, margin, client.right - margin, margin + Scale(18)};
+    int buttonHeight = Scale(28);
+    SetWindowPos(list_, nullptr, margin, labelArea_.bottom + Scale(4), client.right - 2 * margin,
+                 client.bottom - labelArea_.bottom - buttonHeight - Scale(24), SWP_NOZORDER);
+    SetWindowPos(button_, nullptr, margin, client.bottom - margin - buttonHeight, client.right - 2 * margin, buttonHeight,
+                 SWP_NOZORDER);
+    InvalidateRect(Handle(), nullptr, TRUE);
+}
+
+LRESULT Fen3::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_CREATE: {
+        font_ = CreateMessageFont(Dpi());
+        list_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"LISTBOX", nullptr,
+                                WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_SORT, 0, 0, 0, 0,
+                                Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFile1)),
+                                GetModuleHandleW(nullptr), nullptr);
+        button_ = CreateWindowExW(0, L"BUTTON", texts::kExportButton, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
+                                  0, 0, 0, 0, Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(kBtExportConf)),
+                                  GetModuleHandleW(nullptr), nullptr);
+        for (HWND child : {list_, button_}) SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+        return 0;
+    }
+    case WM_SIZE:
+        Layout();
+        return 0;
+    case WM_COMMAND:
+        if (LOWORD(wp) == kBtExportConf && HIWORD(wp) == BN_CLICKED) OnBtExportConf();
+        return 0;
+    case WM_ERASEBKGND: {
+        HDC dc = reinterpret_cast<HDC>(wp);
+        RECT client;
+        GetClientRect(Handle(), &client);
+        FillRect(dc, &client, GetSysColorBrush(COLOR_ACTIVEBORDER));
+        background_.Draw(dc, client, Dpi());
+        HGDIOBJ old = font_ ? SelectObject(dc, font_) : nullptr;
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+        RECT area = labelArea_;
+        DrawTextW(dc, texts::kConfigListCaption, -1, &area, DT_LEFT | DT_TOP | DT_NOPREFIX | DT_SINGLELINE);
+        if (old) SelectObject(dc, old);
+        return 1;
+    }
+    case WM_DPICHANGED: {
+        TakeDpiChange(wp, lp, font_);
+        return 0;
+    }
+    case WM_CLOSE:
+        Close();
+        return 0;
+    default:
+        return Default(msg, wp, lp);
+    }
+}
+
+void Fen3::ReportUnexpected(const std::wstring& reason) {
+    app_.dialogs->Message(Handle(), texts::kUnexpectedError + reason, texts::kProgramTitle, 16);
+}
+
+}  // namespace kestrane

@@ -1,0 +1,215 @@
+// Fen1, the main window: the three service lists and everything shown for the selected service, the
+// action commands, the configuration list, and the menu bar.
+#pragma once
+
+#include "profile/Apply.h"
+#include "windows/AppContext.h"
+#include "win/Controls.h"
+#include "win/Menu.h"
+#include "win/Picture.h"
+#include "win/Window.h"
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kestrane {
+
+class Fen1 : public Window {
+public:
+    explicit Fen1(AppContext& app);
+    ~Fen1() override;
+
+    // Creates the window, which runs the start-up; `show` makes it visible.
+    bool Create(bool show);
+
+    AppContext& app;
+    Variables& var;
+
+    // Service lists: system names (inventory order), display names (same order, hidden), sorted display names.
+    ComboBox CbNomSys, CbNomVue, CbNomVueTrier;
+    ComboBox Combo1;  // services that depend on the selected one
+    ComboBox Combo2;  // services the selected one depends on
+    ComboBox CbListeConf;
+    Label LabNb, LabEtat;
+    Caption LabListeConf, Label3, Label4;
+    Label LabStart, LabStop, LabAuto, LabManu, LabDisa;  // creation-mode markers
+    Control TbChem, TbDemarre, TbEtat, TbNomCompte, TbType;
+    RichText RichTextBox1, RichTextBox2;
+    Control BtDefileBas, BtDefileHaut, BtRefreshServ;
+    Control BtStartServ, BtStopServ, BtConfServAuto, BtConfServMAnu, BtConfServStop, Command1;
+
+    // The menu bar; every item and sub-menu under the program's name for it (MnuServ, MnuEtat, ...).
+    MenuTable menus;
+    HMENU MnuServ = nullptr;         // the "Action" menu, also shown as pop-up
+    HMENU MnuAffiTri = nullptr;      // "Affichage selectif", also the pop-up of Label3 and Label4
+    HMENU MnuConfService = nullptr;  // "Configuration", also the pop-up of LabListeConf
+
+    // Shows a pop-up menu at a screen position; tests replace it to see which menu would open.
+    std::function<void(HMENU, POINT)> showPopup;
+
+    // Start-up and shutdown.
+    void Form_Load();
+    void Form_Unload();
+
+    // Lists and selection.
+    void ChargeServices();
+    void OnCbNomVueTrier();
+    void OnCbNomVue();
+    void OnCbNomSys();  // the selection refresh
+    void OnBtDefileBas();
+    void OnMnuPlus();
+    void OnMnuRefresh();
+    void OnMnuRefreshServ();
+    void ChargeListeConf();
+    // Selective display: the services whose state (kind "1"), start mode ("2") or both ("3") match.
+    void ChargeServicesTri(const std::wstring& state, const std::wstring& mode, const std::wstring& kind);
+
+    // Configurations.
+    void OnMnuSauveConf();
+    void OnMnuChargeConf();
+    void OnCommand1();
+    void OnMnuSupConf();
+    void OnMnuImportConf();
+    void OnMnuExportConf();
+    void OnMnuCreerConf();
+    // What applying the chosen configuration would change, shown before anything is changed; from there
+    // it can be applied.
+    void OnMnuApercu();
+    // The latest application undone: the services it changed brought back as they were before it.
+    void OnMnuAnnulerAppli();
+    // How this machine differs from the chosen configuration.
+    void OnMnuComparer();
+    // The chosen configuration as an Ansible playbook (`ansible`) or a PowerShell script.
+    void OnMnuExportFleet(bool ansible);
+    // The external editor on a configuration file chosen anywhere.
+    void OnMnuExterne();
+    bool CreationMode() const;
+    // The menu items creation mode disables, by name (and BtRefreshServ with them).
+    static const std::vector<std::wstring>& CreationModeDisabled();
+
+    // What is shown for the selected service.
+    // Fills Combo1 (services that depend on `name`) and Combo2 (services it depends on). Only appends:
+    // the caller clears both first. Failures go to the caller.
+    void ChargeDependances(const std::wstring& name);
+    // Path, start mode, state, account and type of the service selected in CbNomSys. Failures go to the caller.
+    void AfficheServ();
+    // CheminAppli + relativePath + ".txt" in the upper text box, the platform's description of the
+    // selected service in the lower one. Failures are absorbed.
+    void AfficheTexte(const std::wstring& relativePath);
+
+    // Orders, reported in LabEtat, and the guard.
+    void CommandeService(const std::wstring& nom, const std::wstring& ordre);
+    void ModifDemarrage(const std::wstring& nom, const std::wstring& ordre);
+    void VerifInterdit(const std::wstring& nom);
+
+    // Action commands.
+    void OnMnuStart();
+    void OnMnuSTop();
+    void OnMnuPause();
+    void OnMnuNoPause();
+    void OnMnuAuto();
+    void OnMnuManuel();
+    void OnMnuDesactive();
+    void OnMnuSupServ();
+    void OnMnuOpAuto();
+    void OnBtStartServ();
+    void OnBtStopServ();
+    void OnBtConfServAuto();
+    void OnBtConfServMAnu();
+    void OnBtConfServStop();
+    // A right-button press at a point of the window's client area, or in either rich text box.
+    void OnRightButton(POINT client);
+    void OnRichTextRightButton();
+
+    // Skins: the skin's two pictures copied over the application's, the window repainted at once;
+    // "Aucun" removes both.
+    void ChargeSkin(const std::wstring& skin);
+    void OnMnuAucun();
+
+    // The details window of the selected service.
+    void OnMnuDetailServ();
+
+    // Help and information.
+    void OnMnuHelp();
+    void OnMnuInfo();
+    void OnMnuQui();
+
+    // Check marks and states of menu items by command id.
+    bool MenuChecked(UINT id) const;
+    void SetMenuChecked(UINT id, bool checked);
+    bool MenuEnabled(UINT id) const;
+
+    // The file the background picture was loaded from; empty when the window has none.
+    const std::wstring& BackgroundPath() const { return backgroundPath_; }
+    void LoadBackground(const std::wstring& path);
+    COLORREF MarkerColour(const Label& marker) const;
+    void SetMarkerColour(Label& marker, COLORREF colour);
+    // Repaints the window at once.
+    void Repaint();
+    // The captions the window paints itself, with the room each is given.
+    std::vector<const Caption*> Captions() const;
+    // The font the window's controls and captions use.
+    HFONT Font() const { return font_; }
+
+protected:
+    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+    void ReportUnexpected(const std::wstring& reason) override;
+
+private:
+    void CreateControls();
+    void CreateMenuBar();
+    void CreateFont();
+    void LayoutControls();
+    void OnDpiChanged(WPARAM wp, LPARAM lp);
+    void OnCommand(UINT id, UINT code, HWND control);
+    void OnPaintBackground(HDC dc);
+    HBRUSH OnControlColour(HDC dc, HWND control);
+    void ShowSelectedInLists();
+    void ShowFields(const std::optional<ServiceInfo>& info);
+    void ShowTexts(const std::wstring& relativePath, const std::optional<ServiceInfo>* info);
+    // Fills the three lists with the services `keep` accepts (all when it is empty): the one way the
+    // plain and the filtering fill share. Gives the count.
+    int FillLists(const std::vector<ServiceEntry>& services, const std::function<bool(const ServiceEntry&)>& keep);
+    void EnterCreationMode();
+    void LeaveCreationMode();
+    void AddToConfiguration();
+    // Applies a configuration of the folder; with the preview item checked, previews it first (unless
+    // `previewed`: it was just shown).
+    void ApplyConfiguration(const std::wstring& fileName, bool previewed = false);
+    // Applies the file at `path` with the progress window and the closing message. A configuration
+    // saves an undo file first; an undo does not. Gives whether everything was done (every pass ran,
+    // nothing refused).
+    bool ApplyFile(const std::wstring& path, ApplyOrder order);
+    // The configuration chosen in CbListeConf (its file name) with its records, or nothing (and the user
+    // told why).
+    std::optional<std::wstring> ChosenConfiguration();
+    // The forbidden list, or nothing with the box that says it is missing.
+    std::optional<std::vector<ForbiddenEntry>> ForbiddenListOrTell();
+    // The file dialog for a configuration file, opening in the documents folder (the import uses the
+    // save form, as it always has).
+    std::optional<FileChoice> ChooseConfigFile(const wchar_t* title, bool saveDialog);
+    bool CheckConfigName(const std::wstring& name);
+    void ShowFileFailure(const std::exception& failure);
+    void SingleServiceCommand(const wchar_t* order, bool startModeOrder);
+    void CommandWithDependencies(bool start);
+    void Reselect(int position);
+
+    Picture background_;
+    std::wstring backgroundPath_;
+    HWND toolTip_ = nullptr;
+    HFONT font_ = nullptr;
+    HBRUSH whiteBrush_ = nullptr;
+    bool startingUp_ = false;
+    bool unloaded_ = false;
+    std::map<int, HWND> controls_;  // every child control by id
+    std::map<HWND, COLORREF> markerColours_;
+    std::map<COLORREF, HBRUSH> brushes_;
+    std::map<int, Caption> captions_;  // the captions that never change
+    std::map<UINT, std::function<void()>> commands_;
+    std::vector<std::wstring> disabledByCreationMode_;  // the items creation mode greyed, to enable again
+};
+
+}  // namespace kestrane

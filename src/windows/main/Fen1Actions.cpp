@@ -1,0 +1,182 @@
+// The commands of the "Action" menu, its pop-up and the command buttons: the forbidden-list guard decides
+// on every service a command would change before any order is sent, and the service is selected again
+// afterwards so that everything shown for it is reloaded.
+#include "windows/resource.h"
+#include "windows/main/Fen1.h"
+#include "service/Programme.h"
+#include "base/Texts.h"
+
+namespace kestrane {
+
+void Fen1::CommandeService(const std::wstring& nom, const std::wstring& ordre) {
+    LabEtat.SetText(texts::kRequestRunning);
+    OrderOutcome outcome = EnvoieOrdre(*app.services, nom, ordre);
+    LabEtat.SetText(outcome.message);
+    LabEtat.SetToolTip(outcome.message);
+    Repaint();
+    try {
+        AfficheServ();
+    } catch (...) {
+        // The fields keep what they showed; the outcome of the order is already in the label.
+    }
+}
+
+void Fen1::ModifDemarrage(const std::wstring& nom, const std::wstring& ordre) {
+    LabEtat.SetText(texts::kRequestRunning);
+    OrderOutcome outcome = EnvoieModif(*app.services, nom, ordre);
+    // Unlike a control order, the tooltip keeps the message of the last control order.
+    LabEtat.SetText(outcome.message);
+    Repaint();
+    try {
+        AfficheServ();
+    } catch (...) {
+    }
+}
+
+void Fen1::VerifInterdit(const std::wstring& nom) {
+    // Sets ModifAutorisee to false on a refusal, never back to true.
+    for (const GuardStep& step : GuardSteps(var.CheminAppli, nom)) {
+        if (step.kind == GuardStep::Kind::Ask) {
+            if (app.dialogs->Message(Handle(), step.text, step.title, BoxStyle::InformationYesNo) == IDNO)
+                var.ModifAutorisee = false;
+        } else {
+            app.dialogs->Message(Handle(), step.text, step.title, BoxStyle::ErrorOk);
+            var.ModifAutorisee = false;
+        }
+    }
+}
+
+void Fen1::Reselect(int position) {
+    // The selection refresh also brings CbNomVue and CbNomVueTrier to this position.
+    CbNomSys.Select(position);
+}
+
+void Fen1::SingleServiceCommand(const wchar_t* order, bool startModeOrder) {
+    var.ModifAutorisee = true;
+    CommandScope command(*app.services);
+    int position = CbNomSys.Selected();
+    std::wstring name = CbNomSys.SelectedText();
+    VerifInterdit(name);
+    if (!var.ModifAutorisee) return;
+    if (startModeOrder) ModifDemarrage(name, order);
+    else CommandeService(name, order);
+    Reselect(position);
+}
+
+void Fen1::CommandWithDependencies(bool start) {
+    var.ModifAutorisee = true;
+    CommandScope command(*app.services);
+    int position = CbNomSys.Selected();
+    std::wstring name = CbNomSys.SelectedText();
+    const wchar_t* order = start ? L"okstart" : L"okstop";
+    ComboBox& dependencies = start ? Combo2 : Combo1;
+
+    // Read the list before any order: the orders refresh the fields, never these lists.
+    std::vector<std::wstring> entries;
+    for (int i = 0; i < dependencies.Count(); ++i) entries.push_back(dependencies.Item(i));
+    bool withDependencies = !entries.empty() && entries.front() != texts::kNoDependency;
+    if (withDependencies && MenuChecked(IDM_OPAUTO)) {
+        const wchar_t* question = start ? texts::kStartDependencies : texts::kStopDependencies;
+        if (app.dialogs->Message(Handle(), question, texts::kDependencyTitle, BoxStyle::QuestionYesNo) == IDNO)
+            withDependencies = false;
+    }
+    // A dependency already where the command would bring it is left alone: neither checked nor ordered.
+    std::vector<std::wstring> toChange;
+    if (withDependencies) toChange = DependenciesToChange(*app.services, entries, start);
+
+    // The guard decides on every service the command would change before anything is changed.
+    for (const std::wstring& dependency : toChange) VerifInterdit(dependency);
+    VerifInterdit(name);
+    if (!var.ModifAutorisee) return;
+
+    for (const std::wstring& dependency : toChange) CommandeService(dependency, order);
+    if (!start && withDependencies) {
+        // A dependent still stopping holds the service: wait for each (as long as it makes progress).
+        for (const std::wstring& dependent : entries) app.services->WaitWhilePending(dependent);
+    }
+    CommandeService(name, order);
+    Reselect(position);
+}
+
+void Fen1::OnMnuStart() { CommandWithDependencies(true); }
+void Fen1::OnMnuSTop() { CommandWithDependencies(false); }
+void Fen1::OnMnuPause() { SingleServiceCommand(L"okpause", false); }
+void Fen1::OnMnuNoPause() { SingleServiceCommand(L"okreprise", false); }
+void Fen1::OnMnuAuto() { SingleServiceCommand(L"auto", true); }
+void Fen1::OnMnuManuel() { SingleServiceCommand(L"manu", true); }
+void Fen1::OnMnuDesactive() { SingleServiceCommand(L"stop", true); }
+
+void Fen1::OnMnuSupServ() {
+    int answer = app.dialogs->Message(Handle(), texts::kDeleteQuestion, texts::kDeleteTitle, BoxStyle::ErrorYesNo);
+    if (answer == IDNO) return;
+    SingleServiceCommand(L"suprime", true);
+}
+
+void Fen1::OnMnuOpAuto() { SetMenuChecked(IDM_OPAUTO, !MenuChecked(IDM_OPAUTO)); }
+
+// In creation mode the buttons record a choice instead of acting on the service: the marker of the
+// choice turns light green, the others of its kind go back to the colour of an unmade choice.
+namespace {
+constexpr COLORREF kChosen = RGB(0x80, 0xFF, 0x80);
+}
+
+void Fen1::OnBtStartServ() {
+    if (!CreationMode()) return OnMnuStart();
+    var.EtatChoisi = L"Running";
+    SetMarkerColour(LabStart, kChosen);
+    SetMarkerColour(LabStop, GetSysColor(COLOR_ACTIVEBORDER));
+}
+void Fen1::OnBtStopServ() {
+    if (!CreationMode()) return OnMnuSTop();
+    var.EtatChoisi = L"Stopped";
+    SetMarkerColour(LabStop, kChosen);
+    SetMarkerColour(LabStart, GetSysColor(COLOR_ACTIVEBORDER));
+}
+void Fen1::OnBtConfServAuto() {
+    if (!CreationMode()) return OnMnuAuto();
+    var.ModeChoisi = L"Auto";
+    SetMarkerColour(LabAuto, kChosen);
+    SetMarkerColour(LabManu, GetSysColor(COLOR_ACTIVEBORDER));
+    SetMarkerColour(LabDisa, GetSysColor(COLOR_ACTIVEBORDER));
+}
+void Fen1::OnBtConfServMAnu() {
+    if (!CreationMode()) return OnMnuManuel();
+    var.ModeChoisi = L"Manual";
+    SetMarkerColour(LabManu, kChosen);
+    SetMarkerColour(LabAuto, GetSysColor(COLOR_ACTIVEBORDER));
+    SetMarkerColour(LabDisa, GetSysColor(COLOR_ACTIVEBORDER));
+}
+void Fen1::OnBtConfServStop() {
+    if (!CreationMode()) return OnMnuDesactive();
+    var.ModeChoisi = L"Disabled";
+    SetMarkerColour(LabDisa, kChosen);
+    SetMarkerColour(LabAuto, GetSysColor(COLOR_ACTIVEBORDER));
+    SetMarkerColour(LabManu, GetSysColor(COLOR_ACTIVEBORDER));
+}
+
+void Fen1::OnRightButton(POINT client) {
+    // Each caption that has a menu opens it; any other caption opens nothing; the background opens "Action".
+    HMENU menu = MnuServ;
+    if (Label3.Contains(client) || Label4.Contains(client)) {
+        // Creation mode disables these menus: their pop-ups do not open meanwhile either.
+        if (CreationMode()) return;
+        menu = MnuAffiTri;
+    } else if (LabListeConf.Contains(client)) {
+        if (CreationMode()) return;
+        menu = MnuConfService;
+    } else {
+        for (const Caption* caption : Captions())
+            if (caption->Contains(client)) return;
+    }
+    POINT screen = client;
+    ClientToScreen(Handle(), &screen);
+    if (showPopup) showPopup(menu, screen);
+}
+
+void Fen1::OnRichTextRightButton() {
+    POINT at{};
+    GetCursorPos(&at);
+    if (showPopup) showPopup(MnuServ, at);
+}
+
+}  // namespace kestrane

@@ -1,0 +1,137 @@
+#include "windows/preview/PreviewWindow.h"
+
+#include "win/Dialogs.h"
+#include "base/Texts.h"
+
+#include <algorithm>
+
+namespace kestrane {
+
+namespace {
+constexpr int kApply = 6001;
+constexpr int kClose = 6002;
+constexpr int kList = 6003;
+constexpr int kWidth = 720;
+constexpr int kHeight = 420;
+}  // namespace
+
+PreviewWindow::PreviewWindow(AppContext& app) : app_(app) {}
+
+PreviewWindow::~PreviewWindow() {
+    if (Handle()) DestroyWindow(Handle());
+    if (font_) DeleteObject(font_);
+}
+
+void PreviewWindow::Show(HWND owner, const std::wstring& title, const std::wstring& heading, const std::vector<std::wstring>& lines,
+                std::function<void()> apply) {
+    if (!Handle() && !CreateTopLevel(L"KestranePreview", title,
+                                     WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, kWidth,
+                                     kHeight, nullptr, owner))
+        return;
+    SetWindowTextW(Handle(), title.c_str());
+    apply_ = std::move(apply);
+    heading_ = heading;
+    SendMessageW(list_, LB_RESETCONTENT, 0, 0);
+    int widest = 0;
+    HDC dc = GetDC(list_);
+    HGDIOBJ old = SelectObject(dc, font_);
+    for (const std::wstring& line : lines) {
+        SendMessageW(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+        SIZE size{};
+        GetTextExtentPoint32W(dc, line.c_str(), static_cast<int>(line.size()), &size);
+        widest = std::max<int>(widest, size.cx);
+    }
+    SelectObject(dc, old);
+    ReleaseDC(list_, dc);
+    // A line longer than the list is read whole by scrolling sideways.
+    SendMessageW(list_, LB_SETHORIZONTALEXTENT, widest + Scale(8), 0);
+    BtAppliquer.SetVisible(OffersApply());
+    BtFermer.SetText(OffersApply() ? texts::kPreviewCancel : texts::kPreviewClose);
+    InvalidateRect(Handle(), nullptr, TRUE);
+    ShowWindow(Handle(), SW_SHOWNORMAL);
+    SetForegroundWindow(Handle());
+}
+
+void PreviewWindow::OnAppliquer() {
+    std::function<void()> apply = std::move(apply_);
+    apply_ = nullptr;
+    Close();
+    if (apply) apply();
+}
+
+void PreviewWindow::Close() {
+    if (Handle()) DestroyWindow(Handle());
+}
+
+std::vector<std::wstring> PreviewWindow::Lines() const {
+    return ListBoxItems(list_);
+}
+
+void PreviewWindow::CreateControls() {
+    font_ = CreateMessageFont(Dpi());
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    auto make = [&](const wchar_t* cls, const wchar_t* text, DWORD style, int id) {
+        HWND hwnd = CreateWindowExW(0, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, Handle(),
+                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+        SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+        return hwnd;
+    };
+    list_ = make(L"LISTBOX", L"", WS_BORDER | WS_VSCROLL | WS_HSCROLL | LBS_NOINTEGRALHEIGHT | LBS_NOSEL | WS_TABSTOP, kList);
+    BtAppliquer.Attach(make(L"BUTTON", texts::kPreviewApply, BS_DEFPUSHBUTTON | WS_TABSTOP, kApply));
+    BtFermer.Attach(make(L"BUTTON", texts::kPreviewClose, BS_PUSHBUTTON | WS_TABSTOP, kClose));
+    Layout();
+}
+
+void PreviewWindow::Layout() {
+    SetWindowPos(list_, nullptr, Scale(12), Scale(34), Scale(kWidth - 24), Scale(kHeight - 34 - 56), SWP_NOZORDER);
+    SetWindowPos(BtAppliquer.Handle(), nullptr, Scale(kWidth - 12 - 260), Scale(kHeight - 42), Scale(124), Scale(30),
+                 SWP_NOZORDER);
+    SetWindowPos(BtFermer.Handle(), nullptr, Scale(kWidth - 12 - 124), Scale(kHeight - 42), Scale(124), Scale(30),
+                 SWP_NOZORDER);
+}
+
+LRESULT PreviewWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_CREATE:
+        CreateControls();
+        return 0;
+    case WM_COMMAND:
+        if (HIWORD(wp) == BN_CLICKED && LOWORD(wp) == kApply) OnAppliquer();
+        else if (HIWORD(wp) == BN_CLICKED && (LOWORD(wp) == kClose || LOWORD(wp) == IDCANCEL)) Close();
+        return 0;
+    case WM_ERASEBKGND: {
+        HDC dc = reinterpret_cast<HDC>(wp);
+        RECT client;
+        GetClientRect(Handle(), &client);
+        FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
+        HGDIOBJ old = SelectObject(dc, font_);
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+        RECT area{Scale(12), Scale(10), client.right - Scale(12), Scale(32)};
+        DrawTextW(dc, heading_.c_str(), -1, &area, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+        SelectObject(dc, old);
+        return 1;
+    }
+    case WM_DPICHANGED:
+        TakeDpiChange(wp, lp, font_);
+        Layout();
+        InvalidateRect(Handle(), nullptr, TRUE);
+        return 0;
+    case WM_CLOSE:
+        Close();
+        return 0;
+    case WM_NCDESTROY:
+        list_ = nullptr;
+        if (font_) DeleteObject(font_);
+        font_ = nullptr;
+        return Default(msg, wp, lp);
+    default:
+        return Default(msg, wp, lp);
+    }
+}
+
+void PreviewWindow::ReportUnexpected(const std::wstring& reason) {
+    app_.dialogs->Message(Handle(), texts::kUnexpectedError + reason, texts::kProgramTitle, BoxStyle::ErrorOk);
+}
+
+}  // namespace kestrane
