@@ -9,21 +9,28 @@
 
 namespace kestrane {
 
+namespace {
+
+// Whether a name is one of the reserved device names, whatever follows it after a dot ("CON.cfg" is the
+// console too): CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM1 to COM9, LPT1 to LPT9.
+bool IsDeviceName(const std::wstring& name) {
+    std::wstring base = name.substr(0, name.find(L'.'));
+    while (!base.empty() && base.back() == L' ') base.pop_back();
+    for (auto& c : base) c = static_cast<wchar_t>(towupper(c));
+    for (const wchar_t* reserved : {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"})
+        if (base == reserved) return true;
+    bool numbered = base.size() == 4 && (base.rfind(L"COM", 0) == 0 || base.rfind(L"LPT", 0) == 0);
+    return numbered && base[3] >= L'1' && base[3] <= L'9';
+}
+
+}  // namespace
+
 bool IsValidConfigName(const std::wstring& name) {
     if (name.empty() || name == L"." || name == L"..") return false;
     for (wchar_t c : name)
         if (c < 32 || c == 127 || std::wstring_view(L"\\/:*?\"<>|").find(c) != std::wstring_view::npos) return false;
     if (name.back() == L' ' || name.back() == L'.') return false;
-    // Device names are reserved whatever follows them after a dot ("CON.cfg" is the console too).
-    std::wstring base = name.substr(0, name.find(L'.'));
-    while (!base.empty() && base.back() == L' ') base.pop_back();
-    for (auto& c : base) c = static_cast<wchar_t>(towupper(c));
-    for (const wchar_t* reserved : {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"})
-        if (base == reserved) return false;
-    if (base.size() == 4 && (base.rfind(L"COM", 0) == 0 || base.rfind(L"LPT", 0) == 0) && base[3] >= L'1' &&
-        base[3] <= L'9')
-        return false;
-    return true;
+    return !IsDeviceName(name);
 }
 
 std::wstring DefaultConfigName(const Variables& var) { return DefaultConfigName(var.Jour, var.Mois, var.Annee); }

@@ -18,6 +18,20 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // The mark as a number: an optional sign, digits, and an optional decimal part, blanks around. Only the values
 // 0 and 1 mean something, so the value is recognised without converting it (no overflow on long digit runs).
+// The digits at the front of `text`, taken off it, as a value: 0, 1, or 2 for "anything else" (so that a
+// long run of digits cannot overflow); `count` says how many there were.
+int TakeDigits(std::string_view& text, size_t& count) {
+    int value = 0;
+    for (count = 0; count < text.size() && IsDigit(text[count]); ++count) {
+        if (value != 0 || text[count] > '1') value = 2;
+        else value = text[count] - '0';
+    }
+    text.remove_prefix(count);
+    return value;
+}
+
+// The mark as a number: an optional sign, digits, and an optional decimal part, blanks around. Only the values
+// 0 and 1 mean something, so the value is recognised without converting it (no overflow on long digit runs).
 Mark ReadMark(std::string_view text) {
     text = TrimBlanks(text);
     bool negative = false;
@@ -26,12 +40,7 @@ Mark ReadMark(std::string_view text) {
         text.remove_prefix(1);
     }
     size_t digits = 0;
-    int value = 0;  // 0, 1, or 2 for "anything else"
-    for (; digits < text.size() && IsDigit(text[digits]); ++digits) {
-        if (value != 0 || text[digits] > '1') value = 2;
-        else value = text[digits] - '0';
-    }
-    text.remove_prefix(digits);
+    int value = TakeDigits(text, digits);
     size_t fraction = 0;
     if (!text.empty() && text.front() == '.') {
         text.remove_prefix(1);

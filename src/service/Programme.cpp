@@ -28,15 +28,22 @@ int CurrentFailureCode() {
     }
 }
 
+namespace {
+
+// Nothing to send the order to: said so instead of reporting an accepted request.
+OrderOutcome NotFound(const std::wstring& nom) {
+    OrderOutcome outcome;
+    outcome.code = ReturnCode::ServiceMarkedForDeletion;
+    outcome.message = texts::kServiceNotFound + nom;
+    return outcome;
+}
+
+}  // namespace
+
 OrderOutcome EnvoieOrdre(ServiceManager& services, const std::wstring& nom, const std::wstring& ordre) {
     OrderOutcome outcome;
     try {
-        if (!services.Find(nom)) {
-            // Nothing to send the order to: say so instead of reporting an accepted request.
-            outcome.code = ReturnCode::ServiceMarkedForDeletion;
-            outcome.message = texts::kServiceNotFound + nom;
-            return outcome;
-        }
+        if (!services.Find(nom)) return NotFound(nom);
         outcome.sent = true;
         if (ordre == L"okstart") outcome.code = services.StartService(nom);
         else if (ordre == L"okstop") outcome.code = services.StopService(nom);
@@ -54,11 +61,7 @@ OrderOutcome EnvoieOrdre(ServiceManager& services, const std::wstring& nom, cons
 OrderOutcome EnvoieModif(ServiceManager& services, const std::wstring& nom, const std::wstring& ordre) {
     OrderOutcome outcome;
     try {
-        if (!services.Find(nom)) {
-            outcome.code = ReturnCode::ServiceMarkedForDeletion;
-            outcome.message = texts::kServiceNotFound + nom;
-            return outcome;
-        }
+        if (!services.Find(nom)) return NotFound(nom);
         outcome.sent = true;
         if (ordre == L"auto") outcome.code = services.ChangeStartMode(nom, L"Automatic");
         else if (ordre == L"stop") outcome.code = services.ChangeStartMode(nom, L"Disabled");

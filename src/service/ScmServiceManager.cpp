@@ -180,41 +180,22 @@ std::vector<ServiceEntry> ScmServiceManager::Inventory(bool withStartModes) {
     return out;
 }
 
-std::optional<ServiceInfo> ScmServiceManager::Find(const std::wstring& name) {
-    ManagerHandle manager(Session(), SC_MANAGER_CONNECT);
-    if (!manager) Fail("OpenSCManagerW", GetLastError());
-    ScHandle service(OpenServiceW(manager.Get(), name.c_str(), SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS));
-    if (!service) {
-        DWORD error = GetLastError();
-        if (error == ERROR_SERVICE_DOES_NOT_EXIST || error == ERROR_INVALID_NAME) return std::nullopt;
-        Fail("OpenServiceW", error);
-    }
+namespace {
 
-    Buffer configBuffer(kConfigBufferBytes);
-    DWORD error = 0;
-    if (!QueryConfig(service.Get(), configBuffer, error)) Fail("QueryServiceConfigW", error);
-    const auto& config = *configBuffer.As<QUERY_SERVICE_CONFIGW>();
+// OpenServiceW matches the name without regard to case; the management class gives the name as the
+// service database spells it, which the display name (unique in the database) leads back to.
+std::wstring ExactName(SC_HANDLE manager, const std::wstring& name, const QUERY_SERVICE_CONFIGW& config) {
+    if (!config.lpDisplayName || !*config.lpDisplayName) return name;
+    wchar_t keyName[257];
+    DWORD length = static_cast<DWORD>(std::size(keyName));
+    if (GetServiceKeyNameW(manager, config.lpDisplayName, keyName, &length) && SameName(keyName, name.c_str()))
+        return keyName;
+    return name;
+}
 
-    Text description;
-    if (!QueryDescription(service.Get(), description, error)) Fail("QueryServiceConfig2W", error);
-
-    SERVICE_STATUS_PROCESS status{};
-    DWORD needed = 0;
-    if (!QueryServiceStatusEx(service.Get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
-                              sizeof(status), &needed))
-        Fail("QueryServiceStatusEx", GetLastError());
-
-    // OpenServiceW matches the name without regard to case; the management class gives the name as the
-    // service database spells it, which the display name (unique in the database) leads back to.
-    std::wstring exactName = name;
-    if (config.lpDisplayName && *config.lpDisplayName) {
-        wchar_t keyName[257];
-        DWORD length = static_cast<DWORD>(std::size(keyName));
-        if (GetServiceKeyNameW(manager.Get(), config.lpDisplayName, keyName, &length) &&
-            SameName(keyName, name.c_str()))
-            exactName = keyName;
-    }
-
+// Every property of a service, as the management class gives them.
+ServiceInfo Describe(const std::wstring& exactName, const QUERY_SERVICE_CONFIGW& config,
+                     const SERVICE_STATUS_PROCESS& status, const Text& description) {
     ServiceInfo info;
     info.Name = exactName;
     info.DisplayName = std::wstring(config.lpDisplayName ? config.lpDisplayName : L"");
@@ -244,6 +225,35 @@ std::optional<ServiceInfo> ScmServiceManager::Find(const std::wstring& name) {
     return info;
 }
 
+}  // namespace
+
+std::optional<ServiceInfo> ScmServiceManager::Find(const std::wstring& name) {
+    ManagerHandle manager(Session(), SC_MANAGER_CONNECT);
+    if (!manager) Fail("OpenSCManagerW", GetLastError());
+    ScHandle service(OpenServiceW(manager.Get(), name.c_str(), SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS));
+    if (!service) {
+        DWORD error = GetLastError();
+        if (error == ERROR_SERVICE_DOES_NOT_EXIST || error == ERROR_INVALID_NAME) return std::nullopt;
+        Fail("OpenServiceW", error);
+    }
+
+    Buffer configBuffer(kConfigBufferBytes);
+    DWORD error = 0;
+    if (!QueryConfig(service.Get(), configBuffer, error)) Fail("QueryServiceConfigW", error);
+    const auto& config = *configBuffer.As<QUERY_SERVICE_CONFIGW>();
+
+    Text description;
+    if (!QueryDescription(service.Get(), description, error)) Fail("QueryServiceConfig2W", error);
+
+    SERVICE_STATUS_PROCESS status{};
+    DWORD needed = 0;
+    if (!QueryServiceStatusEx(service.Get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
+                              sizeof(status), &needed))
+        Fail("QueryServiceStatusEx", GetLastError());
+
+    return Describe(ExactName(manager.Get(), name, config), config, status, description);
+}
+
 int ScmServiceManager::StartService(const std::wstring& name) {
     // The service database starts what the service needs first, and answers 1068
     // (ERROR_SERVICE_DEPENDENCY_FAIL) when one of them does not start.
@@ -259,7 +269,7 @@ int ScmServiceManager::StopService(const std::wstring& name) {
     return SendControl(target.service.Get(), SERVICE_CONTROL_STOP);
 }
 
-int ScmServiceManager::PauseService(const std::wstring& name) {
+int ScmServiceManager::PauseOrResume(const std::wstring& name, bool pause) {
     ControlTarget target = OpenForControl(Session(), name, SERVICE_PAUSE_CONTINUE | SERVICE_QUERY_STATUS);
     if (target.code != ReturnCode::Success) return target.code;
     SERVICE_STATUS_PROCESS status{};
@@ -267,19 +277,13 @@ int ScmServiceManager::PauseService(const std::wstring& name) {
     if (!QueryStatus(target.service.Get(), status, error)) return FailureCode(error);
     if (status.dwCurrentState == SERVICE_STOPPED) return ReturnCode::ServiceNotActive;
     // The service database would send the order again; the management class answers "already paused".
-    if (status.dwCurrentState == SERVICE_PAUSED) return ReturnCode::ServiceAlreadyPaused;
-    return SendControl(target.service.Get(), SERVICE_CONTROL_PAUSE);
+    if (pause && status.dwCurrentState == SERVICE_PAUSED) return ReturnCode::ServiceAlreadyPaused;
+    return SendControl(target.service.Get(), pause ? SERVICE_CONTROL_PAUSE : SERVICE_CONTROL_CONTINUE);
 }
 
-int ScmServiceManager::ResumeService(const std::wstring& name) {
-    ControlTarget target = OpenForControl(Session(), name, SERVICE_PAUSE_CONTINUE | SERVICE_QUERY_STATUS);
-    if (target.code != ReturnCode::Success) return target.code;
-    SERVICE_STATUS_PROCESS status{};
-    DWORD error = 0;
-    if (!QueryStatus(target.service.Get(), status, error)) return FailureCode(error);
-    if (status.dwCurrentState == SERVICE_STOPPED) return ReturnCode::ServiceNotActive;
-    return SendControl(target.service.Get(), SERVICE_CONTROL_CONTINUE);
-}
+int ScmServiceManager::PauseService(const std::wstring& name) { return PauseOrResume(name, true); }
+
+int ScmServiceManager::ResumeService(const std::wstring& name) { return PauseOrResume(name, false); }
 
 bool ScmServiceManager::StartTypeOf(const std::wstring& mode, DWORD& startType) {
     if (mode == L"Automatic") startType = SERVICE_AUTO_START;

@@ -40,6 +40,8 @@ protected:
     static bool StartTypeOf(const std::wstring& mode, DWORD& startType);
 
 private:
+    int PauseOrResume(const std::wstring& name, bool pause);
+
     DWORD enumBytes_ = 0;  // buffer size the last enumeration needed
     ScHandle session_;
     int commandDepth_ = 0;

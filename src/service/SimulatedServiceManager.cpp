@@ -194,7 +194,10 @@ int SimulatedServiceManager::StartWithDependencies(SimService& service) {
     if (service.State != L"Stopped") return ReturnCode::ServiceAlreadyRunning;
     if (service.StartMode == L"Disabled") return ReturnCode::ServiceDisabled;
     // The service database starts what a service needs before the service itself.
-    SimulatedWalk walk(*this, [this](SimService& needed) { Transition(needed, L"Start Pending", L"Running"); });
+    SimulatedWalk walk(*this, [this](SimService& needed) {
+        Track(L"prerequisite:" + needed.Name);
+        Transition(needed, L"Start Pending", L"Running");
+    });
     std::wstring name = service.Name;
     if (int code = StartPrerequisites(walk, name); code != ReturnCode::Success) return code;
     Transition(*Get(name), L"Start Pending", L"Running");

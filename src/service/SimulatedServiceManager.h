@@ -56,7 +56,8 @@ public:
     void VanishAfterFind(const std::wstring& name) { vanishAfterFind_ = name; }
 
     // Call counting: how many calls of one kind; every method call as "op:name" in order; and every call,
-    // lookups included ("inventory", "inventory+modes", "find:X", "dependents:X", "dependedon:X", "wait:X").
+    // lookups included ("inventory", "inventory+modes", "find:X", "dependents:X", "dependedon:X", "wait:X"), and
+    // each prerequisite a start starts ("prerequisite:X").
     int Calls(Op op) const;
     const std::vector<std::wstring>& MethodLog() const { return log_; }
     const std::vector<std::wstring>& CallLog() const { return calls_log_; }

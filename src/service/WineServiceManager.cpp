@@ -58,6 +58,39 @@ bool Started(DWORD state) {
            state == SERVICE_CONTINUE_PENDING;
 }
 
+// A service key that names the services it needs, with their names; empty for any other key.
+struct ServiceKey {
+    std::wstring name;
+    std::vector<std::wstring> needs;
+};
+
+// The key at `index` of the services key, read for what it needs. Throws ServiceError.
+ServiceKey ReadServiceKey(HKEY services, DWORD index) {
+    // Key names of services are at most 256 characters; a longer key cannot be a service.
+    wchar_t keyName[257];
+    DWORD length = static_cast<DWORD>(std::size(keyName));
+    LSTATUS enumStatus =
+        RegEnumKeyExW(services, index, keyName, &length, nullptr, nullptr, nullptr, nullptr);
+    // Keys deleted during the scan shorten the list; a name too long is no service.
+    if (enumStatus == ERROR_NO_MORE_ITEMS || enumStatus == ERROR_MORE_DATA) return {};
+    if (enumStatus != ERROR_SUCCESS) Fail("RegEnumKeyExW(Services)", static_cast<DWORD>(enumStatus));
+    // One call for the value (each registry call is a round trip to the wineserver); the key is opened
+    // for its type only when the service needs others.
+    std::vector<wchar_t> data(256);
+    if (ReadMultiString(services, keyName, L"DependOnService", data) != ERROR_SUCCESS || !data[0]) return {};
+    // Only Win32 services count, as in the inventory.
+    DWORD type = 0;
+    DWORD size = sizeof(type);
+    if (RegGetValueW(services, keyName, L"Type", RRF_RT_REG_DWORD, nullptr, &type, &size) != ERROR_SUCCESS ||
+        !(type & SERVICE_WIN32))
+        return {};
+    ServiceKey key;
+    key.name.assign(keyName, length);
+    for (const wchar_t* entry = data.data(); *entry; entry += wcslen(entry) + 1)
+        if (*entry != SC_GROUP_IDENTIFIERW) key.needs.emplace_back(entry);
+    return key;
+}
+
 }  // namespace
 
 WineServiceManager::WineServiceManager() {
@@ -135,36 +168,10 @@ WineServiceManager::DependentsMap WineServiceManager::ScanDependents() const {
                               nullptr, nullptr, nullptr);
     if (status != ERROR_SUCCESS) Fail("RegQueryInfoKeyW(Services)", static_cast<DWORD>(status));
 
-    struct Key {
-        std::wstring name;
-        std::vector<std::wstring> needs;
-    };
-    std::vector<Key> keys(keyCount);
-    ForEachIndex(keyCount, [&](size_t index) {
-        // Key names of services are at most 256 characters; a longer key cannot be a service.
-        wchar_t keyName[257];
-        DWORD length = static_cast<DWORD>(std::size(keyName));
-        LSTATUS enumStatus =
-            RegEnumKeyExW(services, static_cast<DWORD>(index), keyName, &length, nullptr, nullptr, nullptr, nullptr);
-        // Keys deleted during the scan shorten the list; a name too long is no service.
-        if (enumStatus == ERROR_NO_MORE_ITEMS || enumStatus == ERROR_MORE_DATA) return;
-        if (enumStatus != ERROR_SUCCESS) Fail("RegEnumKeyExW(Services)", static_cast<DWORD>(enumStatus));
-        // One call for the value (each registry call is a round trip to the wineserver); the key is opened
-        // for its type only when the service needs others.
-        std::vector<wchar_t> data(256);
-        if (ReadMultiString(services, keyName, L"DependOnService", data) != ERROR_SUCCESS || !data[0]) return;
-        // Only Win32 services count, as in the inventory.
-        DWORD type = 0;
-        DWORD size = sizeof(type);
-        if (RegGetValueW(services, keyName, L"Type", RRF_RT_REG_DWORD, nullptr, &type, &size) != ERROR_SUCCESS ||
-            !(type & SERVICE_WIN32))
-            return;
-        keys[index].name.assign(keyName, length);
-        for (const wchar_t* entry = data.data(); *entry; entry += wcslen(entry) + 1)
-            if (*entry != SC_GROUP_IDENTIFIERW) keys[index].needs.emplace_back(entry);
-    });
+    std::vector<ServiceKey> keys(keyCount);
+    ForEachIndex(keyCount, [&](size_t index) { keys[index] = ReadServiceKey(services, static_cast<DWORD>(index)); });
     // In the order of the service keys, as a scan for one service would list them.
-    for (Key& key : keys)
+    for (ServiceKey& key : keys)
         for (const std::wstring& needed : key.needs) {
             std::vector<std::wstring>& list = map[needed];
             bool listed = false;

@@ -83,4 +83,11 @@ void Picture::Draw(HDC dc, const RECT& area, UINT dpi) const {
     DeleteDC(memory);
 }
 
+void Picture::PaintBackground(HWND window, HDC dc, UINT dpi) const {
+    RECT client;
+    GetClientRect(window, &client);
+    FillRect(dc, &client, GetSysColorBrush(COLOR_ACTIVEBORDER));
+    Draw(dc, client, dpi);
+}
+
 }  // namespace kestrane

@@ -22,6 +22,9 @@ public:
     // with the DPI otherwise (so that it covers as much of a scaled window); does nothing when empty.
     void Draw(HDC dc, const RECT& area, UINT dpi = 96) const;
 
+    // The background of a window: its client area in the colour of window frames, the picture over it.
+    void PaintBackground(HWND window, HDC dc, UINT dpi) const;
+
 private:
     HBITMAP bitmap_ = nullptr;
     int width_ = 0;

@@ -24,4 +24,7 @@ struct AppContext {
     WindowSet windows;
 };
 
+// What a window's exception barrier tells the user of a failure that a handler let through.
+void ShowUnexpected(AppContext& app, HWND owner, const std::wstring& reason);
+
 }  // namespace kestrane

@@ -5,7 +5,7 @@
 # The file checked is the golden playbook, which the native tests hold equal to the program's output.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-playbook="$root/tests/native/golden/poste-leger.yml"
+playbook="$root/tests/profile/golden/poste-leger.yml"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cp "$playbook" "$work/"

@@ -22,7 +22,7 @@ cmake --build "$build" --target fuzz_config --parallel "$(nproc)"
 # The corpus grows from one run to the next; it starts from the hand-written configuration file.
 corpus="$build/corpus"
 mkdir -p "$corpus"
-cp -n "$here"/golden/*.cfg "$corpus"/ 2>/dev/null || true
+cp -n "$here"/../profile/golden/*.cfg "$corpus"/ 2>/dev/null || true
 printf '"Spooler",1\r\n"wuauserv",0\r\n Dnscache , 2\r\n"a,b"' >"$corpus/forbidden-list" 2>/dev/null || true
 
 "$build/fuzz_config" -max_total_time="$duration" -max_len=4096 -print_final_stats=1 \

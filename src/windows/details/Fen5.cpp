@@ -183,10 +183,7 @@ LRESULT Fen5::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     case WM_ERASEBKGND: {
         HDC dc = reinterpret_cast<HDC>(wp);
-        RECT client;
-        GetClientRect(Handle(), &client);
-        FillRect(dc, &client, GetSysColorBrush(COLOR_ACTIVEBORDER));
-        background_.Draw(dc, client, Dpi());
+        background_.PaintBackground(Handle(), dc, Dpi());
         return 1;
     }
     case WM_CTLCOLORSTATIC: {
@@ -226,7 +223,7 @@ LRESULT Fen5::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 void Fen5::ReportUnexpected(const std::wstring& reason) {
-    app_.dialogs->Message(Handle(), texts::kUnexpectedError + reason, texts::kProgramTitle, 16);
+    ShowUnexpected(app_, Handle(), reason);
 }
 
 }  // namespace kestrane

@@ -312,45 +312,46 @@ void Fen4::Layout() {
     Skipping([&] { CbName.FitDropDown(font_); });
 }
 
+void Fen4::OnCommand(int id, int code) {
+    if (id == kCbName) {
+        if (code == CBN_SELCHANGE) MakeCurrent();
+        return;
+    }
+    int index = id - kFirstButton;
+    if (code == BN_CLICKED && index >= 0 && index < static_cast<int>(std::size(kButtons))) {
+        const ButtonRow& row = kButtons[index];
+        if (row.member) (this->*row.member)();
+        else row.value(*this);
+    }
+}
+
+void Fen4::PaintBackground(HDC dc) {
+    background_.PaintBackground(Handle(), dc, Dpi());
+    for (const RECT& group : kGroups) {
+        RECT frame{Scale(group.left), Scale(group.top), Scale(group.right), Scale(group.bottom)};
+        DrawEdge(dc, &frame, EDGE_ETCHED, BF_RECT);
+    }
+    HGDIOBJ oldFont = font_ ? SelectObject(dc, font_) : nullptr;
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    for (const Label96& text : kTexts) {
+        RECT area{Scale(text.x), Scale(text.y), Scale(text.x + text.width), Scale(text.y + text.height)};
+        DrawTextW(dc, text.text, -1, &area, DT_LEFT | DT_TOP | DT_NOPREFIX | DT_SINGLELINE);
+    }
+    if (oldFont) SelectObject(dc, oldFont);
+}
+
 LRESULT Fen4::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_CREATE:
         CreateControls();
         return 0;
-    case WM_COMMAND: {
-        int id = LOWORD(wp);
-        if (id == kCbName) {
-            if (HIWORD(wp) == CBN_SELCHANGE) MakeCurrent();
-            return 0;
-        }
-        int index = id - kFirstButton;
-        if (HIWORD(wp) == BN_CLICKED && index >= 0 && index < static_cast<int>(std::size(kButtons))) {
-            const ButtonRow& row = kButtons[index];
-            if (row.member) (this->*row.member)();
-            else row.value(*this);
-        }
+    case WM_COMMAND:
+        OnCommand(LOWORD(wp), HIWORD(wp));
         return 0;
-    }
-    case WM_ERASEBKGND: {
-        HDC dc = reinterpret_cast<HDC>(wp);
-        RECT client;
-        GetClientRect(Handle(), &client);
-        FillRect(dc, &client, GetSysColorBrush(COLOR_ACTIVEBORDER));
-        background_.Draw(dc, client, Dpi());
-        for (const RECT& group : kGroups) {
-            RECT frame{Scale(group.left), Scale(group.top), Scale(group.right), Scale(group.bottom)};
-            DrawEdge(dc, &frame, EDGE_ETCHED, BF_RECT);
-        }
-        HGDIOBJ oldFont = font_ ? SelectObject(dc, font_) : nullptr;
-        SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-        for (const Label96& text : kTexts) {
-            RECT area{Scale(text.x), Scale(text.y), Scale(text.x + text.width), Scale(text.y + text.height)};
-            DrawTextW(dc, text.text, -1, &area, DT_LEFT | DT_TOP | DT_NOPREFIX | DT_SINGLELINE);
-        }
-        if (oldFont) SelectObject(dc, oldFont);
+    case WM_ERASEBKGND:
+        PaintBackground(reinterpret_cast<HDC>(wp));
         return 1;
-    }
     case WM_DPICHANGED:
         TakeDpiChange(wp, lp, font_);
         Layout();
@@ -371,7 +372,7 @@ LRESULT Fen4::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 void Fen4::ReportUnexpected(const std::wstring& reason) {
-    app_.dialogs->Message(Handle(), texts::kUnexpectedError + reason, texts::kProgramTitle, BoxStyle::ErrorOk);
+    ShowUnexpected(app_, Handle(), reason);
 }
 
 }  // namespace kestrane

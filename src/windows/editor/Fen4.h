@@ -77,6 +77,8 @@ protected:
 private:
     void CreateControls();
     void Layout();
+    void OnCommand(int id, int code);
+    void PaintBackground(HDC dc);
     void Load();
     void MakeCurrent();
     void Step(int delta);

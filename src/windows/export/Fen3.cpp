@@ -117,10 +117,7 @@ LRESULT Fen3::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     case WM_ERASEBKGND: {
         HDC dc = reinterpret_cast<HDC>(wp);
-        RECT client;
-        GetClientRect(Handle(), &client);
-        FillRect(dc, &client, GetSysColorBrush(COLOR_ACTIVEBORDER));
-        background_.Draw(dc, client, Dpi());
+        background_.PaintBackground(Handle(), dc, Dpi());
         HGDIOBJ old = font_ ? SelectObject(dc, font_) : nullptr;
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
@@ -142,7 +139,7 @@ LRESULT Fen3::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 void Fen3::ReportUnexpected(const std::wstring& reason) {
-    app_.dialogs->Message(Handle(), texts::kUnexpectedError + reason, texts::kProgramTitle, 16);
+    ShowUnexpected(app_, Handle(), reason);
 }
 
 }  // namespace kestrane

@@ -435,7 +435,7 @@ LRESULT Fen1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 void Fen1::ReportUnexpected(const std::wstring& reason) {
-    app.dialogs->Message(Handle(), texts::kUnexpectedError + reason, texts::kProgramTitle, BoxStyle::ErrorOk);
+    ShowUnexpected(app, Handle(), reason);
 }
 
 void Fen1::OnCommand(UINT id, UINT code, HWND control) {

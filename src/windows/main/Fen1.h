@@ -183,6 +183,11 @@ private:
     // saves an undo file first; an undo does not. Gives whether everything was done (every pass ran,
     // nothing refused).
     bool ApplyFile(const std::wstring& path, ApplyOrder order);
+    // The steps of an application: the undo file (false when the user then gives up), the passes under
+    // the progress window, the closing message.
+    bool SaveUndoFirst(const std::vector<ConfigRecord>& records, const std::vector<ForbiddenEntry>& forbidden);
+    ApplyReport ApplyWithProgress(const std::wstring& path, const std::vector<ForbiddenEntry>& forbidden, ApplyOrder order);
+    void ShowClosingReport(const ApplyReport& report, const std::vector<ConfigRecord>& records);
     // The configuration chosen in CbListeConf (its file name) with its records, or nothing (and the user
     // told why).
     std::optional<std::wstring> ChosenConfiguration();
@@ -195,6 +200,8 @@ private:
     void ShowFileFailure(const std::exception& failure);
     void SingleServiceCommand(const wchar_t* order, bool startModeOrder);
     void CommandWithDependencies(bool start);
+    // Whether a command acts on the dependencies listed too (the user is asked when MnuOpAuto is checked).
+    bool WithDependencies(const std::vector<std::wstring>& entries, bool start);
     void Reselect(int position);
 
     Picture background_;

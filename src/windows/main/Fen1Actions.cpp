@@ -63,6 +63,13 @@ void Fen1::SingleServiceCommand(const wchar_t* order, bool startModeOrder) {
     Reselect(position);
 }
 
+bool Fen1::WithDependencies(const std::vector<std::wstring>& entries, bool start) {
+    if (entries.empty() || entries.front() == texts::kNoDependency) return false;
+    if (!MenuChecked(IDM_OPAUTO)) return true;
+    const wchar_t* question = start ? texts::kStartDependencies : texts::kStopDependencies;
+    return app.dialogs->Message(Handle(), question, texts::kDependencyTitle, BoxStyle::QuestionYesNo) != IDNO;
+}
+
 void Fen1::CommandWithDependencies(bool start) {
     var.ModifAutorisee = true;
     CommandScope command(*app.services);
@@ -74,12 +81,7 @@ void Fen1::CommandWithDependencies(bool start) {
     // Read the list before any order: the orders refresh the fields, never these lists.
     std::vector<std::wstring> entries;
     for (int i = 0; i < dependencies.Count(); ++i) entries.push_back(dependencies.Item(i));
-    bool withDependencies = !entries.empty() && entries.front() != texts::kNoDependency;
-    if (withDependencies && MenuChecked(IDM_OPAUTO)) {
-        const wchar_t* question = start ? texts::kStartDependencies : texts::kStopDependencies;
-        if (app.dialogs->Message(Handle(), question, texts::kDependencyTitle, BoxStyle::QuestionYesNo) == IDNO)
-            withDependencies = false;
-    }
+    bool withDependencies = WithDependencies(entries, start);
     // A dependency already where the command would bring it is left alone: neither checked nor ordered.
     std::vector<std::wstring> toChange;
     if (withDependencies) toChange = DependenciesToChange(*app.services, entries, start);

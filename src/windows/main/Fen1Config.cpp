@@ -121,23 +121,33 @@ bool Fen1::ApplyFile(const std::wstring& path, ApplyOrder order) {
     } catch (...) {
         // The application itself says the file is missing.
     }
-    if (order == ApplyOrder::Configuration && !records.empty()) {
-        // What the application will change is kept first, as it is now, so that it can be undone.
-        try {
-            SaveUndoBefore(*app.services, var.CheminAppli, records, *forbidden);
-        } catch (const FileError& failure) {
-            if (app.dialogs->Message(Handle(), texts::kUndoNotSaved + FileFailureReason(failure) + texts::kApplyAnyway,
-                                     texts::kWarningTitle, BoxStyle::QuestionYesNo) != IDYES)
-                return false;
-        } catch (...) {
-            // The machine cannot be read: the application finds out and says so.
-        }
+    if (order == ApplyOrder::Configuration && !records.empty() && !SaveUndoFirst(records, *forbidden)) return false;
+    ApplyReport report = ApplyWithProgress(path, *forbidden, order);
+    ShowClosingReport(report, records);
+    Skipping([&] { AfficheServ(); });
+    return report.outcome == ApplyReport::Outcome::Done && report.Clean();
+}
+
+bool Fen1::SaveUndoFirst(const std::vector<ConfigRecord>& records, const std::vector<ForbiddenEntry>& forbidden) {
+    // What the application will change is kept first, as it is now, so that it can be undone.
+    try {
+        SaveUndoBefore(*app.services, var.CheminAppli, records, forbidden);
+    } catch (const FileError& failure) {
+        return app.dialogs->Message(Handle(), texts::kUndoNotSaved + FileFailureReason(failure) + texts::kApplyAnyway,
+                                    texts::kWarningTitle, BoxStyle::QuestionYesNo) == IDYES;
+    } catch (...) {
+        // The machine cannot be read: the application finds out and says so.
     }
+    return true;
+}
+
+ApplyReport Fen1::ApplyWithProgress(const std::wstring& path, const std::vector<ForbiddenEntry>& forbidden,
+                                    ApplyOrder order) {
     Fen2& progress = app.windows.Get<Fen2>();
     progress.Open(Handle());
     ApplyReport report;
     try {
-        report = AppliqueConf(*app.services, path, *forbidden, progress, order);
+        report = AppliqueConf(*app.services, path, forbidden, progress, order);
     } catch (...) {
         progress.Close();
         throw;
@@ -150,35 +160,27 @@ bool Fen1::ApplyFile(const std::wstring& path, ApplyOrder order) {
     }
     while (PeekMessageW(&msg, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
     }
-    // The machine read once more: what is not (yet) as the file wants it.
-    std::wstring notYet;
-    if (report.outcome == ApplyReport::Outcome::Done || report.outcome == ApplyReport::Outcome::Interrupted) {
-        try {
-            notYet = L"\n" + std::wstring(texts::kNotYetInWantedState) +
-                     std::to_wstring(NotInWantedState(*app.services, records));
-        } catch (...) {
-        }
-    }
+    return report;
+}
 
-    switch (report.outcome) {
-    case ApplyReport::Outcome::MissingFile:
+void Fen1::ShowClosingReport(const ApplyReport& report, const std::vector<ConfigRecord>& records) {
+    if (report.outcome == ApplyReport::Outcome::MissingFile) {
         app.dialogs->Message(Handle(), texts::kApplyMissingFile, texts::kFileErrorTitle, BoxStyle::ErrorOk);
-        break;
-    case ApplyReport::Outcome::EmptyFile:
+        return;
+    }
+    if (report.outcome == ApplyReport::Outcome::EmptyFile) {
         app.dialogs->Message(Handle(), texts::kApplyEmptyFile, texts::kApplyEmptyTitle, BoxStyle::ErrorOk);
-        break;
-    case ApplyReport::Outcome::Interrupted:
-    case ApplyReport::Outcome::Done: {
-        std::wstring text;
-        for (const std::wstring& line : report.ClosingLines()) text += (text.empty() ? L"" : L"\n") + line;
-        bool calm = report.outcome == ApplyReport::Outcome::Done && report.Clean();
-        app.dialogs->Message(Handle(), text + notYet, texts::kInformationTitle,
-                             calm ? BoxStyle::InformationOk : BoxStyle::WarningOk);
-        break;
+        return;
     }
+    std::wstring text;
+    for (const std::wstring& line : report.ClosingLines()) text += (text.empty() ? L"" : L"\n") + line;
+    // The machine read once more: what is not (yet) as the file wants it.
+    try {
+        text += L"\n" + std::wstring(texts::kNotYetInWantedState) + std::to_wstring(NotInWantedState(*app.services, records));
+    } catch (...) {
     }
-    Skipping([&] { AfficheServ(); });
-    return report.outcome == ApplyReport::Outcome::Done && report.Clean();
+    bool calm = report.outcome == ApplyReport::Outcome::Done && report.Clean();
+    app.dialogs->Message(Handle(), text, texts::kInformationTitle, calm ? BoxStyle::InformationOk : BoxStyle::WarningOk);
 }
 
 // ---- Preview, undo, comparison, export for fleet tools ----

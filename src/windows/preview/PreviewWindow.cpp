@@ -131,7 +131,7 @@ LRESULT PreviewWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 void PreviewWindow::ReportUnexpected(const std::wstring& reason) {
-    app_.dialogs->Message(Handle(), texts::kUnexpectedError + reason, texts::kProgramTitle, BoxStyle::ErrorOk);
+    ShowUnexpected(app_, Handle(), reason);
 }
 
 }  // namespace kestrane

@@ -1,5 +1,7 @@
 // Configuration files written and read on Windows, where the text goes through the system code page.
-#include "TestSupport.h"
+#include "Scratch.h"
+
+#include "base/CodePage.h"
 
 #include "profile/ConfigFormat.h"
 #include "base/TextFile.h"
@@ -29,11 +31,35 @@ TEST(ConfigFileOnWindows, WriterReproducesTheHandWrittenFile) {
     std::string source = KESTRANE_SOURCE_DIR;
     if (!source.empty() && source[0] == '/') source = "Z:" + source;
     std::wstring golden(source.begin(), source.end());
-    golden += L"/tests/native/golden/example.cfg";
+    golden += L"/tests/profile/golden/example.cfg";
     std::string handWritten = ReadFileBytes(golden);
     std::wstring file = folder.App() + L"Config\\copie.cfg";
     for (const ConfigRecord& record : ParseConfig(handWritten)) AppendConfigRecord(file, record);
     EXPECT_EQ(ReadFileBytes(file), handWritten);
+}
+
+TEST(CodePage, FilesStaySingleByteWhateverTheSystemCodePage) {
+    ScratchFolder folder;
+    std::wstring file = folder.App() + L"Config\\pages.cfg";
+    const ConfigRecord record{L"Spooler", L"Running", L"Auto", L"Spouleur d'impression é€"};
+    const std::string expected = "\"Spooler\",\"Running\",\"Auto\",\"Spouleur d'impression \xE9\x80\"\r\n";
+    for (unsigned page : {65001u, 932u, 936u, 1252u}) {
+        SCOPED_TRACE(page);
+        SetAnsiCodePageForTesting(page);
+        DeleteFileW(file.c_str());
+        AppendConfigRecord(file, record);
+        EXPECT_EQ(ReadFileBytes(file), expected);
+        std::vector<ConfigRecord> back = ReadConfigFile(file);
+        ASSERT_EQ(back.size(), 1u);
+        EXPECT_EQ(back[0], record);
+    }
+    // A single-byte code page of the system is the one used: a Central European system keeps its own.
+    SetAnsiCodePageForTesting(1250);
+    EXPECT_EQ(ToAnsi(L"ł"), "\xB3");
+    SetAnsiCodePageForTesting(0);
+    EXPECT_EQ(FileCodePageFor(65001, false), 1252u);
+    EXPECT_EQ(FileCodePageFor(932, false), 1252u);
+    EXPECT_EQ(FileCodePageFor(1251, true), 1251u);
 }
 
 }  // namespace

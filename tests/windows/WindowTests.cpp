@@ -384,30 +384,6 @@ TEST_F(WindowMessages, PlainTextStaysPlainAndRichTextStaysRich) {
     EXPECT_EQ(fen->RichTextBox1.PlainText(), L"Audio écrit en Windows-1252");
 }
 
-TEST(CodePage, FilesStaySingleByteWhateverTheSystemCodePage) {
-    ScratchFolder folder;
-    std::wstring file = folder.App() + L"Config\\pages.cfg";
-    const ConfigRecord record{L"Spooler", L"Running", L"Auto", L"Spouleur d'impression é€"};
-    const std::string expected = "\"Spooler\",\"Running\",\"Auto\",\"Spouleur d'impression \xE9\x80\"\r\n";
-    for (unsigned page : {65001u, 932u, 936u, 1252u}) {
-        SCOPED_TRACE(page);
-        SetAnsiCodePageForTesting(page);
-        DeleteFileW(file.c_str());
-        AppendConfigRecord(file, record);
-        EXPECT_EQ(ReadFileBytes(file), expected);
-        std::vector<ConfigRecord> back = ReadConfigFile(file);
-        ASSERT_EQ(back.size(), 1u);
-        EXPECT_EQ(back[0], record);
-    }
-    // A single-byte code page of the system is the one used: a Central European system keeps its own.
-    SetAnsiCodePageForTesting(1250);
-    EXPECT_EQ(ToAnsi(L"ł"), "\xB3");
-    SetAnsiCodePageForTesting(0);
-    EXPECT_EQ(FileCodePageFor(65001, false), 1252u);
-    EXPECT_EQ(FileCodePageFor(932, false), 1252u);
-    EXPECT_EQ(FileCodePageFor(1251, true), 1251u);
-}
-
 // ---- DPI ----
 
 class Dpi : public WindowMessages, public ::testing::WithParamInterface<UINT> {};
@@ -495,24 +471,6 @@ std::wstring AnswerInputBox(const wchar_t* title, const wchar_t* typed, bool ok)
 TEST(InputBox, OkGivesTheTextTypedAndCancelTheEmptyText) {
     EXPECT_EQ(AnswerInputBox(L"Saisie de test", L"profil été", true), L"profil été");
     EXPECT_EQ(AnswerInputBox(L"Saisie annulée", L"ignoré", false), L"");
-}
-
-TEST(SimulatedMachine, StatesTakeTimeAndADeletedRunningServiceStaysMarked) {
-    SimulatedServiceManager machine;
-    machine.Add({L"Slow", L"Lent", L"Stopped"});
-    machine.Get(L"Slow")->PendingSteps = 2;
-    machine.Get(L"Slow")->StaysMarkedForDeletion = true;
-    EXPECT_EQ(machine.StartService(L"Slow"), 0);
-    EXPECT_EQ(machine.Find(L"Slow")->State, std::wstring(L"Start Pending"));
-    EXPECT_EQ(machine.Find(L"Slow")->State, std::wstring(L"Running"));
-    EXPECT_EQ(machine.Delete(L"Slow"), 0);
-    ASSERT_EQ(machine.Inventory(false).size(), 1u);  // still listed while it runs
-    EXPECT_EQ(machine.StartService(L"Slow"), ReturnCode::ServiceMarkedForDeletion);
-    EXPECT_EQ(machine.ChangeStartMode(L"Slow", L"Manual"), ReturnCode::ServiceMarkedForDeletion);
-    EXPECT_EQ(machine.StopService(L"Slow"), 0);
-    EXPECT_TRUE(machine.WaitWhilePending(L"Slow"));
-    EXPECT_TRUE(machine.Inventory(false).empty());
-    EXPECT_EQ(machine.CallLog().front(), L"start:Slow");
 }
 
 }  // namespace

@@ -1,10 +1,10 @@
-// What the window tests share: a scratch application folder, scripted message boxes, a main window on
-// the simulated machine.
+// What the window tests share besides the scratch folder and the demo machine: scripted message boxes,
+// a main window on the simulated machine.
 #pragma once
 
-#include "windows/main/Fen1.h"
-#include "service/SimulatedServiceManager.h"
+#include "Scratch.h"
 #include "base/Texts.h"
+#include "windows/main/Fen1.h"
 
 #include <gtest/gtest.h>
 
@@ -39,37 +39,8 @@ private:
     std::optional<FileChoice> NextFile(const FileDialogOptions& options);
 };
 
-// Writes through to the file system, but fails once `failAfter` writes have been made: the failing
-// write puts half of its bytes in the file, then throws, as a disk that fills up does.
-class FailingWriter : public FileWriter {
-public:
-    int failAfter = -1;  // writes allowed before the failing one; -1: none fails
-    int writes = 0;
-    void Append(const std::wstring& path, std::string_view bytes) override;
-};
-
 // Messages posted to the windows of this thread are handled (a posted resynchronisation, say).
 void PumpMessages();
-
-// A fresh application folder "<temp>\<unique>\Kestrane\" with the empty folders the program expects.
-class ScratchFolder {
-public:
-    ScratchFolder();
-    ~ScratchFolder();
-    const std::wstring& Root() const { return root_; }        // the "program files" folder
-    std::wstring App() const { return root_ + L"\\Kestrane\\"; }  // CheminAppli
-    void Write(const std::wstring& relative, const std::string& bytes) const;
-    void Remove(const std::wstring& relative) const;
-    bool Exists(const std::wstring& relative) const;
-    // Copies a file of the repository's application folder (data/) into this one.
-    void CopyFromData(const std::wstring& relative) const;
-
-private:
-    std::wstring root_;
-};
-
-// The demo machine most tests use: services with dependencies, descriptions, one without any.
-void AddDemoServices(SimulatedServiceManager& machine);
 
 // A main window on the simulated machine, created hidden; the folder's forbidden list is empty.
 class MainWindowTest : public ::testing::Test {

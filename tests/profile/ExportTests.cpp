@@ -67,10 +67,5 @@ TEST(FleetExport, QuotesInNamesAndAConfigurationWithNothingToDo) {
     EXPECT_NE(empty.find("  tasks: []\n"), std::string::npos) << empty;
 }
 
-TEST(FleetExport, Utf8OfEveryPlane) {
-    EXPECT_EQ(ToUtf8(L"é€"), "\xC3\xA9\xE2\x82\xAC");
-    EXPECT_EQ(ToUtf8(std::wstring(L"a") + static_cast<wchar_t>(0xD800) + L"b"), "a\xEF\xBF\xBD" "b");
-}
-
 }  // namespace
 }  // namespace kestrane

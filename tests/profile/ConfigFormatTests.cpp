@@ -3,6 +3,8 @@
 #include "profile/ConfigFormat.h"
 #include "base/TextFile.h"
 
+#include "NativeScratch.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -10,29 +12,6 @@
 
 namespace kestrane {
 namespace {
-
-namespace fs = std::filesystem;
-
-// A folder of its own under the temporary directory, removed afterwards.
-class ScratchDir {
-public:
-    ScratchDir() {
-        std::random_device random;
-        root_ = fs::temp_directory_path() / ("kestrane-native-" + std::to_string(random()));
-        fs::create_directories(root_);
-    }
-    ~ScratchDir() {
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
-    }
-    // Built as text: std::filesystem would convert a non-ASCII name through the locale, not as the program does.
-    std::wstring Path(const std::wstring& name) const {
-        return root_.wstring() + static_cast<wchar_t>(fs::path::preferred_separator) + name;
-    }
-
-private:
-    fs::path root_;
-};
 
 std::string Golden(const std::string& name) {
     std::string path = KESTRANE_GOLDEN_DIR + name;
@@ -112,35 +91,6 @@ TEST(ConfigFormat, DefaultNameIsDayMonthYearWithoutLeadingZeros) {
     EXPECT_EQ(DefaultConfigName(1, 1, 2027), L"1-1-2027");
     EXPECT_EQ(DefaultConfigName(7, 12, 2026), L"7-12-2026");
     EXPECT_EQ(DefaultConfigName(31, 12, 2026), L"31-12-2026");
-}
-
-TEST(CodePage, Windows1252BothWays) {
-    EXPECT_EQ(FromAnsi("\x80\x92\x9C\x8C\x9F\xA0\xE9\xFF\x81\x9D"), L"€’œŒŸ\u00A0éÿ\u0081\u009D");
-    // Every byte survives the round trip, the five that cp1252 leaves undefined included.
-    std::string all;
-    for (int b = 1; b < 256; ++b) all.push_back(static_cast<char>(b));
-    EXPECT_EQ(ToAnsi(FromAnsi(all)), all);
-    EXPECT_EQ(ToAnsi(L"a\U0001F600b"), "a??b");  // two UTF-16 units on Windows, whatever wchar_t is here
-}
-
-TEST(TextFile, AppendsCreatesAndReportsFailures) {
-    ScratchDir dir;
-    const std::wstring file = dir.Path(L"données.txt");
-    EXPECT_FALSE(FileExists(file));
-    EXPECT_THROW(ReadFileBytes(file), FileError);
-    AppendFileBytes(file, std::string("a\0b\r\n", 5));
-    AppendFileBytes(file, "\xE9");
-    EXPECT_TRUE(FileExists(file));
-    EXPECT_EQ(ReadFileBytes(file), std::string("a\0b\r\n\xE9", 6));
-
-    EXPECT_FALSE(FileExists(dir.Path(L"")));  // a folder is not a file
-    EXPECT_THROW(ReadFileBytes(dir.Path(L"")), FileError);
-    try {
-        AppendFileBytes(dir.Path(L"missing\\or/missing/x.cfg"), "x");
-        ADD_FAILURE() << "appending into a missing folder must fail";
-    } catch (const FileError& error) {
-        EXPECT_EQ(error.Path(), dir.Path(L"missing\\or/missing/x.cfg"));
-    }
 }
 
 TEST(ConfigFormat, FieldsLeftOverAfterTheLastWholeRecordAreNoticed) {

@@ -1,52 +1,8 @@
-#include "TestSupport.h"
-
-#include "base/TextFile.h"
-
-#include <commctrl.h>
+#include "Scratch.h"
 
 #include <filesystem>
 
 namespace kestrane::test {
-
-int ScriptedDialogs::Message(HWND, const std::wstring& text, const std::wstring& title, int style) {
-    shown.push_back({text, title, style});
-    bool yesNo = style == 20 || style == 36 || style == 68;
-    if (!yesNo) return IDOK;
-    if (answers.empty()) {
-        ADD_FAILURE() << "unexpected question box: " << std::string(text.begin(), text.end());
-        return IDNO;
-    }
-    int answer = answers.front();
-    answers.pop_front();
-    return answer;
-}
-
-std::wstring ScriptedDialogs::InputBox(HWND, const std::wstring& prompt, const std::wstring& title,
-                                       const std::wstring&) {
-    prompts.push_back({prompt, title, 0});
-    if (inputs.empty()) {
-        ADD_FAILURE() << "unexpected input box";
-        return {};
-    }
-    std::wstring text = inputs.front();
-    inputs.pop_front();
-    return text;
-}
-
-std::optional<FileChoice> ScriptedDialogs::NextFile(const FileDialogOptions& options) {
-    fileDialogs.push_back(options);
-    if (files.empty()) {
-        ADD_FAILURE() << "unexpected file dialog";
-        return std::nullopt;
-    }
-    std::optional<FileChoice> choice = files.front();
-    files.pop_front();
-    return choice;
-}
-
-std::optional<FileChoice> ScriptedDialogs::OpenFile(HWND, const FileDialogOptions& options) { return NextFile(options); }
-
-std::optional<FileChoice> ScriptedDialogs::SaveFile(HWND, const FileDialogOptions& options) { return NextFile(options); }
 
 void FailingWriter::Append(const std::wstring& path, std::string_view bytes) {
     if (failAfter >= 0 && writes++ >= failAfter) {
@@ -54,14 +10,6 @@ void FailingWriter::Append(const std::wstring& path, std::string_view bytes) {
         throw FileError("disk full", path, ERROR_DISK_FULL);
     }
     AppendFileBytes(path, bytes);
-}
-
-void PumpMessages() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
 }
 
 ScratchFolder::ScratchFolder() {
@@ -118,35 +66,38 @@ void AddDemoServices(SimulatedServiceManager& machine) {
                  L"Share Process"});
 }
 
-void MainWindowTest::SetUp() {
-    app.services = &machine;
-    app.dialogs = &dialogs;
-    app.quitOnClose = false;
-    app.folders.today = [this] { return date; };
-    app.folders.specialFolder = [this](HWND, int id) -> std::wstring {
-        return id == 38 ? folder.Root() : folder.Root() + L"\\Documents";
-    };
-    folder.Write(L"liste\\interdit.txt", "");
+// A file with every kind of line a preview shows, on the demo machine with two more services:
+// Fax needs Spooler (stopped here) and RpcSs; Client runs and needs Base.
+const std::string kEveryKind =
+    "\"wuauserv\",\"Stopped\",\"Manual\",\"Windows Update\"\r\n"  // start mode Disabled -> Manual
+    "\"Fax\",\"Running\",\"Manual\",\"T\xE9l\xE9" "copie\"\r\n"    // started, Spooler first
+    "\"RpcSs\",\"Stopped\",\"Manual\",\"RPC\"\r\n"                   // marked 1: refused
+    "\"Audiosrv\",\"Stopped\",\"Auto\",\"Audio\"\r\n"                // marked 0: warned, stopped
+    "\"Base\",\"Stopped\",\"Auto\",\"Base\"\r\n"                     // Client holds its stop
+    "\"Absent\",\"Running\",\"Auto\",\"Absent\"\r\n";                // not on this machine
+
+void ArrangeProfileMachine(SimulatedServiceManager& machine, const ScratchFolder& folder) {
+    AddDemoServices(machine);
+    machine.Get(L"Spooler")->State = L"Stopped";
+    machine.Add({L"Base", L"Base", L"Running", L"Auto", std::nullopt});
+    machine.Add({L"Client", L"Client", L"Running", L"Auto", std::nullopt, L"C:\\client.exe", L"LocalSystem",
+                 L"Own Process", {L"Base"}});
+    folder.Write(L"liste\\interdit.txt", "\"RpcSs\",1\r\n\"Audiosrv\",0\r\n");
+    folder.Write(L"Config\\profil.cfg", kEveryKind);
 }
 
-void MainWindowTest::TearDown() { fen.reset(); }
-
-void MainWindowTest::Open() {
-    fen = std::make_unique<Fen1>(app);
-    ASSERT_TRUE(fen->Create(false));
+std::vector<std::wstring> ControlCalls(const SimulatedServiceManager& machine) {
+    std::vector<std::wstring> calls;
+    for (const std::wstring& call : machine.MethodLog())
+        if (call.rfind(L"start:", 0) == 0 || call.rfind(L"stop:", 0) == 0 || call.rfind(L"change", 0) == 0)
+            calls.push_back(call);
+    return calls;
 }
 
-std::vector<std::wstring> MainWindowTest::Items(const ComboBox& list) const {
-    std::vector<std::wstring> items;
-    for (int i = 0; i < list.Count(); ++i) items.push_back(list.Item(i));
-    return items;
+std::map<std::wstring, ServiceState> MachineSnapshot(SimulatedServiceManager& machine) {
+    std::map<std::wstring, ServiceState> out;
+    for (const ServiceEntry& e : machine.Inventory(true)) out[e.Name] = {*e.State, *e.StartMode};
+    return out;
 }
 
 }  // namespace kestrane::test
-
-int wmain(int argc, wchar_t** argv) {
-    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
-    InitCommonControlsEx(&controls);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

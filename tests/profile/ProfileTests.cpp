@@ -1,0 +1,185 @@
+// The profile layer without a window, on the simulated machine: applying a configuration, working out
+// what an application would do, undo files.
+#include "Scratch.h"
+
+#include "profile/Apply.h"
+#include "profile/Plan.h"
+#include "profile/Undo.h"
+
+#include <algorithm>
+#include <set>
+
+namespace kestrane::test {
+namespace {
+
+using Op = SimulatedServiceManager::Op;
+using Kind = PlanLine::Kind;
+
+class Progress : public ApplyProgress {
+public:
+    int maximum = -1;
+    std::vector<int> values;
+    void SetMaximum(int m) override { maximum = m; }
+    void SetValue(int v) override { values.push_back(v); }
+};
+
+class Applying : public ::testing::Test {
+protected:
+    void SetUp() override { AddDemoServices(machine); }
+    ApplyReport Apply(const std::string& content, const std::string& list = "") {
+        folder.Write(L"Config\\essai.cfg", content);
+        machine.ClearCounts();
+        return AppliqueConf(machine, folder.App() + L"Config\\essai.cfg", ParseForbiddenList(list), progress);
+    }
+    void Chain() {
+        machine.Add({L"A", L"Service A", L"Stopped"});
+        machine.Add({L"B", L"Service B", L"Stopped", L"Manual", std::nullopt, L"b.exe", L"LocalSystem", L"Own Process", {L"A"}});
+        machine.Add({L"C", L"Service C", L"Stopped", L"Manual", std::nullopt, L"c.exe", L"LocalSystem", L"Own Process", {L"B"}});
+    }
+    SimulatedServiceManager machine;
+    ScratchFolder folder;
+    Progress progress;
+};
+
+TEST_F(Applying, StartModesFirstThenStatesInDependencyOrder) {
+    Chain();
+    ApplyReport report = Apply("\"C\",\"Running\",\"Manual\",\"c\"\r\n\"B\",\"Running\",\"Auto\",\"b\"\r\n"
+                               "\"A\",\"Running\",\"Manual\",\"a\"\r\n");
+    EXPECT_EQ(report.outcome, ApplyReport::Outcome::Done);
+    EXPECT_TRUE(report.Clean());
+    // Every record's start mode in pass 1, even where it is already so; then A, B, C whatever the file order.
+    EXPECT_EQ(machine.MethodLog(), (std::vector<std::wstring>{L"mode Manual:C", L"mode Automatic:B", L"mode Manual:A",
+                                                              L"start:A", L"start:B", L"start:C"}));
+    EXPECT_EQ(progress.maximum, 4 * 3 + 5);
+    std::vector<int> expected(12);
+    for (int i = 0; i < 12; ++i) expected[i] = i + 1;
+    EXPECT_EQ(progress.values, expected);
+    // One inventory and one dependency pass, no lookup per record, at most 2R method calls.
+    EXPECT_EQ(machine.Calls(Op::Inventory), 1);
+    EXPECT_EQ(machine.Calls(Op::Find), 0);
+    EXPECT_EQ(machine.Calls(Op::Dependents), 3);
+    EXPECT_EQ(machine.Calls(Op::DependedOn), 3);
+    EXPECT_LE(machine.MethodLog().size(), 6u);
+}
+
+TEST_F(Applying, OtherValuesChangeNothingAndEmptyNamesAreSkipped) {
+    ApplyReport report = Apply("\"Spooler\",\"Paused\",\"Boot\",\"x\"\r\n\"\",\"Running\",\"Auto\",\"vide\"\r\n"
+                               "\"Fax\",\"Start Pending\",\"System\",\"y\"\r\n\"Audiosrv\",\"running\",\"auto\",\"z\"\r\n");
+    EXPECT_EQ(report.outcome, ApplyReport::Outcome::Done);
+    EXPECT_TRUE(machine.MethodLog().empty());
+    EXPECT_EQ(progress.maximum, 4 * 3 + 5);
+    EXPECT_EQ(progress.values.back(), 12);
+    EXPECT_LE(*std::max_element(progress.values.begin(), progress.values.end()), progress.maximum);
+}
+
+TEST_F(Applying, RefusalsAbsencesAndTheForbiddenListAreReported) {
+    machine.ForceCode(Op::Start, L"Fax", ReturnCode::ServiceDisabled);
+    machine.ForceCode(Op::ChangeStartMode, L"Audiosrv", ReturnCode::AccessDenied);
+    ApplyReport report = Apply("\"Fax\",\"Running\",\"Manual\",\"f\"\r\n\"Absent\",\"Running\",\"Auto\",\"a\"\r\n"
+                               "\"Spooler\",\"Stopped\",\"Disabled\",\"s\"\r\n\"rpcss\",\"Stopped\",\"Manual\",\"r\"\r\n"
+                               "\"Audiosrv\",\"Running\",\"Manual\",\"au\"\r\n",
+                               "\"RpcSs\",1\r\n\"Spooler\",0\r\n");
+    EXPECT_EQ(report.outcome, ApplyReport::Outcome::Done);
+    // The forbidden one is untouched (its name in another case does not help); the discouraged one changed.
+    for (const std::wstring& call : machine.MethodLog()) EXPECT_EQ(call.find(L"rpcss"), std::wstring::npos);
+    EXPECT_NE(std::find(machine.MethodLog().begin(), machine.MethodLog().end(), L"mode Disabled:Spooler"),
+              machine.MethodLog().end());
+    EXPECT_EQ(report.Lines(), (std::vector<std::wstring>{
+                                  // in the order the calls were made: start modes first
+                                  L"Audiosrv : la demande de modification a généré une erreur et n'est pas effective",
+                                  L"Fax : Le service a été désactivé du système",
+                                  L"service absent de cette machine : Absent",
+                                  L"service interdit, non modifié : rpcss",
+                                  L"service déconseillé, modifié : Spooler",
+                              }));
+}
+
+class Planning : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ArrangeProfileMachine(machine, folder);
+        machine.ClearCounts();
+    }
+    std::vector<std::wstring> Controls() const { return ControlCalls(machine); }
+    std::map<std::wstring, ServiceState> Snapshot() { return MachineSnapshot(machine); }
+    std::vector<ForbiddenEntry> Forbidden() { return *ReadForbiddenList(folder.App()); }
+    std::vector<ConfigRecord> Records() { return RecordsToApply(folder.App() + L"Config\\profil.cfg"); }
+    SimulatedServiceManager machine;
+    ScratchFolder folder;
+};
+
+TEST_F(Planning, ThePreviewShowsEveryKindOfLineInTheOrderOfTheApplicationAndChangesNothing) {
+    auto before = Snapshot();
+    Plan plan = PlanApplication(machine, Records(), Forbidden());
+    std::vector<std::wstring> texts;
+    for (const PlanLine& line : plan.lines) texts.push_back(line.text);
+    EXPECT_EQ(texts, (std::vector<std::wstring>{
+                         L"service interdit, non modifié : RpcSs",
+                         L"service absent de cette machine : Absent",
+                         L"wuauserv : mode de démarrage Disabled → Manual",
+                         // States: those needing no other service first, Fax (needing others) last.
+                         L"service déconseillé, sera modifié : Audiosrv",
+                         L"Audiosrv : état Running → Stopped",
+                         L"Base : état Running → Stopped",
+                         L"Client : en cours d'exécution et dépendant de Base, dont l'arrêt sera refusé tant qu'il tourne",
+                         L"Spooler : démarré d'abord, car nécessaire à Fax",
+                         L"Fax : état Stopped → Running",
+                     }));
+    std::set<Kind> kinds;
+    for (const PlanLine& line : plan.lines) kinds.insert(line.kind);
+    EXPECT_EQ(kinds.size(), 7u);
+    // What an undo would bring back: exactly the services changed, as they are now.
+    EXPECT_EQ(plan.before, (std::vector<ConfigRecord>{{L"wuauserv", L"Stopped", L"Disabled", L"Windows Update"},
+                                                       {L"Audiosrv", L"Running", L"Auto", L"Audio Windows"},
+                                                       {L"Spooler", L"Stopped", L"Auto", L"Spouleur d'impression"},
+                                                       {L"Fax", L"Stopped", L"Manual", L"Télécopie"}}));
+    EXPECT_TRUE(Controls().empty());
+    EXPECT_EQ(Snapshot(), before);
+}
+
+TEST_F(Planning, TheTenLatestUndoFilesAreKept) {
+    SYSTEMTIME stamp{};
+    stamp.wYear = 2026;
+    stamp.wMonth = 12;
+    stamp.wDay = 8;
+    std::vector<std::wstring> written;
+    for (WORD minute = 0; minute < 11; ++minute) {
+        stamp.wMinute = minute;
+        written.push_back(SaveUndo(folder.App(), {{L"Fax", L"Stopped", L"Manual", L"Télécopie"}}, stamp));
+    }
+    std::vector<std::wstring> kept = UndoFiles(folder.App());
+    ASSERT_EQ(kept.size(), 10u);
+    EXPECT_EQ(kept.front(), written[1]);
+    EXPECT_EQ(kept.back(), written[10]);
+    EXPECT_EQ(LatestUndo(folder.App()), written[10]);
+    EXPECT_FALSE(FileExists(written[0]));
+}
+
+TEST(Prerequisites, ThePreviewStartsWhatTheServiceLayerStartsInTheSameOrder) {
+    // A chain Haut needs Milieu needs Bas. With the middle one running, a start of Haut starts nothing
+    // else (what Milieu needs is left alone); with it stopped, Bas first, then Milieu.
+    for (const wchar_t* middle : {L"Running", L"Stopped"}) {
+        SCOPED_TRACE(middle);
+        SimulatedServiceManager chain;
+        chain.Add({L"Bas", L"Bas", L"Stopped"});
+        chain.Add({L"Milieu", L"Milieu", middle, L"Manual", std::nullopt, L"m.exe", L"LocalSystem", L"Own Process", {L"Bas"}});
+        chain.Add({L"Haut", L"Haut", L"Stopped", L"Manual", std::nullopt, L"h.exe", L"LocalSystem", L"Own Process", {L"Milieu"}});
+        Plan plan = PlanApplication(chain, {{L"Haut", L"Running", L"Manual", L"Haut"}}, {});
+        std::vector<std::wstring> predicted;
+        for (const PlanLine& line : plan.lines)
+            if (line.kind == Kind::PrerequisiteStarted) predicted.push_back(line.name);
+
+        chain.ClearCounts();
+        ASSERT_EQ(chain.StartService(L"Haut"), ReturnCode::Success);
+        std::vector<std::wstring> started;
+        for (const std::wstring& call : chain.CallLog())
+            if (call.rfind(L"prerequisite:", 0) == 0) started.push_back(call.substr(13));
+        EXPECT_EQ(predicted, started);
+        std::vector<std::wstring> expected;
+        if (std::wstring(middle) == L"Stopped") expected = {L"Bas", L"Milieu"};
+        EXPECT_EQ(started, expected);
+    }
+}
+
+}  // namespace
+}  // namespace kestrane::test

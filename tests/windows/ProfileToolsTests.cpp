@@ -1,0 +1,139 @@
+// Seeing an application before it is made, undoing it, comparing a machine with a configuration, the
+// unattended command line and the exports for fleet tools, on the simulated machine.
+#include "TestSupport.h"
+
+#include "windows/resource.h"
+#include "profile/Apply.h"
+#include "windows/preview/PreviewWindow.h"
+#include "profile/Plan.h"
+#include "base/TextFile.h"
+#include "profile/Undo.h"
+
+#include <algorithm>
+#include <set>
+
+namespace kestrane::test {
+namespace {
+
+using Kind = PlanLine::Kind;
+
+class ProfileTools : public MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        ArrangeProfileMachine(machine, folder);
+        Open();
+        ASSERT_TRUE(fen->CbListeConf.SelectText(L"profil.cfg"));
+        machine.ClearCounts();
+    }
+    void Command(UINT id) { SendMessageW(fen->Handle(), WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+    std::vector<std::wstring> Controls() const { return ControlCalls(machine); }
+    std::map<std::wstring, ServiceState> Snapshot() { return MachineSnapshot(machine); }
+    std::vector<ForbiddenEntry> Forbidden() { return *ReadForbiddenList(folder.App()); }
+    std::vector<ConfigRecord> Records() { return RecordsToApply(folder.App() + L"Config\\profil.cfg"); }
+};
+
+TEST_F(ProfileTools, FromThePreviewWindowTheUserAppliesOrCancels) {
+    Command(IDM_APERCU);
+    PreviewWindow* preview = app.windows.Find<PreviewWindow>();
+    ASSERT_TRUE(preview && preview->IsOpen());
+    EXPECT_EQ(WindowText(preview->Handle()), L"Aperçu des changements");
+    EXPECT_EQ(preview->Lines().size(), 9u);
+    EXPECT_TRUE(preview->OffersApply());
+    EXPECT_TRUE(Controls().empty());
+    SendMessageW(preview->Handle(), WM_COMMAND, MAKEWPARAM(6002, BN_CLICKED), 0);  // Annuler
+    EXPECT_FALSE(preview->IsOpen());
+    EXPECT_TRUE(Controls().empty());
+    EXPECT_TRUE(dialogs.shown.empty());
+
+    // With "Aperçu avant chaque application" checked, applying shows the preview first.
+    Command(IDM_APERCUAUTO);
+    EXPECT_TRUE(fen->MenuChecked(IDM_APERCUAUTO));
+    Command(IDM_CHARGECONF);
+    ASSERT_TRUE(preview->IsOpen());
+    EXPECT_TRUE(Controls().empty());
+    preview->OnAppliquer();
+    EXPECT_FALSE(preview->IsOpen());
+    EXPECT_FALSE(Controls().empty());
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    // The closing message ends with what is not (yet) as wanted: Base, held by Client, and RpcSs, refused.
+    const std::wstring& closing = dialogs.shown[0].text;
+    EXPECT_EQ(closing.substr(closing.rfind(L'\n') + 1), L"services pas (encore) dans l'état voulu : 2");
+    EXPECT_EQ(machine.Get(L"Fax")->State, L"Running");
+    EXPECT_EQ(UndoFiles(folder.App()).size(), 1u);
+}
+
+TEST_F(ProfileTools, UndoBringsBackEveryServiceTheApplicationChanged) {
+    auto before = Snapshot();
+    Command(IDM_CHARGECONF);
+    EXPECT_EQ(machine.Get(L"Spooler")->State, L"Running");  // started for Fax
+    EXPECT_EQ(machine.Get(L"wuauserv")->StartMode, L"Manual");
+    EXPECT_NE(Snapshot(), before);
+    ASSERT_EQ(UndoFiles(folder.App()).size(), 1u);
+    // The undo file is no configuration of the list.
+    EXPECT_EQ(fen->CbListeConf.Count(), 1);
+
+    dialogs.shown.clear();
+    Command(IDM_ANNULERAPPLI);
+    EXPECT_EQ(Snapshot(), before);
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].text.substr(0, 19), L"opération éffectuée");
+    EXPECT_TRUE(UndoFiles(folder.App()).empty());
+    // Nothing left to undo: said so, nothing done.
+    dialogs.shown.clear();
+    machine.ClearCounts();
+    Command(IDM_ANNULERAPPLI);
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].text, L"aucune application à annuler");
+    EXPECT_TRUE(Controls().empty());
+}
+
+TEST_F(ProfileTools, TheComparisonSaysHowTheMachineDiffers) {
+    std::vector<std::wstring> texts;
+    for (const PlanLine& line : CompareMachine(machine, Records())) texts.push_back(line.text);
+    EXPECT_EQ(texts, (std::vector<std::wstring>{
+                         L"wuauserv : mode de démarrage Disabled, voulu Manual",
+                         L"Fax : état Stopped, voulu Running",
+                         L"RpcSs : mode de démarrage Auto, voulu Manual",
+                         L"RpcSs : état Running, voulu Stopped",
+                         L"Audiosrv : état Running, voulu Stopped",
+                         L"Base : état Running, voulu Stopped",
+                         L"service absent de cette machine : Absent",
+                     }));
+    Command(IDM_COMPARER);
+    PreviewWindow* window = app.windows.Find<PreviewWindow>();
+    ASSERT_TRUE(window && window->IsOpen());
+    EXPECT_FALSE(window->OffersApply());
+    EXPECT_EQ(window->Lines(), texts);
+    EXPECT_TRUE(Controls().empty());
+
+    // A machine that matches.
+    folder.Write(L"Config\\profil.cfg", "\"Audiosrv\",\"Running\",\"Auto\",\"Audio\"\r\n");
+    Command(IDM_COMPARER);
+    EXPECT_EQ(window->Lines(), std::vector<std::wstring>{L"aucune différence : la machine correspond à la configuration"});
+}
+
+TEST_F(ProfileTools, ExportsWriteTheChosenConfigurationWhereTheUserSays) {
+    std::wstring documents = folder.Root() + L"\\Documents";
+    CreateDirectoryW(documents.c_str(), nullptr);
+    dialogs.files.push_back(FileChoice{documents + L"\\profil.yml", L"profil.yml"});
+    Command(IDM_EXPORTANSIBLE);
+    ASSERT_EQ(dialogs.fileDialogs.size(), 1u);
+    EXPECT_EQ(dialogs.fileDialogs[0].fileName, documents + L"\\profil.yml");
+    std::string playbook = ReadFileBytes(documents + L"\\profil.yml");
+    EXPECT_EQ(playbook.rfind("---\n", 0), 0u);
+    EXPECT_NE(playbook.find("# RpcSs : interdit"), std::string::npos);
+    // Client runs on Base: Base is set in the second pass, Fax (needing others) after it.
+    EXPECT_LT(playbook.find("name: 'Base'"), playbook.find("name: 'Fax'"));
+
+    dialogs.files.push_back(FileChoice{documents + L"\\profil.ps1", L"profil.ps1"});
+    Command(IDM_EXPORTPOWERSHELL);
+    std::string script = ReadFileBytes(documents + L"\\profil.ps1");
+    EXPECT_EQ(script.rfind("\xEF\xBB\xBF", 0), 0u);
+    EXPECT_NE(script.find("Set-Service -Name 'wuauserv' -StartupType Manual\r\n"), std::string::npos);
+    EXPECT_EQ(script.find("-Name 'RpcSs'"), std::string::npos);
+    EXPECT_TRUE(Controls().empty());
+}
+
+}  // namespace
+}  // namespace kestrane::test
