@@ -10,7 +10,10 @@ log() { printf '\n== %s\n' "$*" >&2; }
 ensure_packages() {
   local wanted=(cmake make g++ googletest g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 fonts-wine
                 xvfb xauth x11-utils xdotool imagemagick clang libclang-rt-14-dev bc locales
-                wixl msitools ansible ansible-lint)
+                wixl msitools ansible ansible-lint nodejs)
+  # npm for the grammar the exported PowerShell script is checked with; a Node.js that brings its own npm (and
+  # conflicts with Debian's package) will do.
+  command -v npm >/dev/null 2>&1 || wanted+=(npm)
   local missing=()
   local p
   for p in "${wanted[@]}"; do
@@ -61,7 +64,8 @@ install_app() {
   wineserver -w
 }
 
-# Registers the demo services (the test service program under several names) and starts some.
+# Registers the demo services (the test service program under several names), starts some and names two
+# in the installed forbidden list.
 install_demo_services() {
   log "registering the demo services"
   wine "$BUILD/bin/kestrane_demo.exe" install

@@ -26,6 +26,15 @@ std::string ToUtf8(std::wstring_view text);
 // UTF-8 of a wide string, or nothing when it holds a lone surrogate (for a name that must stay exact).
 std::optional<std::string> ToUtf8Exact(std::wstring_view text);
 
+// The wide text of UTF-8 bytes; a byte sequence that is no UTF-8 becomes U+FFFD.
+std::wstring FromUtf8(std::string_view bytes);
+
+// The text files of the program are in the ANSI code page; one that begins with the UTF-8 byte-order
+// mark (as Notepad writes it) is UTF-8. Takes the mark off `bytes` and tells whether it was there.
+bool TakeUtf8Mark(std::string_view& bytes);
+// A field of such a file as wide text.
+inline std::wstring FieldText(std::string_view bytes, bool utf8) { return utf8 ? FromUtf8(bytes) : FromAnsi(bytes); }
+
 // The code page files are read and written in, for a system whose ANSI code page is `ansiCodePage`: that
 // code page when it is a single-byte one, Windows-1252 when it is UTF-8 (65001) or a double-byte one
 // (932, 936, 949, 950, ...), so that a file stays single-byte and byte for byte what a French system

@@ -10,6 +10,8 @@ namespace kestrane {
 std::wstring CurrentExceptionText() {
     try {
         throw;
+    } catch (const UserError& e) {
+        return e.Message();
     } catch (const std::exception& e) {
         return FromAnsi(e.what());
     } catch (...) {
@@ -40,6 +42,7 @@ std::wstring FileFailureReason(const std::exception& failure) {
         if (!system.empty()) reason += L" (" + system + L")";
         return reason;
     }
+    if (const auto* user = dynamic_cast<const UserError*>(&failure)) return user->Message();
     return FromAnsi(failure.what());
 }
 

@@ -2,9 +2,20 @@
 #pragma once
 
 #include <exception>
+#include <stdexcept>
 #include <string>
 
 namespace kestrane {
+
+// A failure whose reason is already written for the user, in French.
+class UserError : public std::runtime_error {
+public:
+    explicit UserError(std::wstring message) : std::runtime_error("refused"), message_(std::move(message)) {}
+    const std::wstring& Message() const noexcept { return message_; }
+
+private:
+    std::wstring message_;
+};
 
 // The reason of the exception being handled, for the user. Call it only inside a catch block.
 std::wstring CurrentExceptionText();

@@ -19,23 +19,45 @@ std::optional<FieldReader::Field> FieldReader::Next() {
     while (!AtEnd() && IsBlank(data_[pos_])) ++pos_;
 
     if (!AtEnd() && data_[pos_] == '"') {
-        size_t begin = pos_ + 1;
-        size_t close = data_.find('"', begin);
-        if (close == std::string_view::npos) {
-            pos_ = data_.size();
-            return std::nullopt;
+        std::string text;
+        size_t from = pos_ + 1;
+        for (;;) {
+            size_t close = data_.find('"', from);
+            if (close == std::string_view::npos) {
+                pos_ = data_.size();
+                return std::nullopt;
+            }
+            text.append(data_.substr(from, close - from));
+            if (close + 1 < data_.size() && data_[close + 1] == '"') {
+                text += '"';
+                from = close + 2;
+                continue;
+            }
+            pos_ = close + 1;
+            break;
         }
-        pos_ = close + 1;
         while (!AtEnd() && data_[pos_] != ',' && !IsLineEnd(data_[pos_])) ++pos_;
         SkipDelimiter();
-        return Field{data_.substr(begin, close - begin), true};
+        return Field{std::move(text), true};
     }
 
     size_t begin = pos_;
     while (!AtEnd() && data_[pos_] != ',' && !IsLineEnd(data_[pos_])) ++pos_;
-    Field field{data_.substr(begin, pos_ - begin), false};
+    Field field{std::string(data_.substr(begin, pos_ - begin)), false};
     SkipDelimiter();
     return field;
+}
+
+std::optional<std::string> QuotedField(std::string_view value) {
+    if (value.find_first_of("\r\n") != std::string_view::npos || value.find("\",") != std::string_view::npos ||
+        value.find(",\"") != std::string_view::npos)
+        return std::nullopt;
+    std::string out = "\"";
+    for (char c : value) {
+        out += c;
+        if (c == '"') out += '"';
+    }
+    return out + '"';
 }
 
 }  // namespace kestrane

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace kestrane {
@@ -10,9 +11,11 @@ namespace kestrane {
 //
 // The data is one stream of fields: a comma and a line end (CR LF, or a lone LF or CR) both end a field, so
 // line boundaries mean nothing of their own. Blanks (spaces, tabs) before a field are dropped. A field that then
-// begins with a double quote runs to the next double quote, commas and line ends included; the quotes are not
-// part of it, and whatever follows up to the next comma or line end is skipped. Any other field runs to the next
-// comma or line end (its trailing blanks are kept; the caller decides).
+// begins with a double quote runs to the next double quote that is not doubled, commas and line ends included;
+// the quotes are not part of it, a doubled quote inside stands for one quote, and whatever follows the closing
+// quote up to the next comma or line end is skipped. Any other field runs to the next comma or line end (its
+// trailing blanks are kept; the caller decides). A reader that knows nothing of doubled quotes reads the
+// field up to the first of them and skips the rest: it loses the end of that field, never the next ones.
 //
 // Next() never reads past the end: it yields nothing when the end is reached before a field begins, or when a
 // quote is never closed (that field then runs to the end of the data and is incomplete). Either way the
@@ -20,7 +23,7 @@ namespace kestrane {
 class FieldReader {
 public:
     struct Field {
-        std::string_view text;  // a view into the data given to the reader
+        std::string text;
         bool quoted;
     };
 
@@ -34,6 +37,11 @@ private:
     std::string_view data_;
     size_t pos_ = 0;
 };
+
+// A value as a quoted field of the stream: between double quotes, a quote inside doubled. Nothing when
+// the value cannot be written so that a reader splitting a line on the three characters "," finds the same
+// fields: a value holding a line end, or a double quote next to a comma.
+std::optional<std::string> QuotedField(std::string_view value);
 
 // Blanks as the field stream understands them.
 inline bool IsBlank(char c) { return c == ' ' || c == '\t'; }

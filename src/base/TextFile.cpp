@@ -136,6 +136,13 @@ bool FileExists(const std::wstring& path) {
 
 #endif
 
+bool IsBareFileName(std::wstring_view name) {
+    if (name.empty() || name.find(L"..") != std::wstring_view::npos) return false;
+    for (wchar_t c : name)
+        if (c < 32 || c == L'\\' || c == L'/' || c == L':') return false;
+    return true;
+}
+
 FileWriter& SystemFileWriter() {
     class System : public FileWriter {
     public:

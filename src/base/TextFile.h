@@ -31,6 +31,10 @@ void AppendFileBytes(const std::wstring& path, std::string_view bytes);
 // True when an ordinary file (not a folder) exists at the path.
 bool FileExists(const std::wstring& path);
 
+// Whether a name from the machine or from a file may be used as the name of a file in a folder of the
+// program: not empty, no folder separator, drive or stream colon, no "..", no control character.
+bool IsBareFileName(std::wstring_view name);
+
 // What whole-file writes append their bytes with: the file system, or in tests a writer that fails
 // part-way.
 class FileWriter {

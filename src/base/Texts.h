@@ -165,6 +165,25 @@ inline constexpr const wchar_t* kExportPowerShellTitle = L"Exporter en script Po
 inline constexpr const wchar_t* kAnsibleFilter = L"Playbooks Ansible (*.yml)|*.yml";
 inline constexpr const wchar_t* kPowerShellFilter = L"Scripts PowerShell (*.ps1)|*.ps1";
 inline constexpr const wchar_t* kExportDone = L"configuration exportée : ";
+inline constexpr const wchar_t* kRecordNotWritable =
+    L"enregistrement impossible à écrire sans ambiguïté (fin de ligne, ou guillemet contre une virgule) : ";
+inline constexpr const wchar_t* kPrerequisiteForbidden = L" : non démarré, car il faudrait démarrer ";
+inline constexpr const wchar_t* kPrerequisiteForbiddenEnd = L", service interdit";
+inline constexpr const wchar_t* kPrerequisiteDiscouraged = L"service déconseillé, démarré pour un autre : ";
+inline constexpr const wchar_t* kConflictStopped = L" : voulu arrêté, mais nécessaire à ";
+inline constexpr const wchar_t* kConflictRunning = L", voulu démarré";
+inline constexpr const wchar_t* kStateNotApplied = L" non appliqué";
+inline constexpr const wchar_t* kUndoQuestion =
+    L"annuler la dernière application ? les services qu'elle a changés reprennent leur état et leur mode d'avant";
+inline constexpr const wchar_t* kUndoTitle = L"annulation";
+inline constexpr const wchar_t* kUndoPreviewHeading = L"Ce que l'annulation de la dernière application changerait : ";
+inline constexpr const wchar_t* kUndoNotRestored = L"non restauré : ";
+inline constexpr const wchar_t* kUndoRetired = L"annulation incomplète, mise de côté sous : ";
+inline constexpr const wchar_t* kPlanUnreadable =
+    L"ce que l'application va changer n'a pas pu être lu : aucune annulation ne sera possible";
+inline constexpr const wchar_t* kPlanUnreadableForce = L" (rien n'est changé ; /forcer pour appliquer quand même)";
+inline constexpr const wchar_t* kPreviewFileChanged =
+    L"la configuration a changé depuis l'aperçu : rien n'est appliqué, ouvrez l'aperçu à nouveau : ";
 
 // ---- Unattended use ----
 inline constexpr const wchar_t* kUnattendedBadArguments = L"arguments invalides : ";

@@ -85,25 +85,21 @@ std::wstring FullPath(const std::wstring& path) {
 }
 
 // A file to read: as given when it exists there (a path, or a name in the current folder), else a bare
-// name is looked for in the configuration folder, with ".cfg" added when it has no extension.
+// name of the configuration folder, as the file of that name or the one a save of that name writes.
 std::wstring FileToRead(const Variables& var, const std::wstring& name) {
     if (FileExists(name) || HasFolder(name)) return FullPath(name);
-    std::wstring inFolder = var.CheminAppli + L"Config\\" + name;
-    if (!FileExists(inFolder) && name.find(L'.') == std::wstring::npos) inFolder += L".cfg";
-    return inFolder;
+    std::wstring asGiven = var.CheminAppli + L"Config\\" + name;
+    return FileExists(asGiven) ? asGiven : ConfigFileFor(var.CheminAppli, name);
 }
 
-bool EndsWithCfg(const std::wstring& name) {
-    return name.size() >= 4 && Lower(name.substr(name.size() - 4)) == L".cfg";
-}
-
-// A file to write: a path as given, a bare name into the configuration folder with ".cfg" (added when
-// missing), where the window lists it; nothing for a name no file of that folder can have.
+// A file to write: a path as given, a bare name into the configuration folder, where the window lists
+// it; nothing for a name no file of that folder can have.
 std::optional<std::wstring> FileToWrite(const Variables& var, const std::wstring& name) {
     if (HasFolder(name)) return FullPath(name);
-    std::wstring file = EndsWithCfg(name) ? name : name + L".cfg";
-    if (!IsValidConfigName(file.substr(0, file.size() - 4))) return std::nullopt;
-    return var.CheminAppli + L"Config\\" + file;
+    std::wstring file = ConfigFileFor(var.CheminAppli, name);
+    std::wstring bare = file.substr(file.find_last_of(L'\\') + 1);
+    if (!IsValidConfigName(bare.substr(0, bare.size() - 4))) return std::nullopt;
+    return file;
 }
 
 class NoProgress : public ApplyProgress {
@@ -134,7 +130,7 @@ struct Runner {
 
     std::optional<std::vector<ConfigRecord>> Records(const std::wstring& path, int& code) {
         try {
-            if (!FileExists(path)) {
+            if (!FileExists(path) || IsPartialFileName(path)) {
                 code = Fail(ExitCode::BadUse, texts::kUnattendedMissing + path);
                 return std::nullopt;
             }
@@ -150,29 +146,24 @@ struct Runner {
         }
     }
 
-    int Apply(const std::wstring& path, const std::vector<ConfigRecord>& records,
-              const std::vector<ForbiddenEntry>& forbidden, ApplyOrder order, bool* undone = nullptr) {
+    // The application of `records` and its report. Gives the exit code; `asWanted` tells whether the
+    // machine is now as they want it.
+    int Apply(const std::vector<ConfigRecord>& records, const std::vector<ForbiddenEntry>& forbidden, ApplyOrder order,
+              bool& asWanted) {
         NoProgress progress;
-        ApplyReport result = AppliqueConf(services, path, forbidden, progress, order);
+        ApplyReport result = ApplyRecords(services, records, forbidden, progress, order);
         int notYet = 0;
         bool counted = false;
-        if (result.outcome == ApplyReport::Outcome::Done || result.outcome == ApplyReport::Outcome::Interrupted) {
-            try {
-                notYet = NotInWantedState(services, records);
-                counted = true;
-            } catch (...) {
-            }
+        try {
+            notYet = NotInWantedState(services, records);
+            counted = true;
+        } catch (...) {
         }
-        if (result.outcome == ApplyReport::Outcome::MissingFile)
-            return Fail(ExitCode::BadUse, texts::kUnattendedMissing + path);
-        if (result.outcome == ApplyReport::Outcome::EmptyFile)
-            return Fail(ExitCode::BadUse, texts::kUnattendedNotAConfig + path);
         for (const std::wstring& line : result.ClosingLines()) report(line);
         if (counted) report(texts::kNotYetInWantedState + std::to_wstring(notYet));
         // A service the forbidden list keeps from being changed is an error only when it is not as the
         // file wants it (counted just above): a profile saved from a machine names them all.
-        bool asWanted = result.outcome == ApplyReport::Outcome::Done && result.refused.empty() && counted && notYet == 0;
-        if (undone) *undone = asWanted;
+        asWanted = result.outcome == ApplyReport::Outcome::Done && result.refused.empty() && counted && notYet == 0;
         return asWanted && result.absent.empty() ? ExitCode::Done : ExitCode::Refused;
     }
 
@@ -184,17 +175,24 @@ struct Runner {
         std::optional<std::vector<ConfigRecord>> records = Records(path, code);
         if (!records) return code;
         CommandScope scope(services);
+        std::optional<Plan> plan;
         try {
-            if (std::optional<std::wstring> saved = SaveUndoBefore(services, var.CheminAppli, *records, *forbidden))
-                report(texts::kUnattendedUndoSaved + *saved);
-        } catch (const FileError& failure) {
-            // Without a way back nothing is changed: an unattended run cannot ask.
-            return Fail(ExitCode::Refused, texts::kUndoNotSaved + FileFailureReason(failure));
+            plan = PlanApplication(services, *records, *forbidden);
         } catch (...) {
-            // The machine cannot be read: the application finds out and says so.
+            // Without the plan no undo file can be written: an unattended run cannot ask.
+            if (!command.force) return Fail(ExitCode::Refused, texts::kPlanUnreadable + std::wstring(texts::kPlanUnreadableForce));
+            report(texts::kPlanUnreadable);
+        }
+        try {
+            if (plan)
+                if (std::optional<std::wstring> saved = SaveUndoFor(*plan, var.CheminAppli)) report(texts::kUnattendedUndoSaved + *saved);
+        } catch (const FileError& failure) {
+            // Without a way back nothing is changed.
+            return Fail(ExitCode::BadUse, texts::kUndoNotSaved + FileFailureReason(failure));
         }
         report(texts::kUnattendedApplying + path);
-        return Apply(path, *records, *forbidden, ApplyOrder::Configuration);
+        bool asWanted = false;
+        return Apply(*records, *forbidden, ApplyOrder::Configuration, asWanted);
     }
 
     int Annuler(const Command& command) {
@@ -207,12 +205,13 @@ struct Runner {
         if (!records) return code;
         CommandScope scope(services);
         report(texts::kUnattendedUndoing + *latest);
-        bool undone = false;
-        code = Apply(*latest, *records, *forbidden, ApplyOrder::Undo, &undone);
-        // Undone, the file goes and the next undo goes one application further back. After a refusal
-        // it stays, to be tried again (with /forcer for a service marked 0).
-        if (undone) DeleteFileW(latest->c_str());
-        return code;
+        bool asWanted = false;
+        code = Apply(*records, *forbidden, ApplyOrder::Undo, asWanted);
+        // The file ends here whatever happened: removed once undone, retired with what could not be
+        // restored otherwise, never replayed again.
+        std::vector<std::wstring> notRestored = FinishUndo(services, *latest, *records);
+        for (const std::wstring& line : notRestored) report(line);
+        return notRestored.empty() && code == ExitCode::Done ? ExitCode::Done : ExitCode::Refused;
     }
 
     int Comparer(const Command& command) {
@@ -241,7 +240,7 @@ struct Runner {
         try {
             WriteConfigFile(path, records);
         } catch (const std::exception& failure) {
-            return Fail(ExitCode::Refused, texts::kConfigNotSaved + FileFailureReason(failure));
+            return Fail(ExitCode::BadUse, texts::kConfigNotSaved + FileFailureReason(failure));
         }
         report(texts::kSaveDone + std::wstring(L" : ") + path + L" (" + std::to_wstring(records.size()) + L" services)");
         return ExitCode::Done;

@@ -4,7 +4,7 @@
 // The report goes to the console the program was started from (and to the journal when named). The
 // forbidden list guards as in the window, stricter: a service marked 0 is refused too unless /forcer.
 // Exit codes: 0 everything done or matching, 1 something refused, failed or differing, 2 bad arguments
-// or a file that cannot be read.
+// or a file that cannot be read or written.
 #pragma once
 
 #include "service/ServiceManager.h"

@@ -2,10 +2,12 @@
 
 #include "profile/ConfigFormat.h"
 #include "base/TextFile.h"
+#include "service/Prerequisites.h"
 #include "service/Programme.h"
 #include "base/Texts.h"
 
 #include <algorithm>
+#include <map>
 #include <set>
 
 namespace kestrane {
@@ -16,7 +18,39 @@ void AddOnce(std::vector<std::wstring>& list, const std::wstring& name) {
     if (std::find(list.begin(), list.end(), name) == list.end()) list.push_back(name);
 }
 
-// One application of a configuration's records: pass 1 sets start modes, passes 2 to 4 states.
+// The walk of a start's prerequisites on what the application knows of the machine's states, without
+// starting anything: which services the start would start.
+class KnownStatesWalk : public PrerequisiteWalk {
+public:
+    KnownStatesWalk(ServiceManager& services, FactsByName& facts, const std::map<std::wstring, std::wstring, ServiceNameLess>& states)
+        : services_(services), facts_(facts), states_(states) {}
+    std::vector<std::wstring> Needs(const std::wstring& name) override {
+        auto known = facts_.find(name);
+        if (known != facts_.end() && known->second.present) return known->second.prerequisites;
+        return services_.ServicesDependedOn(name);
+    }
+    int Look(const std::wstring& prerequisite, State& state) override {
+        auto found = states_.find(prerequisite);
+        state = found == states_.end()                                ? State::Missing
+                : found->second == L"Stopped" && !started_.count(prerequisite) ? State::Stopped
+                                                                             : State::Active;
+        return ReturnCode::Success;
+    }
+    int Reach(const std::wstring& prerequisite, const std::wstring&, bool stopped) override {
+        if (stopped && started_.insert(prerequisite).second) toStart.push_back(prerequisite);
+        return ReturnCode::Success;
+    }
+    std::vector<std::wstring> toStart;
+
+private:
+    ServiceManager& services_;
+    FactsByName& facts_;
+    const std::map<std::wstring, std::wstring, ServiceNameLess>& states_;
+    std::set<std::wstring, ServiceNameLess> started_;
+};
+
+// One application of a configuration's records: pass 1 sets start modes, passes 2 to 4 states; an undo
+// then sets what it had to keep for last.
 class Application {
 public:
     Application(ServiceManager& services, std::vector<ConfigRecord> records,
@@ -30,23 +64,38 @@ public:
         maximum_ = 4 * (report_.records + 1) + 1;
         progress_.SetMaximum(maximum_);
         try {
-            LearnFacts();
+            Learn();
             for (int pass = 1; pass <= 4; ++pass)
                 for (size_t index = 0; index < records_.size(); ++index) Step(pass, index);
+            for (const ConfigRecord& record : records_) DisableLast(record);
+            TellUntouched();
         } catch (...) {
             Interrupted();
         }
     }
 
 private:
-    void LearnFacts() {
+    void Learn() {
         // One inventory and one dependency pass for the whole application.
-        std::set<std::wstring, ServiceNameLess> present;
-        for (const ServiceEntry& entry : services_.Inventory(false)) present.insert(entry.Name);
-        facts_ = kestrane::LearnFacts(services_, records_, forbiddenList_,
-                                      [&](const std::wstring& name) { return present.count(name) > 0; });
+        for (const ServiceEntry& entry : services_.Inventory(false)) states_[entry.Name] = entry.State.value_or(L"");
+        facts_ = LearnFacts(services_, records_, forbiddenList_,
+                            [&](const std::wstring& name) { return states_.count(name) > 0; });
         for (const ConfigRecord& record : records_)
             if (!facts_[record.Name].present) AddOnce(report_.absent, record.Name);
+        for (const Conflict& conflict : Conflicts(services_, records_, facts_)) report_.notes.push_back(conflict.Line());
+    }
+
+    // The start mode of a service as it is now, read only for the few records that need it.
+    std::wstring ModeNow(const std::wstring& name) {
+        std::optional<ServiceInfo> info = services_.Find(name);
+        return info && info->StartMode ? *info->StartMode : L"";
+    }
+
+    // A record of an undo that brings back a running service whose start mode was Disabled: started
+    // first (with the start mode Manual meanwhile), disabled once it runs.
+    bool DisabledLast(const ConfigRecord& record) const {
+        return order_ == ApplyOrder::Undo && record.StartMode == L"Disabled" &&
+               (record.State == L"Running" || record.State == L"Paused");
     }
 
     void Step(int pass, size_t index) {
@@ -54,7 +103,6 @@ private:
         progress_.SetValue(std::min(counter_++, maximum_));
         const RecordFacts& f = facts_[record.Name];
         if (!f.present || f.mark == Mark::Forbidden) {
-            if (f.present) AddOnce(report_.forbidden, record.Name);
             stateSettled_[index] = true;
             return;
         }
@@ -63,34 +111,99 @@ private:
     }
 
     void SetStartMode(const ConfigRecord& record, const RecordFacts& f) {
-        const wchar_t* argument = StartModeArgument(record.StartMode);
+        const wchar_t* argument = StartModeArgument(DisabledLast(record) ? std::wstring(L"Manual") : record.StartMode);
         if (!argument) return;
+        bool discouraged = f.mark == Mark::Discouraged;
+        std::wstring before = discouraged ? ModeNow(record.Name) : L"";
         int code = services_.ChangeStartMode(record.Name, argument);
-        Called(record, f, code, ModifyMessage(code));
+        ++report_.callsMade;
+        // A start mode refused where the service already has it is where the file wants it.
+        if (code != ReturnCode::Success && ModeNow(record.Name) == record.StartMode) code = ReturnCode::Success;
+        if (discouraged && code == ReturnCode::Success && before != record.StartMode) AddOnce(report_.discouraged, record.Name);
+        if (code != ReturnCode::Success) report_.refused.push_back(record.Name + L" : " + ModifyMessage(code));
     }
 
     void SetState(size_t index, const RecordFacts& f) {
         const ConfigRecord& record = records_[index];
+        std::wstring& now = states_[record.Name];
+        const std::wstring was = now;
         int code = ReturnCode::Success;
-        if (record.State == L"Running") {
-            code = services_.StartService(record.Name);
-            // Already running is where the file wants it.
-            if (code == ReturnCode::ServiceAlreadyRunning) code = ReturnCode::Success;
+        bool acts = true;
+        if (record.State == L"Running" || (order_ == ApplyOrder::Undo && record.State == L"Paused")) {
+            if (now == L"Stopped" && !StartAllowed(record)) acts = false;
+            else code = Start(record.Name, now);
+            if (acts && code == ReturnCode::Success && record.State == L"Paused" && now != L"Paused") {
+                code = services_.PauseService(record.Name);
+                ++report_.callsMade;
+                if (code == ReturnCode::Success || code == ReturnCode::ServiceAlreadyPaused) now = L"Paused";
+                if (code == ReturnCode::ServiceAlreadyPaused) code = ReturnCode::Success;
+            }
         } else if (record.State == L"Stopped") {
             code = services_.StopService(record.Name);
+            ++report_.callsMade;
             if (code == ReturnCode::ServiceNotActive) code = ReturnCode::Success;
+            if (code == ReturnCode::Success) now = L"Stopped";
+        } else {
+            acts = false;
+            if (!record.State.empty() && record.State != now) report_.notes.push_back(StateNotAppliedLine(record));
         }
         // Settled once its call has returned: an interruption during the call leaves it undone.
         stateSettled_[index] = true;
-        if (!AppliedState(record.State)) return;
-        const wchar_t* message = ControlMessage(code);
-        Called(record, f, code, message ? message : texts::kRequestRunning);
+        if (!acts) return;
+        if (f.mark == Mark::Discouraged && code == ReturnCode::Success && now != was) AddOnce(report_.discouraged, record.Name);
+        if (code != ReturnCode::Success) {
+            const wchar_t* message = ControlMessage(code);
+            report_.refused.push_back(record.Name + L" : " + (message ? message : texts::kRequestRunning));
+        }
     }
 
-    void Called(const ConfigRecord& record, const RecordFacts& f, int code, const wchar_t* message) {
+    // Whether the prerequisites a start of this stopped service would start may be started: one the
+    // forbidden list refuses refuses the start.
+    bool StartAllowed(const ConfigRecord& record) {
+        KnownStatesWalk walk(services_, facts_, states_);
+        StartPrerequisites(walk, record.Name);
+        if (std::optional<std::wstring> refused = RefusedPrerequisite(walk.toStart, forbiddenList_)) {
+            report_.refused.push_back(RefusedPrerequisiteLine(record.Name, *refused));
+            return false;
+        }
+        toStart_ = walk.toStart;
+        return true;
+    }
+
+    int Start(const std::wstring& name, std::wstring& now) {
+        int code = services_.StartService(name);
         ++report_.callsMade;
-        if (f.mark == Mark::Discouraged) AddOnce(report_.discouraged, record.Name);
-        if (code != ReturnCode::Success) report_.refused.push_back(record.Name + L" : " + message);
+        // Already running is where the file wants it.
+        if (code == ReturnCode::ServiceAlreadyRunning) code = ReturnCode::Success;
+        if (code == ReturnCode::Success && now == L"Stopped") {
+            now = L"Running";
+            for (const std::wstring& started : toStart_) {
+                states_[started] = L"Running";
+                if (MarkOf(started, forbiddenList_) == Mark::Discouraged) AddOnce(report_.discouraged, started);
+            }
+        }
+        toStart_.clear();
+        return code;
+    }
+
+    void DisableLast(const ConfigRecord& record) {
+        const RecordFacts& f = facts_[record.Name];
+        if (!DisabledLast(record) || !f.present || f.mark == Mark::Forbidden) return;
+        int code = services_.ChangeStartMode(record.Name, L"Disabled");
+        ++report_.callsMade;
+        if (code != ReturnCode::Success) report_.refused.push_back(record.Name + L" : " + ModifyMessage(code));
+    }
+
+    // A service the forbidden list keeps from being changed is told only where the machine is not as
+    // the file wants it.
+    void TellUntouched() {
+        for (const ConfigRecord& record : records_) {
+            const RecordFacts& f = facts_[record.Name];
+            if (!f.present || f.mark != Mark::Forbidden) continue;
+            bool modeDiffers = AppliedStartMode(record.StartMode) && ModeNow(record.Name) != record.StartMode;
+            bool stateDiffers = AppliedState(record.State) && states_[record.Name] != record.State;
+            if (modeDiffers || stateDiffers) AddOnce(report_.forbidden, record.Name);
+        }
     }
 
     void Interrupted() {
@@ -108,6 +221,8 @@ private:
     const ApplyOrder order_;
     ApplyReport& report_;
     FactsByName facts_;
+    std::map<std::wstring, std::wstring, ServiceNameLess> states_;  // the machine's states as the application left them
+    std::vector<std::wstring> toStart_;                              // what the next start starts first
     std::vector<bool> stateSettled_;  // whether each record's state was set (or needed no call)
     int maximum_ = 0;
     int counter_ = 1;
@@ -120,6 +235,7 @@ std::vector<std::wstring> ApplyReport::Lines() const {
     for (const auto& name : absent) lines.push_back(texts::kApplyAbsent + name);
     for (const auto& name : forbidden) lines.push_back(texts::kApplyForbidden + name);
     for (const auto& name : discouraged) lines.push_back(texts::kApplyDiscouraged + name);
+    for (const auto& note : notes) lines.push_back(note);
     return lines;
 }
 
@@ -154,6 +270,12 @@ ApplyReport AppliqueConf(ServiceManager& services, const std::wstring& path,
         report.outcome = ApplyReport::Outcome::MissingFile;
         return report;
     }
+    return ApplyRecords(services, std::move(records), forbiddenList, progress, order);
+}
+
+ApplyReport ApplyRecords(ServiceManager& services, std::vector<ConfigRecord> records,
+                         const std::vector<ForbiddenEntry>& forbiddenList, ApplyProgress& progress, ApplyOrder order) {
+    ApplyReport report;
     report.records = static_cast<int>(records.size());
     if (records.empty()) {
         report.outcome = ApplyReport::Outcome::EmptyFile;

@@ -33,13 +33,14 @@ struct ApplyReport {
     int callsMade = 0;                   // method calls made
     std::vector<std::wstring> refused;   // "name : message" of each call refused, in the order made
     std::vector<std::wstring> absent;    // names of the file this machine lacks
-    std::vector<std::wstring> forbidden; // names left untouched (marked 1)
+    std::vector<std::wstring> forbidden; // names left untouched (marked 1) that are not as the file wants
     std::vector<std::wstring> discouraged;  // names changed although discouraged (marked 0)
+    std::vector<std::wstring> notes;     // no errors: the file's contradictions, states it asks but no pass sets
     std::wstring reason;                 // why it was interrupted
     std::vector<std::wstring> pending;   // interrupted: the names whose state had still to be set
 
     // The lines of the closing message after its first line, in this order: refused calls, absent
-    // services, forbidden ones left untouched, discouraged ones changed.
+    // services, forbidden ones left untouched, discouraged ones changed, notes.
     std::vector<std::wstring> Lines() const;
     // The lines of the message that closes an application that ran (Done) or was interrupted: its first
     // line, then what the window and the command line both tell.
@@ -52,6 +53,14 @@ struct ApplyReport {
 // Applies the configuration file at `path`. `forbiddenList` holds the entries of the forbidden list.
 // Throws nothing: a failure of the service interface ends the application as Interrupted.
 ApplyReport AppliqueConf(ServiceManager& services, const std::wstring& path,
+                         const std::vector<ForbiddenEntry>& forbiddenList, ApplyProgress& progress,
+                         ApplyOrder order = ApplyOrder::Configuration);
+
+// Applies `records` (those with a name, as RecordsToApply gives them), as AppliqueConf does once it has
+// read its file: what a preview showed is applied as it was shown. An undo (ApplyOrder::Undo) also
+// brings back a paused state (started, then paused) and a running service that was disabled (started
+// before it is disabled again).
+ApplyReport ApplyRecords(ServiceManager& services, std::vector<ConfigRecord> records,
                          const std::vector<ForbiddenEntry>& forbiddenList, ApplyProgress& progress,
                          ApplyOrder order = ApplyOrder::Configuration);
 

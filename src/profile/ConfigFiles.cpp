@@ -1,6 +1,7 @@
 #include "profile/ConfigFiles.h"
 
 #include "base/CodePage.h"
+#include "base/Handles.h"
 #include "base/TextFile.h"
 
 #include <windows.h>
@@ -88,6 +89,23 @@ void CopyFileReplacing(const std::wstring& source, const std::wstring& destinati
 }
 
 bool IsPartialFileName(std::wstring_view fileName) { return fileName.find(kPartialMarker) != std::wstring_view::npos; }
+
+void RemovePartialFiles(const std::wstring& folder) {
+    WIN32_FIND_DATAW found{};
+    std::vector<std::wstring> partial;
+    FindHandle search(FindFirstFileW((folder + L"*" + std::wstring(kPartialMarker) + L"*").c_str(), &found));
+    if (!search) return;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsPartialFileName(found.cFileName))
+            partial.push_back(folder + found.cFileName);
+    } while (FindNextFileW(search.Get(), &found));
+    for (const std::wstring& file : partial) DeleteFileW(file.c_str());
+}
+
+std::wstring ConfigFileFor(const std::wstring& cheminAppli, const std::wstring& name) {
+    bool hasExtension = name.size() >= 4 && CompareStringOrdinal(name.c_str() + name.size() - 4, 4, L".cfg", 4, TRUE) == CSTR_EQUAL;
+    return cheminAppli + L"Config\\" + name + (hasExtension ? L"" : L".cfg");
+}
 
 bool ReadsAsConfig(std::string_view bytes) { return !ParseConfig(bytes).empty(); }
 

@@ -35,8 +35,17 @@ void CopyFileReplacing(const std::wstring& source, const std::wstring& destinati
 // partial one removed, and FileError thrown, naming `path`.
 void WriteFileReplacing(const std::wstring& path, std::string_view bytes, FileWriter& writer = SystemFileWriter());
 
-// Whether a file name is that of a new file left beside its destination by an interrupted write.
+// Whether a file name is that of a new file left beside its destination by an interrupted write: never
+// listed, applied or read as a configuration.
 bool IsPartialFileName(std::wstring_view fileName);
+
+// Removes the new files that interrupted writes left in `folder` (which ends with a backslash): the
+// file each was to replace is whole.
+void RemovePartialFiles(const std::wstring& folder);
+
+// The file of the configuration folder that a bare configuration name stands for, for every verb and
+// command: the name with ".cfg" added unless it already ends so ("machine.v2" is machine.v2.cfg).
+std::wstring ConfigFileFor(const std::wstring& cheminAppli, const std::wstring& name);
 
 // Whether bytes read as a configuration: at least one record of four fields.
 bool ReadsAsConfig(std::string_view bytes);

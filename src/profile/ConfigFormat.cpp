@@ -1,7 +1,9 @@
 #include "profile/ConfigFormat.h"
 
 #include "base/CodePage.h"
+#include "base/FailureText.h"
 #include "base/TextFile.h"
+#include "base/Texts.h"
 
 #include <array>
 
@@ -11,9 +13,9 @@ std::string FormatRecord(const ConfigRecord& record) {
     std::string line;
     for (const std::wstring* value : {&record.Name, &record.State, &record.StartMode, &record.DisplayName}) {
         if (!line.empty()) line += ',';
-        line += '"';
-        line += ToAnsi(*value);
-        line += '"';
+        std::optional<std::string> field = QuotedField(ToAnsi(*value));
+        if (!field) throw UserError(texts::kRecordNotWritable + record.Name + L" : " + *value);
+        line += *field;
     }
     line += "\r\n";
     return line;
@@ -21,13 +23,14 @@ std::string FormatRecord(const ConfigRecord& record) {
 
 std::vector<ConfigRecord> ParseConfig(std::string_view bytes) {
     std::vector<ConfigRecord> records;
+    bool utf8 = TakeUtf8Mark(bytes);
     FieldReader reader(bytes);
     while (!reader.AtEnd()) {
         std::array<std::wstring, 4> values;
         for (std::wstring& value : values) {
             std::optional<FieldReader::Field> field = reader.Next();
             if (!field) return records;  // the data ended inside this record
-            value = FromAnsi(field->text);
+            value = FieldText(field->text, utf8);
         }
         records.push_back({std::move(values[0]), std::move(values[1]), std::move(values[2]), std::move(values[3])});
     }
@@ -35,6 +38,7 @@ std::vector<ConfigRecord> ParseConfig(std::string_view bytes) {
 }
 
 bool EndsInsideRecord(std::string_view bytes) {
+    TakeUtf8Mark(bytes);
     FieldReader reader(bytes);
     while (!reader.AtEnd()) {
         bool holdsSomething = false;

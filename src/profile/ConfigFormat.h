@@ -21,12 +21,13 @@ struct ConfigRecord {
 };
 
 // One record as a line of the file: "Name","State","StartMode","DisplayName" then CR LF, in the ANSI code page
-// (a character outside it is written as '?'). Values are written unchanged: a double quote inside one cannot be
-// read back and is not expected.
+// (a character outside it is written as '?'). A double quote inside a value is doubled; a value that cannot be
+// written so that no reader takes the next fields for others (a line end, a quote next to a comma) makes the
+// record refused: UserError, naming the service.
 std::string FormatRecord(const ConfigRecord& record);
 
-// The records of a configuration file's content, in file order: each record is the next four fields of the
-// stream. A last record that lacks fields (a blank or truncated last line, a quote never closed) is dropped.
+// The records of a configuration file's content (ANSI code page, or UTF-8 after a byte-order mark), in file
+// order: each record is the next four fields of the stream. A last record that lacks fields (a blank or truncated last line, a quote never closed) is dropped.
 std::vector<ConfigRecord> ParseConfig(std::string_view bytes);
 
 // Whether the data ends inside a record that holds something: fields left over that make no whole record

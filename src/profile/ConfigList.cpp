@@ -1,5 +1,6 @@
 #include "profile/ConfigList.h"
 
+#include "profile/ConfigFiles.h"
 #include "profile/ConfigFormat.h"
 #include "base/Handles.h"
 
@@ -14,7 +15,7 @@ std::vector<std::wstring> ConfigFileNames(const std::wstring& folder) {
     do {
         std::wstring name = found.cFileName;
         if (name == L"." || name == L".." || (found.dwFileAttributes & kNotListed)) continue;
-        if (IsConfigFileName(name)) names.push_back(std::move(name));
+        if (IsConfigFileName(name) && !IsPartialFileName(name)) names.push_back(std::move(name));
     } while (FindNextFileW(search.Get(), &found));
     return names;
 }

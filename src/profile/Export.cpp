@@ -49,6 +49,19 @@ std::string SingleQuoted(const std::wstring& text, bool powerShell) {
     return ToUtf8(out + L"'");
 }
 
+// Ansible templates every string of a play on the control node: a value taken from a record or a file name
+// (a service named "{{ lookup('pipe', ...) }}" would run a command there) is tagged !unsafe, which it never
+// templates.
+std::string Untemplated(const std::wstring& text) { return "!unsafe " + SingleQuoted(text, false); }
+
+// The -Name of Get-Service, Start-Service and Stop-Service takes wildcards: a record named "*" would stop every
+// service, "RpcS?" would reach RpcSs past the forbidden list. A service is found by its literal name instead (-eq
+// compares without regard to case, as the service database does), and a name found nowhere is said so.
+std::string OnService(const std::wstring& name, const std::string& command) {
+    return "if ($service = Get-Service | Where-Object Name -eq " + SingleQuoted(name, true) + ") { $service | " + command +
+           " } else { Write-Warning " + SingleQuoted(L"Service introuvable : " + name, true) + " }";
+}
+
 // Text for a comment: on one line.
 std::string CommentText(const std::wstring& text) { return ToUtf8(OneLine(text)); }
 
@@ -75,7 +88,7 @@ std::string AnsiblePlaybook(const std::wstring& configName, const std::vector<Ex
            kVersion + ".\n";
     out += "# Les t\xC3\xA2" "ches suivent l'ordre d'une application : d'abord les services qui n'en demandent aucun autre,\n";
     out += "# puis ceux qui en demandent et sont demand\xC3\xA9s, enfin ceux qui ne font qu'en demander.\n";
-    out += "- name: " + SingleQuoted(L"Configuration de services " + configName, false) + "\n";
+    out += "- name: " + Untemplated(L"Configuration de services " + configName) + "\n";
     out += "  hosts: all\n";
     out += "  gather_facts: false\n";
     out += "  tasks:";
@@ -94,13 +107,13 @@ std::string AnsiblePlaybook(const std::wstring& configName, const std::vector<Ex
         if (!mode && !state) continue;
         if (entry->mark == Mark::Discouraged)
             tasks += "    # " + CommentText(r.Name) + " : modification d\xC3\xA9" "conseill\xC3\xA9" "e par la liste des services prot\xC3\xA9g\xC3\xA9s\n";
-        std::string title = SingleQuoted(L"Service " + r.Name + (r.DisplayName.empty() ? L"" : L" (" + r.DisplayName + L")"), false);
+        std::string title = Untemplated(L"Service " + r.Name + (r.DisplayName.empty() ? L"" : L" (" + r.DisplayName + L")"));
         // Lines stay short enough for every YAML linter.
-        if (title.size() > 140) title = SingleQuoted(L"Service " + r.Name, false);
+        if (title.size() > 148) title = Untemplated(L"Service " + r.Name);
         tasks += "    - name: " + title + "\n";
         anyTask = true;
         tasks += "      ansible.windows.win_service:\n";
-        tasks += "        name: " + SingleQuoted(r.Name, false) + "\n";
+        tasks += "        name: " + Untemplated(r.Name) + "\n";
         if (mode) tasks += std::string("        start_mode: ") + mode + "\n";
         if (state) tasks += std::string("        state: ") + state + "\n";
     }
@@ -131,7 +144,7 @@ std::string PowerShellScript(const std::wstring& configName, const std::vector<E
             line("# " + NotExpressed(entry, true));
             continue;
         }
-        std::string command = "Set-Service -Name " + SingleQuoted(entry.record.Name, true) + " -StartupType " + type;
+        std::string command = OnService(entry.record.Name, std::string("Set-Service -StartupType ") + type);
         if (entry.mark == Mark::Discouraged) command += "  # modification d\xC3\xA9" "conseill\xC3\xA9" "e";
         line(command);
     }
@@ -144,8 +157,7 @@ std::string PowerShellScript(const std::wstring& configName, const std::vector<E
             line("# " + NotExpressed(*entry, false));
             continue;
         }
-        std::string command = std::string(state == L"Running" ? "Start-Service" : "Stop-Service") + " -Name " +
-                              SingleQuoted(entry->record.Name, true);
+        std::string command = OnService(entry->record.Name, state == L"Running" ? "Start-Service" : "Stop-Service");
         if (entry->mark == Mark::Discouraged) command += "  # modification d\xC3\xA9" "conseill\xC3\xA9" "e";
         line(command);
     }

@@ -52,32 +52,30 @@ std::wstring Arrow(const std::wstring& from, const std::wstring& to) {
     return (from.empty() ? std::wstring(L"?") : from) + L" \u2192 " + to;
 }
 
-// The walk of a start's prerequisites on the model: what the service layer would start, recorded as
-// lines instead.
+// The walk of a start's prerequisites on the model: what the service layer would start, without
+// changing the model yet (the start may be refused).
 class ModelWalk : public PrerequisiteWalk {
 public:
-    ModelWalk(Model& model, ServiceManager& services, std::function<void(const std::wstring&, const std::wstring&)> started)
-        : model_(model), services_(services), started_(std::move(started)) {}
+    ModelWalk(Model& model, ServiceManager& services) : model_(model), services_(services) {}
     std::vector<std::wstring> Needs(const std::wstring& name) override { return model_.Prerequisites(services_, name); }
     int Look(const std::wstring& prerequisite, State& state) override {
         Model::Service* service = model_.Get(prerequisite);
-        state = !service                      ? State::Missing
-                : Active(service->state)      ? State::Active
-                : service->mode == L"Disabled" ? State::Disabled
-                                              : State::Stopped;
+        state = !service                                              ? State::Missing
+                : Active(service->state) || started_.count(prerequisite) ? State::Active
+                : service->mode == L"Disabled"                        ? State::Disabled
+                                                                      : State::Stopped;
         return ReturnCode::Success;
     }
     int Reach(const std::wstring& prerequisite, const std::wstring& neededBy, bool stopped) override {
-        if (!stopped) return ReturnCode::Success;
-        started_(prerequisite, neededBy);
-        model_.Get(prerequisite)->state = L"Running";
+        if (stopped && started_.insert(prerequisite).second) toStart.push_back({prerequisite, neededBy});
         return ReturnCode::Success;
     }
+    std::vector<std::pair<std::wstring, std::wstring>> toStart;  // a prerequisite, and what needs it
 
 private:
     Model& model_;
     ServiceManager& services_;
-    std::function<void(const std::wstring&, const std::wstring&)> started_;
+    std::set<std::wstring, ServiceNameLess> started_;
 };
 
 // Runs through an application on the model of the machine, pass by pass, as AppliqueConf acts.
@@ -85,20 +83,23 @@ class Planner {
 public:
     Planner(ServiceManager& services, const std::vector<ConfigRecord>& records,
             const std::vector<ForbiddenEntry>& forbiddenList)
-        : services_(services), records_(records), model_(services), initial_(model_) {
+        : services_(services), records_(records), forbiddenList_(forbiddenList), model_(services), initial_(model_) {
         facts_ = LearnFacts(services_, records_, forbiddenList, [&](const std::wstring& name) { return model_.Get(name) != nullptr; });
     }
 
     Plan Run() {
         for (const ConfigRecord& record : records_) Untouched(record);
+        for (const Conflict& conflict : Conflicts(services_, records_, facts_))
+            Line(PlanLine::Kind::Conflict, conflict.stopped, conflict.Line());
         for (const ConfigRecord& record : records_) StartMode(record);
         for (int pass = 2; pass <= 4; ++pass)
             for (const ConfigRecord& record : records_) {
                 const RecordFacts& f = facts_[record.Name];
-                if (!f.present || f.mark == Mark::Forbidden || !AppliedState(record.State)) continue;
+                if (!f.present || f.mark == Mark::Forbidden) continue;
                 if (!SetsStateIn(pass, f.statePass, ApplyOrder::Configuration, record.State)) continue;
                 if (record.State == L"Running") Start(record, f);
-                else Stop(record, f);
+                else if (record.State == L"Stopped") Stop(record, f);
+                else NotApplied(record);
             }
         return std::move(plan_);
     }
@@ -122,9 +123,20 @@ private:
         const RecordFacts& f = facts_[record.Name];
         if (!f.present) {
             if (listed_.insert(record.Name).second) Line(PlanLine::Kind::Absent, record.Name, texts::kApplyAbsent + record.Name);
-        } else if (f.mark == Mark::Forbidden && listed_.insert(record.Name).second) {
+        } else if (f.mark == Mark::Forbidden && Differs(record) && listed_.insert(record.Name).second) {
             Line(PlanLine::Kind::Forbidden, record.Name, texts::kApplyForbidden + record.Name);
         }
+    }
+    // Whether the machine is not as the record wants it, in what an application sets.
+    bool Differs(const ConfigRecord& record) {
+        Model::Service* service = model_.Get(record.Name);
+        return service && ((AppliedStartMode(record.StartMode) && service->mode != record.StartMode) ||
+                           (AppliedState(record.State) && service->state != record.State));
+    }
+    void NotApplied(const ConfigRecord& record) {
+        Model::Service* service = model_.Get(record.Name);
+        if (!record.State.empty() && service->state != record.State)
+            Line(PlanLine::Kind::StateNotApplied, record.Name, StateNotAppliedLine(record));
     }
     // Pass 1.
     void StartMode(const ConfigRecord& record) {
@@ -146,13 +158,22 @@ private:
             Line(PlanLine::Kind::State, record.Name, change + texts::kPreviewStartRefused);
             return;
         }
-        ModelWalk walk(model_, services_, [&](const std::wstring& needed, const std::wstring& neededBy) {
-            Line(PlanLine::Kind::PrerequisiteStarted, needed, needed + texts::kPreviewPrerequisite + neededBy);
-            Touch(needed, L"");
-        });
+        ModelWalk walk(model_, services_);
         if (StartPrerequisites(walk, record.Name) != ReturnCode::Success) {
             Line(PlanLine::Kind::State, record.Name, change + texts::kPreviewStartRefused);
             return;
+        }
+        std::vector<std::wstring> toStart;
+        for (const auto& [needed, neededBy] : walk.toStart) toStart.push_back(needed);
+        if (std::optional<std::wstring> refused = RefusedPrerequisite(toStart, forbiddenList_)) {
+            Line(PlanLine::Kind::PrerequisiteRefused, record.Name, RefusedPrerequisiteLine(record.Name, *refused));
+            return;
+        }
+        for (const auto& [needed, neededBy] : walk.toStart) {
+            WarnIfDiscouraged(needed, MarkOf(needed, forbiddenList_));
+            Line(PlanLine::Kind::PrerequisiteStarted, needed, needed + texts::kPreviewPrerequisite + neededBy);
+            Touch(needed, L"");
+            model_.Get(needed)->state = L"Running";
         }
         Line(PlanLine::Kind::State, record.Name, change);
         Touch(record.Name, record.DisplayName);
@@ -178,6 +199,7 @@ private:
 
     ServiceManager& services_;
     const std::vector<ConfigRecord>& records_;
+    const std::vector<ForbiddenEntry>& forbiddenList_;
     Model model_;
     const Model initial_;
     FactsByName facts_;
@@ -196,6 +218,19 @@ Plan PlanApplication(ServiceManager& services, const std::vector<ConfigRecord>& 
 std::vector<PlanLine> CompareMachine(ServiceManager& services, const std::vector<ConfigRecord>& records) {
     std::vector<PlanLine> lines;
     Model model(services);
+    // A service the file itself keeps from its wanted state is a conflict of the file, not a difference
+    // that another application would remove.
+    std::set<std::wstring, ServiceNameLess> conflicting;
+    auto wants = [&](const wchar_t* state) {
+        return std::any_of(records.begin(), records.end(), [&](const ConfigRecord& r) { return r.State == state; });
+    };
+    if (wants(L"Stopped") && wants(L"Running")) {
+        FactsByName facts = LearnFacts(services, records, {}, [&](const std::wstring& name) { return model.Get(name) != nullptr; });
+        for (const Conflict& conflict : Conflicts(services, records, facts)) {
+            conflicting.insert(conflict.stopped);
+            lines.push_back({PlanLine::Kind::Conflict, conflict.stopped, conflict.Line()});
+        }
+    }
     std::set<std::wstring, ServiceNameLess> seen;
     for (const ConfigRecord& record : records) {
         if (!seen.insert(record.Name).second) continue;
@@ -207,14 +242,17 @@ std::vector<PlanLine> CompareMachine(ServiceManager& services, const std::vector
         if (AppliedStartMode(record.StartMode) && service->mode != record.StartMode)
             lines.push_back({PlanLine::Kind::StartMode, record.Name,
                              record.Name + texts::kCompareStartMode + service->mode + texts::kCompareWanted + record.StartMode});
-        if (AppliedState(record.State) && service->state != record.State)
+        // A paused service is not a stopped one, nor a running one.
+        bool compared = AppliedState(record.State) || record.State == L"Paused";
+        if (compared && service->state != record.State && !conflicting.count(record.Name))
             lines.push_back({PlanLine::Kind::State, record.Name,
                              record.Name + texts::kCompareState + service->state + texts::kCompareWanted + record.State});
     }
     return lines;
 }
 
-int NotInWantedState(ServiceManager& services, const std::vector<ConfigRecord>& records, int patienceMs) {
+int NotInWantedState(ServiceManager& services, const std::vector<ConfigRecord>& records, int patienceMs,
+                     const std::function<void(int)>& wait) {
     const int step = 250;
     for (int waited = 0;; waited += step) {
         Model model(services);
@@ -230,7 +268,8 @@ int NotInWantedState(ServiceManager& services, const std::vector<ConfigRecord>& 
             if (stateDiffers && service->state.find(L"Pending") != std::wstring::npos) pending = true;
         }
         if (!pending || waited >= patienceMs) return differing;
-        Sleep(step);
+        if (wait) wait(step);
+        else Sleep(step);
     }
 }
 

@@ -10,6 +10,7 @@
 #include "service/ForbiddenList.h"
 #include "service/ServiceManager.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,9 @@ struct PlanLine {
         Absent,               // named in the file, not on this machine
         PrerequisiteStarted,  // started first because a service to start needs it
         DependentRunning,     // running and depending on a service to stop: that stop will be refused
+        PrerequisiteRefused,  // the start would start a service the forbidden list refuses: refused
+        Conflict,             // the file wants a service stopped that another it wants running needs
+        StateNotApplied,      // a state no pass sets (a paused state), the service being in another
     };
     Kind kind;
     std::wstring name;  // the service the line is about
@@ -45,15 +49,17 @@ struct Plan {
 Plan PlanApplication(ServiceManager& services, const std::vector<ConfigRecord>& records,
                      const std::vector<ForbiddenEntry>& forbiddenList);
 
-// How this machine differs from `records`: one line per start mode and per state that is not the one
-// wanted, one per service absent, in file order. States and start modes the application does not set
-// (a paused state, a boot start mode) are not compared. Throws ServiceError.
+// How this machine differs from `records`: first the file's own conflicts (a service wanted stopped that
+// another wanted running needs), then one line per start mode and per state that is not the one wanted
+// (a paused state told from a stopped one), one per service absent, in file order. Start modes and states
+// no application sets (a boot start mode, a pending state) are not compared. Throws ServiceError.
 std::vector<PlanLine> CompareMachine(ServiceManager& services, const std::vector<ConfigRecord>& records);
 
 // The number of services of `records` present on this machine whose state or start mode is not the one
-// wanted. Services still starting or stopping are given up to `patienceMs` milliseconds to settle.
-// Throws ServiceError.
-int NotInWantedState(ServiceManager& services, const std::vector<ConfigRecord>& records, int patienceMs = 3000);
+// wanted. Services still starting or stopping are given up to `patienceMs` milliseconds to settle, in
+// steps that `wait` spends (a window keeps painting meanwhile; Sleep when it is empty). Throws ServiceError.
+int NotInWantedState(ServiceManager& services, const std::vector<ConfigRecord>& records, int patienceMs = 3000,
+                     const std::function<void(int)>& wait = {});
 
 // The records with what an export needs to know of each: its state pass on this machine (a service this
 // machine lacks is taken as needing none) and its mark in the forbidden list. Throws ServiceError.

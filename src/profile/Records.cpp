@@ -1,11 +1,17 @@
 #include "profile/Records.h"
 
+#include "base/TextFile.h"
+#include "base/Texts.h"
+
 #include <algorithm>
+#include <set>
 
 namespace kestrane {
 
-std::vector<ConfigRecord> RecordsToApply(const std::wstring& path) {
-    std::vector<ConfigRecord> records = ReadConfigFile(path);
+std::vector<ConfigRecord> RecordsToApply(const std::wstring& path) { return RecordsIn(ReadFileBytes(path)); }
+
+std::vector<ConfigRecord> RecordsIn(std::string_view bytes) {
+    std::vector<ConfigRecord> records = ParseConfig(bytes);
     // Records without a name are skipped by every pass.
     records.erase(std::remove_if(records.begin(), records.end(), [](const ConfigRecord& r) { return r.Name.empty(); }),
                   records.end());
@@ -41,10 +47,67 @@ FactsByName LearnFacts(ServiceManager& services, const std::vector<ConfigRecord>
         f.mark = MarkOf(record.Name, forbiddenList);
         f.present = present(record.Name);
         if (!f.present) continue;
-        f.statePass = StatePassOf(!services.ServicesDependedOn(record.Name).empty(),
-                                  !services.DependentServices(record.Name).empty());
+        f.prerequisites = services.ServicesDependedOn(record.Name);
+        f.statePass = StatePassOf(!f.prerequisites.empty(), !services.DependentServices(record.Name).empty());
     }
     return facts;
+}
+
+std::optional<std::wstring> RefusedPrerequisite(const std::vector<std::wstring>& toStart,
+                                                const std::vector<ForbiddenEntry>& forbiddenList) {
+    for (const std::wstring& name : toStart)
+        if (MarkOf(name, forbiddenList) == Mark::Forbidden) return name;
+    return std::nullopt;
+}
+
+std::wstring RefusedPrerequisiteLine(const std::wstring& name, const std::wstring& prerequisite) {
+    return name + texts::kPrerequisiteForbidden + prerequisite + texts::kPrerequisiteForbiddenEnd;
+}
+
+std::wstring Conflict::Line() const { return stopped + texts::kConflictStopped + running + texts::kConflictRunning; }
+
+std::vector<Conflict> Conflicts(ServiceManager& services, const std::vector<ConfigRecord>& records, FactsByName& facts) {
+    auto acted = [&](const ConfigRecord& r) {
+        const RecordFacts& f = facts[r.Name];
+        return f.present && f.mark != Mark::Forbidden;
+    };
+    std::set<std::wstring, ServiceNameLess> wantedStopped;
+    for (const ConfigRecord& r : records)
+        if (r.State == L"Stopped" && acted(r)) wantedStopped.insert(r.Name);
+    if (wantedStopped.empty()) return {};
+    std::map<std::wstring, std::vector<std::wstring>, ServiceNameLess> needs;
+    auto needsOf = [&](const std::wstring& name) -> const std::vector<std::wstring>& {
+        auto known = facts.find(name);
+        if (known != facts.end() && known->second.present) return known->second.prerequisites;
+        auto found = needs.find(name);
+        if (found == needs.end()) found = needs.emplace(name, services.ServicesDependedOn(name)).first;
+        return found->second;
+    };
+    std::map<std::wstring, std::wstring, ServiceNameLess> neededBy;  // a service wanted stopped -> who needs it
+    for (const ConfigRecord& r : records) {
+        if (r.State != L"Running" || !acted(r)) continue;
+        // Everything the service needs, through any number of others; a loop ends where it began.
+        std::set<std::wstring, ServiceNameLess> seen;
+        std::vector<std::wstring> next = needsOf(r.Name);
+        while (!next.empty()) {
+            std::wstring name = next.back();
+            next.pop_back();
+            if (!seen.insert(name).second || seen.size() > 4096) continue;
+            if (wantedStopped.count(name)) neededBy.try_emplace(name, r.Name);
+            for (const std::wstring& further : needsOf(name)) next.push_back(further);
+        }
+    }
+    std::vector<Conflict> conflicts;
+    std::set<std::wstring, ServiceNameLess> told;
+    for (const ConfigRecord& r : records) {
+        auto found = neededBy.find(r.Name);
+        if (found != neededBy.end() && told.insert(r.Name).second) conflicts.push_back({r.Name, found->second});
+    }
+    return conflicts;
+}
+
+std::wstring StateNotAppliedLine(const ConfigRecord& record) {
+    return record.Name + texts::kPreviewState + record.State + texts::kStateNotApplied;
 }
 
 }  // namespace kestrane

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,8 @@ enum class ApplyOrder { Configuration, Undo };
 // The records of a configuration file that an application acts on: those with a name, in file order.
 // Throws FileError.
 std::vector<ConfigRecord> RecordsToApply(const std::wstring& path);
+// The same of a configuration's content.
+std::vector<ConfigRecord> RecordsIn(std::string_view bytes);
 
 // The start modes and states an application sets; any other (a boot start mode, a paused state) is
 // left as it is.
@@ -43,6 +46,7 @@ struct RecordFacts {
     bool present = false;
     Mark mark = Mark::None;
     int statePass = 2;
+    std::vector<std::wstring> prerequisites;  // what the service needs, as its dependency list gives it
 };
 using FactsByName = std::map<std::wstring, RecordFacts, ServiceNameLess>;
 
@@ -51,5 +55,29 @@ using FactsByName = std::map<std::wstring, RecordFacts, ServiceNameLess>;
 FactsByName LearnFacts(ServiceManager& services, const std::vector<ConfigRecord>& records,
                        const std::vector<ForbiddenEntry>& forbiddenList,
                        const std::function<bool(const std::wstring&)>& present);
+
+// Of the services a start would start first (StartPrerequisites, in its order), the first that the
+// forbidden list refuses: a start that needs it is refused as the service itself would be. This is the one
+// rule the preview, the application and the command line follow (the command line refuses services
+// marked 0 too, unless forced, by giving them as forbidden).
+std::optional<std::wstring> RefusedPrerequisite(const std::vector<std::wstring>& toStart,
+                                                const std::vector<ForbiddenEntry>& forbiddenList);
+// The refusal as the report and the preview tell it.
+std::wstring RefusedPrerequisiteLine(const std::wstring& name, const std::wstring& prerequisite);
+
+// A file that contradicts itself: it wants `stopped` stopped and `running` running, while `running` needs
+// `stopped` (directly or through others). An application stops it, then starts it again.
+struct Conflict {
+    std::wstring stopped, running;
+    std::wstring Line() const;
+};
+// The conflicts of `records`, each service wanted stopped named once (with the first service wanted
+// running that needs it), in file order. Records the application leaves alone (absent, forbidden) are
+// left out. `facts` gives the dependency lists already read; others are read. Throws ServiceError.
+std::vector<Conflict> Conflicts(ServiceManager& services, const std::vector<ConfigRecord>& records, FactsByName& facts);
+
+// A record's state that an application does not set ("Paused", a pending state), where the service is
+// in another: told, never silently passed over.
+std::wstring StateNotAppliedLine(const ConfigRecord& record);
 
 }  // namespace kestrane

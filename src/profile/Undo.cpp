@@ -2,7 +2,9 @@
 
 #include "profile/ConfigFiles.h"
 #include "profile/Plan.h"
+#include "base/FailureText.h"
 #include "base/Handles.h"
+#include "base/Texts.h"
 
 #include <windows.h>
 
@@ -53,11 +55,63 @@ std::wstring SaveUndo(const std::wstring& cheminAppli, const std::vector<ConfigR
 std::optional<std::wstring> SaveUndoBefore(ServiceManager& services, const std::wstring& cheminAppli,
                                            const std::vector<ConfigRecord>& records,
                                            const std::vector<ForbiddenEntry>& forbiddenList) {
-    Plan plan = PlanApplication(services, records, forbiddenList);
+    return SaveUndoFor(PlanApplication(services, records, forbiddenList), cheminAppli);
+}
+
+std::optional<std::wstring> SaveUndoFor(const Plan& plan, const std::wstring& cheminAppli) {
     if (plan.before.empty()) return std::nullopt;
     SYSTEMTIME now{};
     GetSystemTime(&now);  // universal time: the order of undo files survives clock changes
     return SaveUndo(cheminAppli, plan.before, now);
+}
+
+namespace {
+
+constexpr const wchar_t* kRetiredPrefix = L"echec-";
+
+// Retires an undo file that could not be undone whole: beside the others, under a name no undo takes.
+// The ten latest retired files are kept. Gives the new name, or nothing when it could not be renamed
+// (then it is removed: an undo file is never replayed twice).
+std::optional<std::wstring> Retire(const std::wstring& file) {
+    size_t slash = file.find_last_of(L'\\');
+    std::wstring folder = file.substr(0, slash + 1);
+    std::wstring retired = folder + kRetiredPrefix + file.substr(slash + 1);
+    if (!MoveFileExW(file.c_str(), retired.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        DeleteFileW(file.c_str());
+        return std::nullopt;
+    }
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found{};
+    FindHandle search(FindFirstFileW((folder + kRetiredPrefix + L"*").c_str(), &found));
+    if (search) {
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+        } while (FindNextFileW(search.Get(), &found));
+    }
+    std::sort(names.begin(), names.end());
+    for (size_t i = 0; i + kUndoFilesKept < names.size(); ++i) DeleteFileW((folder + names[i]).c_str());
+    return retired;
+}
+
+}  // namespace
+
+std::vector<std::wstring> FinishUndo(ServiceManager& services, const std::wstring& file,
+                                     const std::vector<ConfigRecord>& records, const std::function<void(int)>& wait) {
+    std::vector<std::wstring> lines;
+    try {
+        NotInWantedState(services, records, 3000, wait);  // what is still starting or stopping settles first
+        for (const PlanLine& difference : CompareMachine(services, records))
+            lines.push_back(texts::kUndoNotRestored + difference.text);
+    } catch (...) {
+        lines.push_back(texts::kUndoNotRestored + CurrentExceptionText());
+    }
+    if (lines.empty()) {
+        DeleteFileW(file.c_str());
+        return lines;
+    }
+    std::optional<std::wstring> retired = Retire(file);
+    lines.push_back(texts::kUndoRetired + retired.value_or(file));
+    return lines;
 }
 
 }  // namespace kestrane

@@ -1,14 +1,17 @@
 // Undo files: before an application, the present state and start mode of the services it will change
 // are written as a configuration of their own in Config\Annulation\, the ten latest kept. Undoing
-// applies the latest and removes it, so that undoing again goes one application further back.
+// applies the latest and then ends it (removed, or retired when something could not be restored), so
+// that undoing again goes one application further back.
 #pragma once
 
 #include "profile/ConfigFormat.h"
+#include "profile/Plan.h"
 #include "service/ForbiddenList.h"
 #include "service/ServiceManager.h"
 
 #include <windows.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,5 +40,17 @@ std::vector<std::wstring> UndoFiles(const std::wstring& cheminAppli);
 
 // The latest undo file, if there is one.
 std::optional<std::wstring> LatestUndo(const std::wstring& cheminAppli);
+
+// Writes the undo file of an application whose plan is `plan` (its `before`), nothing when it changes
+// nothing. Gives the file written. Throws FileError.
+std::optional<std::wstring> SaveUndoFor(const Plan& plan, const std::wstring& cheminAppli);
+
+// Ends an undo once `records` of `file` have been applied: every service as it was, the file is removed;
+// otherwise it is retired (renamed "echec-<name>" beside the others, where no undo takes it again) and the
+// lines say what could not be restored and why, then where the file went. Services still starting or
+// stopping are waited for as NotInWantedState does, with `wait`. Never throws: a machine that cannot be
+// read counts as not restored.
+std::vector<std::wstring> FinishUndo(ServiceManager& services, const std::wstring& file,
+                                     const std::vector<ConfigRecord>& records, const std::function<void(int)>& wait = {});
 
 }  // namespace kestrane

@@ -58,12 +58,13 @@ Mark ReadMark(std::string_view text) {
 
 std::vector<ForbiddenEntry> ParseForbiddenList(std::string_view bytes) {
     std::vector<ForbiddenEntry> entries;
+    bool utf8 = TakeUtf8Mark(bytes);
     FieldReader reader(bytes);
     while (!reader.AtEnd()) {
         std::optional<FieldReader::Field> name = reader.Next();
         std::optional<FieldReader::Field> mark = name ? reader.Next() : std::nullopt;
         if (!mark) break;
-        entries.push_back({FromAnsi(name->quoted ? name->text : TrimBlanks(name->text)), ReadMark(mark->text)});
+        entries.push_back({FieldText(name->quoted ? name->text : TrimBlanks(name->text), utf8), ReadMark(mark->text)});
     }
     return entries;
 }

@@ -21,7 +21,8 @@ struct ForbiddenEntry {
     friend bool operator==(const ForbiddenEntry&, const ForbiddenEntry&) = default;
 };
 
-// The entries of the forbidden list's content (ANSI code page bytes), in file order, a name listed twice
+// The entries of the forbidden list's content (ANSI code page bytes, or UTF-8 after a byte-order mark), in
+// file order, a name listed twice
 // included. Records are two fields of the field stream (see FieldReader): the name, then the mark.
 // A quoted name is kept as written between its quotes; an unquoted one loses its surrounding blanks.
 // The mark is read as a number: "1", " 1" or "1.0" is Forbidden, "0" Discouraged, anything else (another

@@ -88,6 +88,8 @@ bool SimulatedServiceManager::WaitWhilePending(const std::wstring& name) {
 }
 
 bool SimulatedServiceManager::Forced(Op op, const std::wstring& name, int& code) const {
+    // The service database gone in the middle of the call: the caller sees it fail, not refuse.
+    if (failing_.count({op, name})) throw ServiceError("the simulated service database failed", RPC_S_SERVER_UNAVAILABLE);
     auto it = forced_.find({op, name});
     if (it == forced_.end()) return false;
     code = it->second;

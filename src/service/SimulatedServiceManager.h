@@ -6,6 +6,7 @@
 #include "service/ServiceManager.h"
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,8 @@ public:
 
     // Fault injection.
     void ForceCode(Op op, const std::wstring& name, int code) { forced_[{op, name}] = code; }
+    // The method call fails as the service database itself does (ServiceError), during the call.
+    void FailCall(Op op, const std::wstring& name) { failing_.insert({op, name}); }
     void FailInventory(bool fail) { failInventory_ = fail; }
     // A failing lookup: of the service database with that Win32 error (0: one that says nothing of
     // why), or, with `otherKind`, a failure that is no service database error at all.
@@ -86,6 +89,7 @@ private:
 
     std::vector<SimService> services_;
     std::map<std::pair<Op, std::wstring>, int> forced_;
+    std::set<std::pair<Op, std::wstring>> failing_;
     std::map<Op, int> calls_;
     std::vector<std::wstring> log_;
     std::vector<std::wstring> calls_log_;

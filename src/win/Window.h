@@ -51,6 +51,10 @@ private:
 // the system DPI otherwise.
 UINT WindowDpi(HWND hwnd);
 
+// Waits `milliseconds` while the windows of this thread keep painting (and answer what other threads
+// send them); what the user types or clicks meanwhile waits in the queue.
+void WaitPainting(int milliseconds);
+
 // The system's message font at `dpi`, with the given weight (FW_NORMAL, FW_BOLD); null if there is none.
 HFONT CreateMessageFont(UINT dpi, int weight = FW_NORMAL);
 

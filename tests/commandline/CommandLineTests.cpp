@@ -1,8 +1,11 @@
 // The program run without a window: each verb on the simulated machine, with its report and exit code.
 #include "Scratch.h"
 
+#include "base/CodePage.h"
 #include "commandline/Unattended.h"
 #include "profile/Undo.h"
+#include "base/TextFile.h"
+#include "profile/ConfigFormat.h"
 
 #include <algorithm>
 
@@ -46,14 +49,20 @@ TEST_F(Unattended, EachVerbWithItsExitCode) {
     EXPECT_EQ(saved.size(), 7u);
     EXPECT_EQ(Run({L"/comparer", L"machine.cfg"}), 0);
 
-    // The machine's own profile names the services the list protects: as they are, they are no error.
+    // The machine's own profile names the services the list protects: as they are, they are no error,
+    // and not told as refused.
     EXPECT_EQ(Run({L"/appliquer", L"machine"}), 0);
-    EXPECT_TRUE(Reported(L"service interdit, non modifié : RpcSs"));
+    EXPECT_FALSE(Reported(L"service interdit, non modifié : RpcSs"));
+    EXPECT_TRUE(Reported(L"opération éffectuée"));
     EXPECT_TRUE(Reported(L"services pas (encore) dans l'état voulu : 0"));
     EXPECT_EQ(Run({L"/sauvegarder", L"CON"}), 2);
     EXPECT_EQ(Run({L"/sauvegarder", L"a*b"}), 2);
     EXPECT_EQ(Run({L"/sauvegarder", L"machine.v2"}), 0);
     EXPECT_TRUE(FileExists(folder.App() + L"Config\\machine.v2.cfg"));
+    // One rule for a bare name, whatever the verb: what /sauvegarder wrote, /comparer finds.
+    EXPECT_EQ(Run({L"/comparer", L"machine.v2"}), 0);
+    // A file that cannot be written is as one that cannot be read.
+    EXPECT_EQ(Run({L"/sauvegarder", folder.Root() + L"\\absent\\x.cfg"}), 2);
     // A file dropped on the program is no command.
     EXPECT_FALSE(IsUnattended({folder.App() + L"Config\\machine.cfg"}));
     EXPECT_TRUE(IsUnattended({L"/comparer", L"machine.cfg"}));
@@ -81,13 +90,62 @@ TEST_F(Unattended, TheForbiddenListRefusesMarkedZeroUnlessForced) {
     EXPECT_EQ(Run({L"/appliquer", L"profil.cfg", L"/forcer"}), 1);
     EXPECT_TRUE(Reported(L"service interdit, non modifié : RpcSs"));
     EXPECT_EQ(machine.Get(L"RpcSs")->State, L"Running");
-    // The undo of a forced change of Audiosrv is refused without /forcer, and kept for a second try.
+    // The undo of the forced change of Audiosrv is refused without /forcer: it says what it could not
+    // restore, and the file is retired, not replayed by the next undo, which goes further back.
     undoFiles = UndoFiles(folder.App()).size();
+    ASSERT_GE(undoFiles, 2u);
+    std::wstring latest = *LatestUndo(folder.App());
     EXPECT_EQ(Run({L"/annuler"}), 1);
     EXPECT_TRUE(Reported(L"service interdit, non modifié : Audiosrv"));
-    EXPECT_EQ(UndoFiles(folder.App()).size(), undoFiles);
-    EXPECT_EQ(Run({L"/annuler", L"/forcer"}), 0);
+    EXPECT_TRUE(Reported(L"non restauré : Audiosrv : mode de démarrage Auto, voulu Manual"));
     EXPECT_EQ(UndoFiles(folder.App()).size(), undoFiles - 1);
+    std::wstring retired = UndoFolder(folder.App()) + L"echec-" + latest.substr(latest.find_last_of(L'\\') + 1);
+    EXPECT_TRUE(FileExists(retired));
+    EXPECT_TRUE(Reported(L"annulation incomplète, mise de côté sous : " + retired));
+    EXPECT_NE(LatestUndo(folder.App()), latest);
+}
+
+TEST_F(Unattended, APrerequisiteIsGuardedAsTheRecordItselfAndNothingChangesWithoutAnUndoFile) {
+    folder.Write(L"Config\\fax.cfg", "\"Fax\",\"Running\",\"Manual\",\"T\xE9l\xE9" "copie\"\r\n");
+    // Fax needs Spooler, stopped here. Marked 1, Spooler refuses Fax's start, forced or not.
+    folder.Write(L"liste\\interdit.txt", "\"Spooler\",1\r\n");
+    EXPECT_EQ(Run({L"/appliquer", L"fax", L"/forcer"}), 1);
+    EXPECT_TRUE(Reported(L"Fax : non démarré, car il faudrait démarrer Spooler, service interdit"));
+    EXPECT_EQ(machine.Get(L"Spooler")->State, L"Stopped");
+    EXPECT_EQ(machine.Get(L"Fax")->State, L"Stopped");
+    // Marked 0, it is refused unless forced.
+    folder.Write(L"liste\\interdit.txt", "\"Spooler\",0\r\n");
+    EXPECT_EQ(Run({L"/appliquer", L"fax"}), 1);
+    EXPECT_EQ(machine.Get(L"Spooler")->State, L"Stopped");
+    EXPECT_EQ(Run({L"/appliquer", L"fax", L"/forcer"}), 0);
+    EXPECT_TRUE(Reported(L"service déconseillé, modifié : Spooler"));
+    EXPECT_EQ(machine.Get(L"Fax")->State, L"Running");
+
+    // What the application would change cannot be read: no undo file could be written, so nothing is
+    // done unless forced.
+    machine.Get(L"Fax")->State = L"Stopped";
+    machine.FailDependencies(true);
+    machine.ClearCounts();
+    EXPECT_EQ(Run({L"/appliquer", L"fax"}), 1);
+    EXPECT_TRUE(Reported(L"ce que l'application va changer n'a pas pu être lu : aucune annulation ne sera possible "
+                         L"(rien n'est changé ; /forcer pour appliquer quand même)"));
+    EXPECT_TRUE(Controls().empty());
+}
+
+TEST_F(Unattended, ADisplayNameWithQuotesIsSavedAndReadBackWithoutShiftingTheOthers) {
+    machine.Add({L"Vrai", L"Le \"vrai\" service, oui", L"Running", L"Auto", std::nullopt});
+    machine.Add({L"Apres", L"Après", L"Stopped", L"Manual", std::nullopt});
+    EXPECT_EQ(Run({L"/sauvegarder", L"guillemets"}), 0);
+    std::vector<ConfigRecord> saved = ReadConfigFile(folder.App() + L"Config\\guillemets.cfg");
+    ASSERT_EQ(saved.size(), 9u);
+    EXPECT_EQ(saved[7].DisplayName, L"Le \"vrai\" service, oui");
+    EXPECT_EQ(saved[8].Name, L"Apres");
+    EXPECT_EQ(Run({L"/comparer", L"guillemets"}), 0);
+    // A name that no reader could take back is refused, with its reason, and nothing is written.
+    machine.Add({L"Pire", L"a\",\"b", L"Running", L"Auto", std::nullopt});
+    EXPECT_EQ(Run({L"/sauvegarder", L"pire"}), 2);
+    EXPECT_NE(report.back().find(L"Pire"), std::wstring::npos);
+    EXPECT_FALSE(FileExists(folder.App() + L"Config\\pire.cfg"));
 }
 
 TEST_F(Unattended, BadArgumentsAndFilesThatCannotBeReadGiveTwo) {

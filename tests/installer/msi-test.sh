@@ -2,8 +2,9 @@
 # Runs inside xvfb-run: the installer package as an administrator deploys it. In a fresh Wine prefix:
 # a silent installation, the program started from where it was installed (its window shown, a
 # configuration saved through its menu), its unattended use (each command-line verb with its report and
-# exit code), a silent upgrade by a package of a higher version that keeps
-# the configuration, and a silent uninstallation that removes the program's files.
+# exit code), a silent upgrade by a package of a higher version that replaces the program and keeps the
+# configuration, the skin chosen and the forbidden list edited, then by a rebuild of that version, and a
+# silent uninstallation that removes the program's files.
 set -uo pipefail
 source "$(dirname "$0")/../../scripts/lib.sh"
 
@@ -20,10 +21,15 @@ check() {  # check DESCRIPTION COMMAND...
 [ -f "$package" ] || { echo "missing $package (is wixl installed?)" >&2; exit 1; }
 rm -rf "$work"
 mkdir -p "$work"
-# The same program, packaged as the next version.
+# The program packaged as the next version, its file changed (bytes after its image, which nothing loads)
+# so that the upgrade has to replace it; then a rebuild of that version.
 next="${version%.*}.$(( ${version##*.} + 1 ))"
-"$ROOT/installer/build-msi.sh" "$BUILD/Kestrane.exe" "$next" "$work/Kestrane-$next.msi" 2>/dev/null ||
-  { echo "cannot build the package of version $next" >&2; exit 1; }
+cp "$BUILD/Kestrane.exe" "$work/Kestrane.exe"
+printf 'version suivante' >>"$work/Kestrane.exe"
+for package_next in "$work/Kestrane-$next.msi" "$work/Kestrane-$next-rebuild.msi"; do
+  "$ROOT/installer/build-msi.sh" "$work/Kestrane.exe" "$next" "$package_next" 2>/dev/null ||
+    { echo "cannot build the package of version $next" >&2; exit 1; }
+done
 
 rm -rf "$BUILD/wineprefix-msi"
 use_prefix wineprefix-msi
@@ -78,7 +84,13 @@ wineserver -k 2>/dev/null
 wineserver -w
 
 log "unattended use of the installed program"
+# Twice, as ./run does on every start: the demo's records are added to the installed list once.
 wine "$BUILD/bin/kestrane_demo.exe" install >/dev/null 2>&1
+wine "$BUILD/bin/kestrane_demo.exe" install >/dev/null 2>&1
+# How many lines of the installed forbidden list are exactly this record, ended by CR LF.
+record_count() { grep -cxF -- "$1"$'\r' "$dest/liste/interdit.txt"; }
+check "the demo names its services in the installed forbidden list, once each" \
+  test "$(record_count '"KstDemoCritique",1')" -eq 1 -a "$(record_count '"KstDemoSensible",0')" -eq 1
 exe='C:\Program Files\Kestrane\Kestrane.exe'
 # Runs the installed program with arguments; its report in $work/out.txt, its exit code in $rc.
 run_kestrane() { wine "$exe" "$@" >"$work/out.txt" 2>/dev/null; rc=$?; tr -d '\r' <"$work/out.txt" >"$work/report.txt"; }
@@ -121,20 +133,44 @@ wine "$BUILD/bin/kestrane_demo.exe" uninstall >/dev/null 2>&1
 rm -f "$dest/Config/role.cfg" "$dest/Config/initial.cfg" "$dest/Config/critique.cfg" "$dest/Config/sensible.cfg"
 wineserver -w
 
+log "choosing a skin and editing the forbidden list, as a user does"
+# As the program applies a skin: the skin's Create.jpg, then its Start.jpg, copied (CopyFileW, replacing)
+# over those of Image\.
+skin='C:\Program Files\Kestrane\Image\skins\bleu vert'
+wine cmd /c copy /y "$skin\Create.jpg" 'C:\Program Files\Kestrane\Image\Create.jpg' >/dev/null 2>&1
+wine cmd /c copy /y "$skin\Start.jpg" 'C:\Program Files\Kestrane\Image\Start.jpg' >/dev/null 2>&1
+cp "$dest/liste/interdit.txt" "$work/edited-list.txt"
+printf '"KstDemoAudio",1\r\n' >>"$work/edited-list.txt"
+cp "$work/edited-list.txt" "$dest/liste/interdit.txt"
+# The skin chosen and the list edited, as they are now: the same as the skin's pictures and as the copy.
+user_files_kept() {
+  cmp -s "$dest/Image/Create.Jpg" "$ROOT/data/Image/skins/bleu vert/Create.jpg" &&
+    cmp -s "$dest/Image/Start.Jpg" "$ROOT/data/Image/skins/bleu vert/Start.jpg" &&
+    cmp -s "$dest/liste/interdit.txt" "$work/edited-list.txt"
+}
+wineserver -w
+
 log "upgrading silently to version $next"
 check "msiexec /i of version $next succeeds" wine msiexec /i "$(winepath -w "$work/Kestrane-$next.msi")" /qn
 wineserver -w
-check "Kestrane.exe is still installed" test -f "$dest/Kestrane.exe"
+check "the upgrade replaced Kestrane.exe by the new package's" cmp -s "$dest/Kestrane.exe" "$work/Kestrane.exe"
+check "the skin chosen and the forbidden list edited are kept as they were" user_files_kept
 check "the configuration saved before the upgrade is kept as it was" cmp -s "$dest/Config/profil-installe.cfg" "$work/saved.cfg"
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 entries=$(wine reg query "$uninstall_key" /s 2>/dev/null | tr -d '\r' | grep -c 'DisplayName.*REG_SZ.*Kestrane$')
 versions=$(wine reg query "$uninstall_key" /s 2>/dev/null | tr -d '\r' | grep 'DisplayVersion' | grep -c "$next")
 check "one Kestrane is registered after the upgrade ($entries), of version $next" test "$entries" -eq 1 -a "$versions" -ge 1
+check "msiexec /i of a rebuild of version $next succeeds" \
+  wine msiexec /i "$(winepath -w "$work/Kestrane-$next-rebuild.msi")" /qn
+wineserver -w
+entries=$(wine reg query "$uninstall_key" /s 2>/dev/null | tr -d '\r' | grep -c 'DisplayName.*REG_SZ.*Kestrane$')
+check "one Kestrane is registered after the rebuild replaced it ($entries)" test "$entries" -eq 1
+check "the skin chosen and the forbidden list edited are still kept" user_files_kept
 check "an older package refuses to install over the newer" bash -c "! wine msiexec /i '$(winepath -w "$package")' /qn"
 wineserver -w
 
 log "uninstalling silently"
-check "msiexec /x /qn succeeds" wine msiexec /x "$(winepath -w "$work/Kestrane-$next.msi")" /qn
+check "msiexec /x /qn succeeds" wine msiexec /x "$(winepath -w "$work/Kestrane-$next-rebuild.msi")" /qn
 wineserver -w
 check "Kestrane.exe is removed" test ! -e "$dest/Kestrane.exe"
 left=$(cd "$dest" 2>/dev/null && find . -type f ! -path './Config/*' | wc -l)

@@ -2,6 +2,7 @@
 // Besides the sanitizers' own checks, it asserts properties that tie the readers, the writer and the code
 // page together; any of them failing aborts the run with the input saved.
 #include "base/CodePage.h"
+#include "base/FailureText.h"
 #include "profile/ConfigFormat.h"
 #include "service/ForbiddenList.h"
 
@@ -49,14 +50,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 "a record's start mode is the same field as the next entry's name");
     }
 
-    // What the writer produces from any record read is read back the same, commas and line ends in values
-    // included. Only a double quote inside a value cannot be written.
+    // What the writer produces from any record read is read back the same (in the code page it writes:
+    // a record read from UTF-8 may hold what it cannot), quotes in values included. A value it refuses
+    // holds a line end or a quote next to a comma.
+    auto inCodePage = [](const std::wstring& text) { return FromAnsi(ToAnsi(text)); };
     std::vector<ConfigRecord> writable;
     std::string file;
     for (const ConfigRecord& r : records) {
-        if (HasQuote(r.Name) || HasQuote(r.State) || HasQuote(r.StartMode) || HasQuote(r.DisplayName)) continue;
-        writable.push_back(r);
-        file += FormatRecord(r);
+        try {
+            file += FormatRecord(r);
+        } catch (const UserError&) {
+            bool refusable = false;
+            for (const std::wstring* v : {&r.Name, &r.State, &r.StartMode, &r.DisplayName})
+                refusable = refusable || v->find_first_of(L"\r\n") != std::wstring::npos ||
+                            v->find(L"\",") != std::wstring::npos || v->find(L",\"") != std::wstring::npos;
+            Require(refusable, "only a value with a line end or a quote next to a comma is refused");
+            continue;
+        }
+        writable.push_back({inCodePage(r.Name), inCodePage(r.State), inCodePage(r.StartMode), inCodePage(r.DisplayName)});
     }
     Require(ParseConfig(file) == writable, "written records read back unchanged");
 
@@ -65,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string list;
     for (const ForbiddenEntry& e : entries) {
         if (HasQuote(e.Name)) continue;
-        listed.push_back(e);
+        listed.push_back({FromAnsi(ToAnsi(e.Name)), e.mark});
         const char* mark = e.mark == Mark::Forbidden ? "1" : e.mark == Mark::Discouraged ? "0" : "7";
         list += '"' + ToAnsi(e.Name) + "\"," + mark + "\r\n";
     }

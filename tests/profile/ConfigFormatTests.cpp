@@ -1,5 +1,7 @@
 // Configuration records, the code page they are written in, and the file helpers that carry them.
 #include "base/CodePage.h"
+#include "base/FailureText.h"
+#include "service/ForbiddenList.h"
 #include "profile/ConfigFormat.h"
 #include "base/TextFile.h"
 
@@ -68,11 +70,46 @@ TEST(ConfigFormat, ReadsMalformedInputWithoutTheIncompleteLastRecord) {
         {"lone LF and lone CR", "\"a\",\"b\",\"c\",\"d\"\na,b,c,d\r\"a\",\"b\",\"c\",\"d\"\n", {abcd, abcd, abcd}},
         {"record over two lines", "\"a\",\"b\"\r\n\"c\",\"d\"\r\n", {abcd}},
         {"leading blanks dropped", "  \"a\",  b,\tc ,\"d\"  \r\n", {{L"a", L"b", L"c ", L"d"}}},
-        {"text after a quote skipped", "\"a\"x,\"b\" y z,\"c\"\"\",\"d\"\r\n", {abcd}},
+        {"text after a quote skipped", "\"a\"x,\"b\" y z,\"c\" \",\"d\"\r\n", {abcd}},
+        {"a doubled quote is one quote", "\"a\"\"b\",\"\",\"\"\"\",\"d\"\r\n", {{L"a\"b", L"", L"\"", L"d"}}},
         {"quoted comma and line end", "\"a,1\",\"b\",\"c\",\"d\r\ne\"\r\n", {{L"a,1", L"b", L"c", L"d\r\ne"}}},
         {"empty unquoted fields", ",,,\r\n", {{L"", L"", L"", L""}}},
     };
     for (const auto& c : cases) EXPECT_EQ(ParseConfig(c.bytes), c.expected) << c.name;
+}
+
+TEST(ConfigFormat, AQuoteInAValueIsWrittenSoThatNoReaderShiftsTheRecordsAfterIt) {
+    // A display name with quotes and a comma: written with the quotes doubled, read back exactly, and a
+    // reader that splits the line on "," finds the four fields.
+    const ConfigRecord quoted{L"Vrai", L"Running", L"Auto", L"Le \"vrai\" service, oui"};
+    const ConfigRecord next{L"Fax", L"Stopped", L"Manual", L"T\u00e9l\u00e9copie"};
+    std::string file = FormatRecord(quoted) + FormatRecord(next);
+    EXPECT_EQ(file.substr(0, file.find("\r\n")), "\"Vrai\",\"Running\",\"Auto\",\"Le \"\"vrai\"\" service, oui\"");
+    EXPECT_EQ(ParseConfig(file), (std::vector<ConfigRecord>{quoted, next}));
+    std::string line = file.substr(1, file.find("\r\n") - 2);
+    size_t separators = 0;
+    for (size_t at = line.find("\",\""); at != std::string::npos; at = line.find("\",\"", at + 1)) ++separators;
+    EXPECT_EQ(separators, 3u);
+    // What cannot be written so is refused, naming the service: a quote next to a comma, a line end.
+    for (const wchar_t* bad : {L"a\",\"b", L"x\", y", L"x ,\"y", L"deux\r\nlignes"}) {
+        try {
+            FormatRecord({L"Mauvais", L"Running", L"Auto", bad});
+            ADD_FAILURE() << "written: " << ToAnsi(bad);
+        } catch (const UserError& refused) {
+            EXPECT_NE(refused.Message().find(L"Mauvais"), std::wstring::npos);
+        }
+    }
+}
+
+TEST(ConfigFormat, AFileWithAByteOrderMarkIsReadAsUtf8) {
+    // As Notepad saves it: the mark is no part of the first name, the text is UTF-8.
+    const std::string bytes = "\xEF\xBB\xBF\"Spooler\",\"Running\",\"Auto\",\"Spouleur d\xE2\x80\x99impression \xC3\xA9\"\r\n";
+    EXPECT_EQ(ParseConfig(bytes),
+              (std::vector<ConfigRecord>{{L"Spooler", L"Running", L"Auto", L"Spouleur d\u2019impression \u00e9"}}));
+    EXPECT_FALSE(EndsInsideRecord(bytes));
+    EXPECT_EQ(ParseForbiddenList("\xEF\xBB\xBF\"RpcSs\",1\r\n"), (std::vector<ForbiddenEntry>{{L"RpcSs", Mark::Forbidden}}));
+    // Without the mark the same bytes are the ANSI code page's.
+    EXPECT_EQ(ParseConfig(bytes.substr(3))[0].DisplayName, L"Spouleur d\u00e2\u20ac\u2122impression \u00c3\u00a9");
 }
 
 TEST(ConfigFormat, ConfigFileNamesContainDotCfgInAnyCase) {

@@ -5,6 +5,8 @@
 #include "profile/Apply.h"
 #include "profile/Plan.h"
 #include "profile/Undo.h"
+#include "base/CodePage.h"
+#include "base/TextFile.h"
 
 #include <algorithm>
 #include <set>
@@ -91,6 +93,8 @@ TEST_F(Applying, RefusalsAbsencesAndTheForbiddenListAreReported) {
                                   L"service absent de cette machine : Absent",
                                   L"service interdit, non modifié : rpcss",
                                   L"service déconseillé, modifié : Spooler",
+                                  // The file wants Spooler stopped and Fax, which needs it, running.
+                                  L"Spooler : voulu arrêté, mais nécessaire à Fax, voulu démarré",
                               }));
 }
 
@@ -153,6 +157,124 @@ TEST_F(Planning, TheTenLatestUndoFilesAreKept) {
     EXPECT_EQ(kept.back(), written[10]);
     EXPECT_EQ(LatestUndo(folder.App()), written[10]);
     EXPECT_FALSE(FileExists(written[0]));
+}
+
+// A service the forbidden list refuses (Coeur, marked 1) or discourages (Delicat, marked 0), needed by
+// others: started as a prerequisite it would escape the list.
+class Guarded : public Applying {
+protected:
+    void SetUp() override {
+        machine.Add({L"Coeur", L"Coeur", L"Stopped"});
+        machine.Add({L"Delicat", L"Delicat", L"Stopped"});
+        machine.Add({L"Client", L"Client", L"Stopped", L"Manual", std::nullopt, L"c.exe", L"LocalSystem", L"Own Process", {L"Coeur"}});
+        machine.Add({L"Autre", L"Autre", L"Stopped", L"Manual", std::nullopt, L"a.exe", L"LocalSystem", L"Own Process", {L"Delicat"}});
+    }
+    std::vector<std::wstring> PreviewOf(const std::string& content, const std::string& list) {
+        folder.Write(L"Config\\essai.cfg", content);
+        std::vector<std::wstring> lines;
+        for (const PlanLine& line : PlanApplication(machine, RecordsToApply(folder.App() + L"Config\\essai.cfg"),
+                                                    ParseForbiddenList(list)).lines)
+            lines.push_back(line.text);
+        return lines;
+    }
+};
+
+TEST_F(Guarded, APrerequisiteTheListRefusesRefusesTheStartInThePreviewAndTheApplication) {
+    const std::string file = "\"Client\",\"Running\",\"Manual\",\"c\"\r\n\"Autre\",\"Running\",\"Manual\",\"a\"\r\n";
+    const std::string list = "\"Coeur\",1\r\n\"Delicat\",0\r\n";
+    EXPECT_EQ(PreviewOf(file, list), (std::vector<std::wstring>{
+                                         L"Client : non démarré, car il faudrait démarrer Coeur, service interdit",
+                                         L"service déconseillé, sera modifié : Delicat",
+                                         L"Delicat : démarré d'abord, car nécessaire à Autre",
+                                         L"Autre : état Stopped → Running",
+                                     }));
+    ApplyReport report = Apply(file, list);
+    EXPECT_EQ(machine.Get(L"Coeur")->State, L"Stopped");
+    EXPECT_EQ(machine.Get(L"Client")->State, L"Stopped");
+    EXPECT_EQ(machine.Get(L"Autre")->State, L"Running");
+    EXPECT_FALSE(report.Clean());
+    EXPECT_EQ(report.Lines(), (std::vector<std::wstring>{L"Client : non démarré, car il faudrait démarrer Coeur, service interdit",
+                                                          L"service déconseillé, modifié : Delicat"}));
+    // Where the list says nothing of it, the prerequisite is started as before.
+    report = Apply(file, "");
+    EXPECT_TRUE(report.Clean());
+    EXPECT_EQ(machine.Get(L"Coeur")->State, L"Running");
+}
+
+TEST_F(Applying, WhatTheFileAsksButNoPassSetsIsToldAndWhatAlreadyMatchesIsNoError) {
+    // Spooler wanted paused; Fax's start mode already Manual, the change refused all the same (as Wine's
+    // own drivers refuse it); RpcSs forbidden but already as wanted.
+    machine.ForceCode(Op::ChangeStartMode, L"Fax", ReturnCode::AccessDenied);
+    ApplyReport report = Apply("\"Spooler\",\"Paused\",\"Auto\",\"s\"\r\n\"Fax\",\"Stopped\",\"Manual\",\"f\"\r\n"
+                               "\"RpcSs\",\"Running\",\"Auto\",\"r\"\r\n",
+                               "\"RpcSs\",1\r\n");
+    EXPECT_TRUE(report.Clean());
+    EXPECT_EQ(report.Lines(), std::vector<std::wstring>{L"Spooler : état Paused non appliqué"});
+    // The comparison tells a paused service from a stopped one.
+    machine.Get(L"Spooler")->State = L"Stopped";
+    std::vector<std::wstring> differences;
+    for (const PlanLine& line : CompareMachine(machine, {{L"Spooler", L"Paused", L"Auto", L"s"}})) differences.push_back(line.text);
+    EXPECT_EQ(differences, std::vector<std::wstring>{L"Spooler : état Stopped, voulu Paused"});
+}
+
+TEST_F(Applying, AFileThatContradictsItselfIsToldOnceInThePreviewTheReportAndTheComparison) {
+    // Fax needs Spooler: the file wants Spooler stopped and Fax running.
+    const std::string file = "\"Spooler\",\"Stopped\",\"Auto\",\"s\"\r\n\"Fax\",\"Running\",\"Manual\",\"f\"\r\n";
+    const std::wstring conflict = L"Spooler : voulu arrêté, mais nécessaire à Fax, voulu démarré";
+    folder.Write(L"Config\\essai.cfg", file);
+    std::vector<ConfigRecord> records = RecordsToApply(folder.App() + L"Config\\essai.cfg");
+    Plan plan = PlanApplication(machine, records, {});
+    EXPECT_EQ(std::count_if(plan.lines.begin(), plan.lines.end(), [](const PlanLine& l) { return l.kind == Kind::Conflict; }), 1);
+    EXPECT_EQ(plan.lines.front().text, conflict);
+    std::vector<std::wstring> told = Apply(file).Lines();
+    EXPECT_EQ(std::count(told.begin(), told.end(), conflict), 1);
+    // The order of the calls is the application's as ever: Spooler stopped, then started again for Fax.
+    EXPECT_EQ(machine.Get(L"Spooler")->State, L"Running");
+    std::vector<std::wstring> differences;
+    for (const PlanLine& line : CompareMachine(machine, records)) differences.push_back(line.text);
+    EXPECT_EQ(differences, std::vector<std::wstring>{conflict});
+}
+
+TEST_F(Applying, AnInterruptionDuringACallLeavesThatServiceAmongThoseNotHandled) {
+    machine.FailCall(Op::Start, L"Fax");
+    ApplyReport report = Apply("\"Audiosrv\",\"Running\",\"Auto\",\"a\"\r\n\"Fax\",\"Running\",\"Manual\",\"f\"\r\n");
+    ASSERT_EQ(report.outcome, ApplyReport::Outcome::Interrupted);
+    EXPECT_EQ(report.pending, std::vector<std::wstring>{L"Fax"});
+}
+
+TEST_F(Applying, AnUndoRestoresPausedAndDisabledServicesAndEndsItsFileWhateverHappens) {
+    // What an undo file holds: Spooler was paused, Audiosrv running although disabled, Fax stopped, and a
+    // service since removed from the machine.
+    const std::vector<ConfigRecord> before = {{L"Spooler", L"Paused", L"Auto", L"s"},
+                                              {L"Audiosrv", L"Running", L"Disabled", L"a"},
+                                              {L"Fax", L"Stopped", L"Manual", L"f"}};
+    machine.Get(L"Audiosrv")->State = L"Stopped";
+    machine.Get(L"Audiosrv")->StartMode = L"Disabled";
+    std::wstring file = SaveUndoFor({{}, before}, folder.App()).value();
+    ApplyReport report = ApplyRecords(machine, RecordsToApply(file), {}, progress, ApplyOrder::Undo);
+    EXPECT_TRUE(report.Clean()) << (report.Lines().empty() ? "" : ToUtf8(report.Lines()[0]));
+    EXPECT_EQ(machine.Get(L"Spooler")->State, L"Paused");
+    EXPECT_EQ(machine.Get(L"Audiosrv")->State, L"Running");
+    EXPECT_EQ(machine.Get(L"Audiosrv")->StartMode, L"Disabled");
+    EXPECT_TRUE(FinishUndo(machine, file, RecordsToApply(file)).empty());
+    EXPECT_FALSE(FileExists(file));
+
+    // One that names a service the machine lacks, and one the forbidden list refuses: each ends with
+    // what was not restored, and its file is retired where no undo takes it again.
+    std::wstring absent = SaveUndoFor({{}, {{L"Absent", L"Running", L"Auto", L"x"}}}, folder.App()).value();
+    ApplyRecords(machine, RecordsToApply(absent), {}, progress, ApplyOrder::Undo);
+    std::vector<std::wstring> lines = FinishUndo(machine, absent, RecordsToApply(absent));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], L"non restauré : service absent de cette machine : Absent");
+    EXPECT_EQ(lines[1].rfind(L"annulation incomplète, mise de côté sous : ", 0), 0u);
+    EXPECT_FALSE(FileExists(absent));
+    EXPECT_FALSE(LatestUndo(folder.App()));
+    machine.Get(L"Fax")->State = L"Running";
+    std::wstring refused = SaveUndoFor({{}, {{L"Fax", L"Stopped", L"Manual", L"f"}}}, folder.App()).value();
+    ApplyRecords(machine, RecordsToApply(refused), ParseForbiddenList("\"Fax\",1\r\n"), progress, ApplyOrder::Undo);
+    lines = FinishUndo(machine, refused, RecordsToApply(refused));
+    EXPECT_EQ(lines.front(), L"non restauré : Fax : état Running, voulu Stopped");
+    EXPECT_FALSE(LatestUndo(folder.App()));
 }
 
 TEST(Prerequisites, ThePreviewStartsWhatTheServiceLayerStartsInTheSameOrder) {

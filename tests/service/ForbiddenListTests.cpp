@@ -46,7 +46,8 @@ TEST(ForbiddenList, ReadsNamesAndMarks) {
 }
 
 // The list shipped with the program: every service once (as the service database compares names), the
-// services Windows cannot start or be administered without refused, in Windows' own spelling.
+// services Windows cannot start or be administered without refused, in Windows' own spelling, and none of
+// the demo services (the demo installer names those it needs in the installed list).
 TEST(ShippedForbiddenList, NamesEachServiceOnceAndRefusesTheVitalOnes) {
     std::ifstream in(std::string(KESTRANE_DATA_DIR) + "liste/interdit.txt", std::ios::binary);
     ASSERT_TRUE(in) << "data/liste/interdit.txt is missing";
@@ -59,6 +60,7 @@ TEST(ShippedForbiddenList, NamesEachServiceOnceAndRefusesTheVitalOnes) {
         std::wstring lower = e.Name;
         for (auto& c : lower) c = static_cast<wchar_t>(std::towlower(c));
         EXPECT_TRUE(seen.insert(lower).second) << "listed twice";
+        EXPECT_NE(lower.rfind(L"kstdemo", 0), 0u) << "a demo service";
         EXPECT_NE(e.mark, Mark::None);
         marks[e.Name] = e.mark;
     }

@@ -2,13 +2,16 @@
 // of this program) under several names, so that Kestrane has something to show and to act on.
 //
 //   kestrane_demo install     registers the demo services (or brings them back to their demo settings)
-//                             and starts those meant to run; running it again gives the same result
+//                             and starts those meant to run, and names two of them in the forbidden list
+//                             of the installed Kestrane; running it again gives the same result
 //   kestrane_demo uninstall   stops and deletes them
 //   kestrane_demo bench N     registers N stopped services KstBench0001..N, some depending on others
 //   kestrane_demo unbench     stops and deletes every KstBench service
 //
 // Exit code 0 when everything went as asked, 1 otherwise (each failure is printed).
 #include "base/Handles.h"
+
+#include <shlobj.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -53,6 +56,14 @@ const std::vector<DemoService>& DemoServices() {
     };
     return services;
 }
+
+// The demo services Kestrane's forbidden list names: one always refused (mark 1), one refused unless
+// forced (mark 0). The list shipped with Kestrane names none of them.
+struct DemoForbidden {
+    const wchar_t* name;
+    char mark;
+};
+constexpr DemoForbidden kDemoForbidden[] = {{L"KstDemoCritique", '1'}, {L"KstDemoSensible", '0'}};
 
 constexpr wchar_t kBenchPrefix[] = L"KstBench";
 
@@ -173,6 +184,80 @@ void Remove(SC_HANDLE manager, const std::wstring& name) {
     std::wprintf(L"deleted %ls\n", name.c_str());
 }
 
+struct FileHandleTraits {
+    using Type = HANDLE;
+    static Type Invalid() { return INVALID_HANDLE_VALUE; }
+    static void Close(Type handle) { CloseHandle(handle); }
+};
+using FileHandle = kestrane::UniqueHandle<FileHandleTraits>;
+
+// The forbidden list where Kestrane reads it: Kestrane\liste\interdit.txt in the program-files folder.
+std::wstring InstalledForbiddenList() {
+    wchar_t folder[MAX_PATH] = {};
+    if (SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, 0, folder) != S_OK) return {};
+    std::wstring path = folder;
+    while (!path.empty() && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
+    return path + L"\\Kestrane\\liste\\interdit.txt";
+}
+
+std::string Ansi(const std::wstring& text) {
+    int length = static_cast<int>(text.size());
+    int size = WideCharToMultiByte(CP_ACP, 0, text.c_str(), length, nullptr, 0, nullptr, nullptr);
+    std::string out(size > 0 ? size : 0, '\0');
+    if (size > 0) WideCharToMultiByte(CP_ACP, 0, text.c_str(), length, out.data(), size, nullptr, nullptr);
+    return out;
+}
+
+// True when a line of the list begins with this field (the quoted name and its comma).
+bool BeginsALine(const std::string& content, const std::string& field) {
+    for (size_t at = content.find(field); at != std::string::npos; at = content.find(field, at + 1))
+        if (at == 0 || content[at - 1] == '\n') return true;
+    return false;
+}
+
+// Appends to the installed forbidden list, in its own format ("Name",mark ended by CR LF, ANSI code page),
+// the record of each demo service it does not name yet.
+void AddToForbiddenList() {
+    std::wstring path = InstalledForbiddenList();
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ | FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || path.empty())
+            std::fwprintf(stderr, L"warning: no forbidden list at %ls (is Kestrane installed?); the demo services are "
+                                  L"not added to it\n", path.c_str());
+        else
+            Report(L"CreateFileW " + path, error);
+        return;
+    }
+    std::string content;
+    for (;;) {
+        char buffer[4096];
+        DWORD read = 0;
+        if (!ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr)) {
+            Report(L"ReadFile " + path, GetLastError());
+            return;
+        }
+        if (read == 0) break;
+        content.append(buffer, read);
+    }
+    std::string records;
+    for (const auto& f : kDemoForbidden) {
+        std::string field(1, '"');
+        field += Ansi(f.name);
+        field += "\",";
+        if (BeginsALine(content, field)) continue;
+        records += field + f.mark + "\r\n";
+        std::wprintf(L"forbidden list: added %ls\n", f.name);
+    }
+    if (records.empty()) return;
+    if (!content.empty() && content.back() != '\n') records.insert(0, "\r\n");
+    DWORD written = 0;
+    if (!WriteFile(file.Get(), records.data(), static_cast<DWORD>(records.size()), &written, nullptr) ||
+        written != records.size())
+        Report(L"WriteFile " + path, GetLastError());
+}
+
 void Install(SC_HANDLE manager) {
     std::wstring program = TestServiceProgram();
     if (GetFileAttributesW(program.c_str()) == INVALID_FILE_ATTRIBUTES)
@@ -191,6 +276,7 @@ void Install(SC_HANDLE manager) {
         else
             std::wprintf(L"started %ls\n", d.name);
     }
+    AddToForbiddenList();
 }
 
 void Uninstall(SC_HANDLE manager) {

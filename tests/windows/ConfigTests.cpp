@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <thread>
 
 namespace kestrane::test {
 namespace {
@@ -144,13 +145,25 @@ TEST_F(Applying, ADiscouragedServiceChangedIsToldButIsNoError) {
     folder.Write(L"liste\\interdit.txt", "\"Fax\",0\r\n\"Spooler\",0\r\n");
     folder.Write(L"Config\\ok.cfg", "\"Fax\",\"Running\",\"Manual\",\"f\"\r\n\"Spooler\",\"Paused\",\"Boot\",\"s\"\r\n");
     fen->CbListeConf.SetText(L"ok.cfg");
+    // The window asks before it changes Fax, as it does for a single service; declined, Fax stays.
+    dialogs.answers = {IDNO};
     Command(IDM_CHARGECONF);
-    // Spooler's record asks nothing that can be done: it is not said to have been changed.
-    // Nor is it counted as not in the wanted state: a paused state and a boot start mode are not set.
-    EXPECT_EQ(Texts(), std::vector<std::wstring>{L"opération éffectuée\nservice déconseillé, modifié : Fax\n"
-                                                 L"services pas (encore) dans l'état voulu : 0"});
-    EXPECT_EQ(dialogs.shown[0].style, 64);
-    EXPECT_EQ(dialogs.shown[0].title, L"information");
+    ASSERT_EQ(dialogs.shown.size(), 2u);
+    EXPECT_EQ(dialogs.shown[0].text, std::wstring(texts::kGuardDiscouraged) + texts::kGuardServiceLine + L"Fax");
+    EXPECT_EQ(dialogs.shown[0].style, 68);
+    EXPECT_EQ(machine.Get(L"Fax")->State, L"Stopped");
+    EXPECT_NE(dialogs.shown[1].text.find(L"service interdit, non modifié : Fax"), std::wstring::npos);
+    dialogs.shown.clear();
+    dialogs.answers = {IDYES};
+    Command(IDM_CHARGECONF);
+    // Spooler's record asks nothing that can be done: it is not said to have been changed, but its paused
+    // state, which no application sets, is told. Nor is it counted as not in the wanted state.
+    EXPECT_EQ(Texts(), (std::vector<std::wstring>{std::wstring(texts::kGuardDiscouraged) + texts::kGuardServiceLine + L"Fax",
+                                                  L"opération éffectuée\nservice déconseillé, modifié : Fax\n"
+                                                  L"Spooler : état Paused non appliqué\n"
+                                                  L"services pas (encore) dans l'état voulu : 0"}));
+    EXPECT_EQ(dialogs.shown[1].style, 64);
+    EXPECT_EQ(dialogs.shown[1].title, L"information");
 }
 
 TEST_F(Applying, FromTheWindowTheClosingMessageTellsWhatHappened) {
@@ -202,12 +215,40 @@ TEST_F(Applying, AFailureOfTheServiceInterfaceEndsTheApplicationInOrder) {
     folder.Write(L"Config\\ok.cfg", "\"Fax\",\"Running\",\"Manual\",\"f\"\r\n");
     machine.FailDependencies(true);
     fen->CbListeConf.SetText(L"ok.cfg");
+    // What the application would change cannot be worked out: no undo file can be written, and the user
+    // is asked before anything changes.
+    dialogs.answers = {IDNO};
     Command(IDM_CHARGECONF);
     ASSERT_EQ(dialogs.shown.size(), 1u);
-    EXPECT_EQ(dialogs.shown[0].text.rfind(L"l'application de la configuration a été interrompue : ", 0), 0u);
+    EXPECT_EQ(dialogs.shown[0].text.rfind(L"ce que l'application va changer n'a pas pu être lu", 0), 0u);
+    EXPECT_EQ(app.windows.Find<Fen2>(), nullptr);
+    dialogs.shown.clear();
+    dialogs.answers = {IDYES};
+    Command(IDM_CHARGECONF);
+    ASSERT_EQ(dialogs.shown.size(), 2u);
+    EXPECT_EQ(dialogs.shown[1].text.rfind(L"l'application de la configuration a été interrompue : ", 0), 0u);
+    ASSERT_NE(app.windows.Find<Fen2>(), nullptr);
     EXPECT_FALSE(IsWindowVisible(app.windows.Find<Fen2>()->Handle()));
     EXPECT_TRUE(IsWindowEnabled(fen->Handle()));
     EXPECT_TRUE(machine.MethodLog().empty());
+}
+
+TEST_F(Applying, TheWindowKeepsAnsweringWhileItWaitsForAServiceStillStarting) {
+    folder.Write(L"Config\\ok.cfg", "\"Fax\",\"Running\",\"Manual\",\"f\"\r\n");
+    machine.Get(L"Fax")->HangsWhileStarting = true;
+    fen->CbListeConf.SetText(L"ok.cfg");
+    // While the closing count gives Fax time to start, another thread sends the window a message.
+    LRESULT answered = 0;
+    HWND window = fen->Handle();
+    std::thread other([&] {
+        Sleep(1500);
+        DWORD_PTR result = 0;
+        answered = SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &result);
+    });
+    Command(IDM_CHARGECONF);
+    other.join();
+    EXPECT_NE(answered, 0) << "the window did not answer while it waited";
+    EXPECT_NE(Texts().back().find(L"services pas (encore) dans l'état voulu : 1"), std::wstring::npos);
 }
 
 TEST_F(Applying, ANameTypedByHandIsCheckedBeforeAnythingIsRead) {
@@ -217,6 +258,21 @@ TEST_F(Applying, ANameTypedByHandIsCheckedBeforeAnythingIsRead) {
 }
 
 // ---- Deleting, importing, exporting ----
+
+TEST_F(Configurations, WhatAnInterruptedSaveLeftIsNeitherListedNorApplicableAndGoesAtStartUp) {
+    folder.Write(L"Config\\profil.cfg", "\"Fax\",\"Running\",\"Manual\",\"f\"\r\n");
+    folder.Write(L"Config\\profil.cfg.partiel-1234", "\"Fax\",\"Running\",\"Man");
+    fen->ChargeListeConf();
+    EXPECT_EQ(Items(fen->CbListeConf), std::vector<std::wstring>{L"profil.cfg"});
+    fen->CbListeConf.SetText(L"profil.cfg.partiel-1234");
+    Command(IDM_CHARGECONF);
+    EXPECT_EQ(Texts(), std::vector<std::wstring>{L"le fichier de configuration demandé est introuvable!"});
+    EXPECT_TRUE(machine.MethodLog().empty());
+    fen.reset();
+    Open();
+    EXPECT_FALSE(Has(L"profil.cfg.partiel-1234"));
+    EXPECT_TRUE(Has(L"profil.cfg"));
+}
 
 TEST_F(Configurations, DeletingAsksAndDeletesOnlyAFileThatExists) {
     folder.Write(L"Config\\profil.cfg", "\"Fax\",\"Running\",\"Manual\",\"f\"\r\n");
@@ -365,9 +421,12 @@ TEST_F(Configurations, CreationModeComposesAFileOneServiceAtATime) {
     std::string two = File(L"7-12-2026.cfg");
     EXPECT_EQ(std::count(two.begin(), two.end(), '\n'), 2);
 
-    // Another name after the first addition: later additions append to it, keeping its records.
+    // Another name after the first addition: later additions append to it, keeping its records. A list
+    // of configurations refreshed meanwhile (another window saved) keeps the name typed.
     folder.Write(L"Config\\autre.cfg", "\"Garde\",\"Running\",\"Auto\",\"g\"\r\n");
     fen->CbListeConf.SetText(L"autre");
+    fen->ChargeListeConf();
+    EXPECT_EQ(fen->CbListeConf.Text(), L"autre");
     ASSERT_EQ(fen->CbNomSys.SelectedText(), L"Audiosrv");  // the last entry
     fen->OnBtStartServ();
     fen->OnBtConfServAuto();

@@ -5,6 +5,8 @@
 #include "base/TextFile.h"
 #include "windows/details/Fen5.h"
 
+#include <commctrl.h>
+
 namespace kestrane::test {
 namespace {
 
@@ -48,6 +50,31 @@ TEST_F(Details, EveryPropertyWithItsExplanationAndItsValueInFull) {
     for (size_t i = 0; i < rows.size(); ++i)
         if (i != 4) EXPECT_EQ(rows[i].value.ShownToolTip(), rows[i].value.Text()) << i;
     EXPECT_EQ(WindowText(details->ReyCommand1.Handle()), L"Quitter");
+}
+
+TEST_F(Details, AnAmpersandOfTheMachineIsShownAsItIs) {
+    machine.Add({L"Sauve", L"Sauvegarde & restauration", L"Running", L"Auto", std::nullopt});
+    fen.reset();
+    Open();
+    ASSERT_TRUE(fen->CbNomSys.SelectText(L"Sauve"));
+    Fen5* details = OpenDetails();
+    ASSERT_NE(details, nullptr);
+    const auto& rows = details->Rows();
+    EXPECT_EQ(rows[1].value.Text(), L"Sauvegarde & restauration");
+    // Static controls and tool tips that show data take no "&" for a mnemonic.
+    EXPECT_TRUE(GetWindowLongW(rows[1].value.Handle(), GWL_STYLE) & SS_NOPREFIX);
+    EXPECT_TRUE(GetWindowLongW(fen->LabEtat.Handle(), GWL_STYLE) & SS_NOPREFIX);
+    int toolTips = 0;
+    EnumThreadWindows(GetCurrentThreadId(), [](HWND window, LPARAM count) -> BOOL {
+        wchar_t name[64] = {};
+        GetClassNameW(window, name, 64);
+        if (lstrcmpiW(name, TOOLTIPS_CLASSW) == 0) {
+            ++*reinterpret_cast<int*>(count);
+            EXPECT_TRUE(GetWindowLongW(window, GWL_STYLE) & TTS_NOPREFIX);
+        }
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&toolTips));
+    EXPECT_GE(toolTips, 2);
 }
 
 TEST_F(Details, ASnapshotUntilItIsClosedAndOpenedAgain) {

@@ -3,6 +3,7 @@
 
 #include "windows/resource.h"
 #include "base/TextFile.h"
+#include "profile/ConfigFormat.h"
 #include "windows/editor/Fen4.h"
 
 #include <stdexcept>
@@ -332,6 +333,37 @@ TEST_F(Editor, BothCommentsOfTheCurrentService) {
     EXPECT_EQ(editor->RichTextBox1.PlainText(), L"");
     // Comments never touch a service.
     EXPECT_TRUE(machine.MethodLog().empty());
+
+    // A name from the file never reaches a text outside the folder of service texts.
+    folder.Write(L"secret.txt", "ne doit pas se lire");
+    editor = OpenExternal(L"chemin.cfg", "\"..\\..\\secret\",\"Stopped\",\"Manual\",\"Chemin\"\r\n");
+    ASSERT_NE(editor, nullptr);
+    ASSERT_TRUE(editor->CbName.SelectText(L"Chemin"));
+    Click(editor, L"BtComKestrane");
+    EXPECT_EQ(editor->RichTextBox1.PlainText(), L"pas de donnnées a afficher");
+}
+
+TEST_F(Editor, AFileSavedUnchangedKeepsItsBytesAndQuotesAndAByteOrderMarkReadBack) {
+    // Unquoted fields, a quote inside one, no final line end: saved without a change, byte for byte.
+    const std::string loose = "Spooler,Running,Auto,Spouleur \"pr\xE9" "f\xE9r\xE9\"\r\nFax,Stopped,Manual,T\xE9l\xE9" "copie";
+    Fen4* editor = OpenExternal(L"libre.cfg", loose);
+    ASSERT_NE(editor, nullptr);
+    Click(editor, L"BtAppliModif");
+    EXPECT_EQ(External(L"libre.cfg"), loose);
+    // Changed, it is written in the program's form, the quote doubled, and reads back the same.
+    editor = OpenExternal(L"libre.cfg", loose);
+    ASSERT_NE(editor, nullptr);
+    ASSERT_TRUE(editor->CbName.SelectText(L"Télécopie"));
+    Click(editor, L"BtRunn");
+    Click(editor, L"BtAppliModif");
+    EXPECT_EQ(ReadConfigFile(Documents() + L"\\libre.cfg"),
+              (std::vector<ConfigRecord>{{L"Spooler", L"Running", L"Auto", L"Spouleur \"préféré\""},
+                                         {L"Fax", L"Running", L"Manual", L"Télécopie"}}));
+    // A file that Notepad saved in UTF-8: the mark is no part of the first name.
+    editor = OpenExternal(L"bloc-notes.cfg", "\xEF\xBB\xBF\"Spooler\",\"Running\",\"Auto\",\"Spouleur \xC3\xA9t\xC3\xA9\"\r\n");
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->CbName.Item(0), L"Spouleur été");
+    EXPECT_EQ(editor->TbCbNameInterne.Text(), L"Spooler");
 }
 
 }  // namespace

@@ -241,9 +241,10 @@ TEST_F(FenOnRealServices, AnApplicationUndoneLeavesEveryServiceAsItWas) {
     EXPECT_EQ(scm.Find(other)->StartMode, std::wstring(L"Disabled"));
 
     dialogs.shown.clear();
+    dialogs.answers = {IDYES};  // the undo asks first
     fen->OnMnuAnnulerAppli();
-    ASSERT_EQ(dialogs.shown.size(), 1u);
-    EXPECT_EQ(dialogs.shown[0].text.rfind(L"opération éffectuée\n", 0), 0u) << dialogs.shown[0].text;
+    ASSERT_EQ(dialogs.shown.size(), 2u);
+    EXPECT_EQ(dialogs.shown[1].text.rfind(L"opération éffectuée\n", 0), 0u) << dialogs.shown[1].text;
     for (int i = 0; i < 100 && snapshot() != before; ++i) Sleep(50);
     EXPECT_EQ(snapshot(), before);
     DeleteFileW((folder.App() + L"Config\\" + profile).c_str());

@@ -46,18 +46,33 @@ TEST_F(ProfileTools, FromThePreviewWindowTheUserAppliesOrCancels) {
     EXPECT_TRUE(Controls().empty());
     EXPECT_TRUE(dialogs.shown.empty());
 
+    // A file changed after its preview opened is not applied unseen.
+    Command(IDM_APERCU);
+    ASSERT_TRUE(preview->IsOpen());
+    folder.Write(L"Config\\profil.cfg", "\"RpcSs\",\"Stopped\",\"Disabled\",\"RPC\"\r\n\"Spooler\",\"Stopped\",\"Disabled\",\"s\"\r\n");
+    preview->OnAppliquer();
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].text.rfind(L"la configuration a changé depuis l'aperçu : rien n'est appliqué", 0), 0u);
+    EXPECT_TRUE(Controls().empty());
+    dialogs.shown.clear();
+    folder.Write(L"Config\\profil.cfg", kEveryKind);
+
     // With "Aperçu avant chaque application" checked, applying shows the preview first.
     Command(IDM_APERCUAUTO);
     EXPECT_TRUE(fen->MenuChecked(IDM_APERCUAUTO));
     Command(IDM_CHARGECONF);
     ASSERT_TRUE(preview->IsOpen());
     EXPECT_TRUE(Controls().empty());
+    // Audiosrv is marked 0: the window asks before it changes it, as for a single service.
+    dialogs.answers = {IDYES};
     preview->OnAppliquer();
     EXPECT_FALSE(preview->IsOpen());
     EXPECT_FALSE(Controls().empty());
-    ASSERT_EQ(dialogs.shown.size(), 1u);
+    ASSERT_EQ(dialogs.shown.size(), 2u);
+    EXPECT_EQ(dialogs.shown[0].style, 68);
+    EXPECT_NE(dialogs.shown[0].text.find(L"service : Audiosrv"), std::wstring::npos);
     // The closing message ends with what is not (yet) as wanted: Base, held by Client, and RpcSs, refused.
-    const std::wstring& closing = dialogs.shown[0].text;
+    const std::wstring& closing = dialogs.shown[1].text;
     EXPECT_EQ(closing.substr(closing.rfind(L'\n') + 1), L"services pas (encore) dans l'état voulu : 2");
     EXPECT_EQ(machine.Get(L"Fax")->State, L"Running");
     EXPECT_EQ(UndoFiles(folder.App()).size(), 1u);
@@ -65,6 +80,7 @@ TEST_F(ProfileTools, FromThePreviewWindowTheUserAppliesOrCancels) {
 
 TEST_F(ProfileTools, UndoBringsBackEveryServiceTheApplicationChanged) {
     auto before = Snapshot();
+    dialogs.answers = {IDYES};  // Audiosrv, marked 0
     Command(IDM_CHARGECONF);
     EXPECT_EQ(machine.Get(L"Spooler")->State, L"Running");  // started for Fax
     EXPECT_EQ(machine.Get(L"wuauserv")->StartMode, L"Manual");
@@ -73,11 +89,21 @@ TEST_F(ProfileTools, UndoBringsBackEveryServiceTheApplicationChanged) {
     // The undo file is no configuration of the list.
     EXPECT_EQ(fen->CbListeConf.Count(), 1);
 
+    // The undo changes services too: it asks first (and refused, changes nothing).
     dialogs.shown.clear();
+    machine.ClearCounts();
+    dialogs.answers = {IDNO};
+    Command(IDM_ANNULERAPPLI);
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].text, L"annuler la dernière application ? les services qu'elle a changés reprennent "
+                                     L"leur état et leur mode d'avant");
+    EXPECT_TRUE(Controls().empty());
+    dialogs.shown.clear();
+    dialogs.answers = {IDYES, IDYES};  // the undo, then Audiosrv again
     Command(IDM_ANNULERAPPLI);
     EXPECT_EQ(Snapshot(), before);
-    ASSERT_EQ(dialogs.shown.size(), 1u);
-    EXPECT_EQ(dialogs.shown[0].text.substr(0, 19), L"opération éffectuée");
+    ASSERT_EQ(dialogs.shown.size(), 3u);
+    EXPECT_EQ(dialogs.shown[2].text.substr(0, 19), L"opération éffectuée");
     EXPECT_TRUE(UndoFiles(folder.App()).empty());
     // Nothing left to undo: said so, nothing done.
     dialogs.shown.clear();
@@ -92,10 +118,12 @@ TEST_F(ProfileTools, TheComparisonSaysHowTheMachineDiffers) {
     std::vector<std::wstring> texts;
     for (const PlanLine& line : CompareMachine(machine, Records())) texts.push_back(line.text);
     EXPECT_EQ(texts, (std::vector<std::wstring>{
+                         // The file wants RpcSs stopped and Fax, which needs it, running: told once, as a
+                         // conflict of the file, not as a difference another application would remove.
+                         L"RpcSs : voulu arrêté, mais nécessaire à Fax, voulu démarré",
                          L"wuauserv : mode de démarrage Disabled, voulu Manual",
                          L"Fax : état Stopped, voulu Running",
                          L"RpcSs : mode de démarrage Auto, voulu Manual",
-                         L"RpcSs : état Running, voulu Stopped",
                          L"Audiosrv : état Running, voulu Stopped",
                          L"Base : état Running, voulu Stopped",
                          L"service absent de cette machine : Absent",
@@ -124,14 +152,15 @@ TEST_F(ProfileTools, ExportsWriteTheChosenConfigurationWhereTheUserSays) {
     EXPECT_EQ(playbook.rfind("---\n", 0), 0u);
     EXPECT_NE(playbook.find("# RpcSs : interdit"), std::string::npos);
     // Client runs on Base: Base is set in the second pass, Fax (needing others) after it.
-    EXPECT_LT(playbook.find("name: 'Base'"), playbook.find("name: 'Fax'"));
+    EXPECT_LT(playbook.find("name: !unsafe 'Base'"), playbook.find("name: !unsafe 'Fax'"));
 
     dialogs.files.push_back(FileChoice{documents + L"\\profil.ps1", L"profil.ps1"});
     Command(IDM_EXPORTPOWERSHELL);
     std::string script = ReadFileBytes(documents + L"\\profil.ps1");
     EXPECT_EQ(script.rfind("\xEF\xBB\xBF", 0), 0u);
-    EXPECT_NE(script.find("Set-Service -Name 'wuauserv' -StartupType Manual\r\n"), std::string::npos);
-    EXPECT_EQ(script.find("-Name 'RpcSs'"), std::string::npos);
+    EXPECT_NE(script.find("Where-Object Name -eq 'wuauserv') { $service | Set-Service -StartupType Manual }"),
+              std::string::npos);
+    EXPECT_EQ(script.find("-eq 'RpcSs'"), std::string::npos);
     EXPECT_TRUE(Controls().empty());
 }
 

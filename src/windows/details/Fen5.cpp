@@ -104,7 +104,7 @@ void Fen5::OnQuitter() {
 void Fen5::CreateControls() {
     font_ = CreateMessageFont(Dpi());
     white_ = CreateSolidBrush(RGB(255, 255, 255));
-    toolTip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+    toolTip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Handle(), nullptr,
                                GetModuleHandleW(nullptr), nullptr);
     SendMessageW(toolTip_, TTM_SETMAXTIPWIDTH, 0, Scale(500));
@@ -125,7 +125,7 @@ void Fen5::CreateControls() {
             RichTextBox1.UseDialogKeys();
             continue;
         }
-        row.value.Attach(make(L"STATIC", L"", SS_NOTIFY | SS_LEFT | SS_ENDELLIPSIS | WS_BORDER));
+        row.value.Attach(make(L"STATIC", L"", SS_NOTIFY | SS_LEFT | SS_ENDELLIPSIS | SS_NOPREFIX | WS_BORDER));
         row.value.AttachToolTip(toolTip_);
     }
     ReyCommand1.Attach(make(L"BUTTON", texts::kQuit, BS_PUSHBUTTON | WS_TABSTOP));

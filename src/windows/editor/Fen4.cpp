@@ -104,6 +104,7 @@ bool Fen4::Open(HWND owner, const std::wstring& source, const std::wstring& titl
     title_ = title;
     workingCopy_ = workingCopy;
     entries_ = std::move(entries);
+    modified_ = false;
     Load();
     ShowWindow(Handle(), SW_SHOWNORMAL);
     SetForegroundWindow(Handle());
@@ -166,6 +167,8 @@ void Fen4::OnBtSuiv() { Step(1); }
 void Fen4::ModifEntree(const std::wstring& value, const std::wstring& kind, int index) {
     if (index < 0 || static_cast<size_t>(index) >= entries_.size()) return;
     ConfigRecord& entry = entries_[static_cast<size_t>(index)];
+    std::wstring& field = kind == L"Mode" ? entry.StartMode : entry.State;
+    if ((kind == L"Mode" || kind == L"Etat") && field != value) modified_ = true;
     if (kind == L"Mode") {
         entry.StartMode = value;
         TbCbDem.SetText(value);
@@ -188,7 +191,13 @@ void Fen4::OnBtComInterne() {
 }
 
 void Fen4::OnBtComKestrane() {
-    std::wstring file = app_.var.CheminAppli + L"ServTxt\\serv\\" + TbCbNameInterne.Text() + L".txt";
+    // The name comes from the file read: it names a text of the folder, never a path elsewhere.
+    std::wstring name = TbCbNameInterne.Text();
+    if (!IsBareFileName(name)) {
+        RichTextBox1.SetPlainText(texts::kNoData);
+        return;
+    }
+    std::wstring file = app_.var.CheminAppli + L"ServTxt\\serv\\" + name + L".txt";
     try {
         if (!FileExists(file)) RichTextBox1.SetPlainText(texts::kNoData);
         else RichTextBox1.LoadFile(file);
@@ -197,7 +206,11 @@ void Fen4::OnBtComKestrane() {
     }
 }
 
-void Fen4::SauveConfTemp() { WriteConfigFile(workingCopy_, entries_, *app_.files); }
+void Fen4::SauveConfTemp() {
+    // Unchanged, the working copy is the file read, byte for byte: it is what gets saved.
+    if (!modified_) return;
+    WriteConfigFile(workingCopy_, entries_, *app_.files);
+}
 
 bool Fen4::SaveTo(const std::wstring& destination) {
     try {
@@ -259,7 +272,7 @@ void Fen4::OnBtQuitte() { Close(); }
 void Fen4::CreateControls() {
     font_ = CreateMessageFont(Dpi());
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    toolTip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+    toolTip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Handle(), nullptr, instance, nullptr);
     SendMessageW(toolTip_, TTM_SETMAXTIPWIDTH, 0, Scale(400));
     auto make = [&](const wchar_t* cls, const wchar_t* text, DWORD style, int id) {

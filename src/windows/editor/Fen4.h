@@ -86,6 +86,7 @@ private:
     bool SaveTo(const std::wstring& destination);
 
     AppContext& app_;
+    bool modified_ = false;  // an entry was changed since the file was read
     std::function<void()> saved_;
     std::vector<ConfigRecord> entries_;
     int current_ = -1;

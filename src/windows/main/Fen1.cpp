@@ -42,7 +42,8 @@ constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
 constexpr DWORD kList = kChild | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST;
 constexpr DWORD kField = kChild | WS_TABSTOP | WS_BORDER | ES_READONLY | ES_AUTOHSCROLL;
 constexpr DWORD kButton = kChild | WS_TABSTOP | BS_PUSHBUTTON;
-constexpr DWORD kValue = kChild | SS_NOTIFY | SS_LEFT | WS_BORDER;
+// Fields that show the machine's data: an "&" there is a letter, never a mnemonic.
+constexpr DWORD kValue = kChild | SS_NOTIFY | SS_LEFT | SS_NOPREFIX | WS_BORDER;
 constexpr DWORD kRich = kChild | WS_TABSTOP | WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL;
 
 const ControlLayout kLayout[] = {
@@ -303,7 +304,7 @@ void Fen1::CreateFont() {
 
 void Fen1::CreateControls() {
     whiteBrush_ = CreateSolidBrush(kWhite);
-    toolTip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+    toolTip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Handle(), nullptr,
                                GetModuleHandleW(nullptr), nullptr);
     SendMessageW(toolTip_, TTM_SETMAXTIPWIDTH, 0, Scale(400));
@@ -538,6 +539,9 @@ void Fen1::Form_Load() {
     startingUp_ = true;
     Skipping([&] { ChargeServices(); });
     startingUp_ = false;
+    // What an interrupted save left beside a configuration is no configuration: the file it was to
+    // replace is whole.
+    Skipping([&] { RemovePartialFiles(var.CheminAppli + L"Config\\"); });
     Skipping([&] { ChargeListeConf(); });
     Skipping([&] {
         if (CbNomSys.Selected() != 0) CbNomSys.SelectQuietly(0);
@@ -621,9 +625,15 @@ void Fen1::ChargeServices() {
 }
 
 void Fen1::ChargeListeConf() {
+    // The name being typed in creation mode, or the configuration chosen, stays: another window that
+    // saves refreshes the list under the user's hands.
+    std::wstring kept = CbListeConf.Text();
     CbListeConf.Clear();
     for (const std::wstring& name : ConfigFileNames(var.CheminAppli + L"Config\\")) CbListeConf.Add(name);
     CbListeConf.FitDropDown(font_);
+    if (kept.empty()) return;
+    if (CreationMode()) CbListeConf.SetText(kept);
+    else CbListeConf.SelectTextQuietly(kept);
 }
 
 void Fen1::OnCbNomVueTrier() {
@@ -650,7 +660,8 @@ void Fen1::OnCbNomSys() {
         found = true;
     });
     if (found) Skipping([&] { ShowFields(info); });
-    Skipping([&] { ShowTexts(L"ServTxt\\serv\\" + name, found ? &info : nullptr); });
+    // A service's name from the machine names a text of the folder only when it can be a file name there.
+    Skipping([&] { ShowTexts(IsBareFileName(name) ? L"ServTxt\\serv\\" + name : L"ServTxt\\serv\\", found ? &info : nullptr); });
     var.ModifAutorisee = true;
     for (Label* marker : {&LabStart, &LabStop, &LabDisa, &LabAuto, &LabManu}) SetMarkerColour(*marker, ActiveBorderColour());
     var.EtatChoisi.clear();

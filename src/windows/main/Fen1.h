@@ -3,6 +3,7 @@
 #pragma once
 
 #include "profile/Apply.h"
+#include "profile/Plan.h"
 #include "windows/AppContext.h"
 #include "win/Controls.h"
 #include "win/Menu.h"
@@ -180,14 +181,24 @@ private:
     // `previewed`: it was just shown).
     void ApplyConfiguration(const std::wstring& fileName, bool previewed = false);
     // Applies the file at `path` with the progress window and the closing message. A configuration
-    // saves an undo file first; an undo does not. Gives whether everything was done (every pass ran,
-    // nothing refused).
+    // saves an undo file first; an undo ends its file (FinishUndo). Gives whether everything was done.
     bool ApplyFile(const std::wstring& path, ApplyOrder order);
-    // The steps of an application: the undo file (false when the user then gives up), the passes under
-    // the progress window, the closing message.
-    bool SaveUndoFirst(const std::vector<ConfigRecord>& records, const std::vector<ForbiddenEntry>& forbidden);
-    ApplyReport ApplyWithProgress(const std::wstring& path, const std::vector<ForbiddenEntry>& forbidden, ApplyOrder order);
-    void ShowClosingReport(const ApplyReport& report, const std::vector<ConfigRecord>& records);
+    // Applies exactly what a preview showed, unless its file changed since (then the user is told).
+    void ApplyPreviewed(const std::wstring& path, const std::string& bytesShown, const std::vector<ConfigRecord>& records,
+                        ApplyOrder order);
+    // The steps of an application: the questions (each service marked 0 it would change; a declined one
+    // is left alone like a forbidden one), the undo file (false when the user then gives up), the passes
+    // under the progress window, the closing message.
+    bool ApplyRecordsFromWindow(const std::vector<ConfigRecord>& records, std::vector<ForbiddenEntry> guard,
+                                ApplyOrder order, const std::wstring& undoFile);
+    bool AskDiscouraged(const Plan& plan, std::vector<ForbiddenEntry>& guard);
+    bool SaveUndoFirst(const std::optional<Plan>& plan);
+    ApplyReport ApplyWithProgress(const std::vector<ConfigRecord>& records, const std::vector<ForbiddenEntry>& guard,
+                                  ApplyOrder order);
+    void ShowClosingReport(const ApplyReport& report, const std::vector<ConfigRecord>& records,
+                           const std::vector<std::wstring>& more);
+    // Shows the preview of `records` of `path`; its "Appliquer" applies them with `order`.
+    void ShowPreview(const std::wstring& path, const std::wstring& heading, ApplyOrder order);
     // The configuration chosen in CbListeConf (its file name) with its records, or nothing (and the user
     // told why).
     std::optional<std::wstring> ChosenConfiguration();

@@ -114,40 +114,101 @@ bool Fen1::ApplyFile(const std::wstring& path, ApplyOrder order) {
     // The guard's list is read before anything is changed: without it nothing may be applied.
     std::optional<std::vector<ForbiddenEntry>> forbidden = ForbiddenListOrTell();
     if (!forbidden) return false;
-    CommandScope command(*app.services);
-    std::vector<ConfigRecord> records;
+    std::optional<std::vector<ConfigRecord>> records;
     try {
-        records = RecordsToApply(path);
+        if (FileExists(path) && !IsPartialFileName(path)) records = RecordsToApply(path);
     } catch (...) {
-        // The application itself says the file is missing.
     }
-    if (order == ApplyOrder::Configuration && !records.empty() && !SaveUndoFirst(records, *forbidden)) return false;
-    ApplyReport report = ApplyWithProgress(path, *forbidden, order);
-    ShowClosingReport(report, records);
-    Skipping([&] { AfficheServ(); });
-    return report.outcome == ApplyReport::Outcome::Done && report.Clean();
+    if (!records || records->empty()) {
+        if (!records) app.dialogs->Message(Handle(), texts::kApplyMissingFile, texts::kFileErrorTitle, BoxStyle::ErrorOk);
+        else app.dialogs->Message(Handle(), texts::kApplyEmptyFile, texts::kApplyEmptyTitle, BoxStyle::ErrorOk);
+        Skipping([&] { AfficheServ(); });
+        return false;
+    }
+    return ApplyRecordsFromWindow(*records, *forbidden, order, order == ApplyOrder::Undo ? path : L"");
 }
 
-bool Fen1::SaveUndoFirst(const std::vector<ConfigRecord>& records, const std::vector<ForbiddenEntry>& forbidden) {
+void Fen1::ApplyPreviewed(const std::wstring& path, const std::string& bytesShown, const std::vector<ConfigRecord>& records,
+                          ApplyOrder order) {
+    std::optional<std::string> now;
+    try {
+        now = ReadFileBytes(path);
+    } catch (...) {
+    }
+    if (!now || *now != bytesShown) {
+        app.dialogs->Message(Handle(), texts::kPreviewFileChanged + path, texts::kWarningTitle, BoxStyle::WarningOk);
+        return;
+    }
+    std::optional<std::vector<ForbiddenEntry>> forbidden = ForbiddenListOrTell();
+    if (!forbidden) return;
+    ApplyRecordsFromWindow(records, *forbidden, order, order == ApplyOrder::Undo ? path : L"");
+}
+
+bool Fen1::ApplyRecordsFromWindow(const std::vector<ConfigRecord>& records, std::vector<ForbiddenEntry> guard,
+                                  ApplyOrder order, const std::wstring& undoFile) {
+    CommandScope command(*app.services);
+    std::optional<Plan> plan;
+    try {
+        plan = PlanApplication(*app.services, records, guard);
+    } catch (...) {
+        // Without the plan no undo file can be written: the user decides before anything changes.
+        if (order == ApplyOrder::Configuration &&
+            app.dialogs->Message(Handle(), texts::kPlanUnreadable + std::wstring(texts::kApplyAnyway),
+                                 texts::kWarningTitle, BoxStyle::QuestionYesNo) != IDYES)
+            return false;
+    }
+    if (plan && AskDiscouraged(*plan, guard)) {
+        // What the user declined stays as it is: the undo file keeps only what will change.
+        try {
+            plan = PlanApplication(*app.services, records, guard);
+        } catch (...) {
+            plan.reset();
+        }
+    }
+    if (order == ApplyOrder::Configuration && !SaveUndoFirst(plan)) return false;
+    ApplyReport report = ApplyWithProgress(records, guard, order);
+    std::vector<std::wstring> more;
+    if (order == ApplyOrder::Undo) more = FinishUndo(*app.services, undoFile, records, WaitPainting);
+    ShowClosingReport(report, records, more);
+    Skipping([&] { AfficheServ(); });
+    return report.outcome == ApplyReport::Outcome::Done && report.Clean() && more.empty();
+}
+
+bool Fen1::AskDiscouraged(const Plan& plan, std::vector<ForbiddenEntry>& guard) {
+    // The question the window asks before it changes one service marked 0, for each the application
+    // would change (a prerequisite it would start included).
+    bool declined = false;
+    for (const PlanLine& line : plan.lines) {
+        if (line.kind != PlanLine::Kind::Discouraged) continue;
+        int answer = app.dialogs->Message(Handle(), texts::kGuardDiscouraged + (texts::kGuardServiceLine + line.name),
+                                          texts::kGuardTitle, BoxStyle::InformationYesNo);
+        if (answer == IDNO) {
+            guard.push_back({line.name, Mark::Forbidden});
+            declined = true;
+        }
+    }
+    return declined;
+}
+
+bool Fen1::SaveUndoFirst(const std::optional<Plan>& plan) {
+    if (!plan) return true;  // the user chose to go on without
     // What the application will change is kept first, as it is now, so that it can be undone.
     try {
-        SaveUndoBefore(*app.services, var.CheminAppli, records, forbidden);
+        SaveUndoFor(*plan, var.CheminAppli);
     } catch (const FileError& failure) {
         return app.dialogs->Message(Handle(), texts::kUndoNotSaved + FileFailureReason(failure) + texts::kApplyAnyway,
                                     texts::kWarningTitle, BoxStyle::QuestionYesNo) == IDYES;
-    } catch (...) {
-        // The machine cannot be read: the application finds out and says so.
     }
     return true;
 }
 
-ApplyReport Fen1::ApplyWithProgress(const std::wstring& path, const std::vector<ForbiddenEntry>& forbidden,
+ApplyReport Fen1::ApplyWithProgress(const std::vector<ConfigRecord>& records, const std::vector<ForbiddenEntry>& guard,
                                     ApplyOrder order) {
     Fen2& progress = app.windows.Get<Fen2>();
     progress.Open(Handle());
     ApplyReport report;
     try {
-        report = AppliqueConf(*app.services, path, forbidden, progress, order);
+        report = ApplyRecords(*app.services, records, guard, progress, order);
     } catch (...) {
         progress.Close();
         throw;
@@ -163,23 +224,19 @@ ApplyReport Fen1::ApplyWithProgress(const std::wstring& path, const std::vector<
     return report;
 }
 
-void Fen1::ShowClosingReport(const ApplyReport& report, const std::vector<ConfigRecord>& records) {
-    if (report.outcome == ApplyReport::Outcome::MissingFile) {
-        app.dialogs->Message(Handle(), texts::kApplyMissingFile, texts::kFileErrorTitle, BoxStyle::ErrorOk);
-        return;
-    }
-    if (report.outcome == ApplyReport::Outcome::EmptyFile) {
-        app.dialogs->Message(Handle(), texts::kApplyEmptyFile, texts::kApplyEmptyTitle, BoxStyle::ErrorOk);
-        return;
-    }
+void Fen1::ShowClosingReport(const ApplyReport& report, const std::vector<ConfigRecord>& records,
+                             const std::vector<std::wstring>& more) {
     std::wstring text;
     for (const std::wstring& line : report.ClosingLines()) text += (text.empty() ? L"" : L"\n") + line;
-    // The machine read once more: what is not (yet) as the file wants it.
+    for (const std::wstring& line : more) text += L"\n" + line;
+    // The machine read once more: what is not (yet) as the file wants it. The window keeps painting
+    // while services still starting or stopping are given time.
     try {
-        text += L"\n" + std::wstring(texts::kNotYetInWantedState) + std::to_wstring(NotInWantedState(*app.services, records));
+        text += L"\n" + std::wstring(texts::kNotYetInWantedState) +
+                std::to_wstring(NotInWantedState(*app.services, records, 3000, WaitPainting));
     } catch (...) {
     }
-    bool calm = report.outcome == ApplyReport::Outcome::Done && report.Clean();
+    bool calm = report.outcome == ApplyReport::Outcome::Done && report.Clean() && more.empty();
     app.dialogs->Message(Handle(), text, texts::kInformationTitle, calm ? BoxStyle::InformationOk : BoxStyle::WarningOk);
 }
 
@@ -192,19 +249,19 @@ std::optional<std::wstring> Fen1::ChosenConfiguration() {
         return std::nullopt;
     }
     if (!CheckConfigName(name)) return std::nullopt;
-    if (!FileExists(var.CheminAppli + L"Config\\" + name)) {
+    if (!FileExists(var.CheminAppli + L"Config\\" + name) || IsPartialFileName(name)) {
         app.dialogs->Message(Handle(), texts::kApplyMissingFile, texts::kFileErrorTitle, BoxStyle::ErrorOk);
         return std::nullopt;
     }
     return name;
 }
 
-void Fen1::OnMnuApercu() {
-    std::optional<std::wstring> name = ChosenConfiguration();
-    if (!name) return;
+void Fen1::ShowPreview(const std::wstring& path, const std::wstring& heading, ApplyOrder order) {
     std::optional<std::vector<ForbiddenEntry>> forbidden = ForbiddenListOrTell();
     if (!forbidden) return;
-    std::vector<ConfigRecord> records = RecordsToApply(var.CheminAppli + L"Config\\" + *name);
+    // What is shown is what "Appliquer" applies: the records read now, with the bytes they came from.
+    std::string bytes = ReadFileBytes(path);
+    std::vector<ConfigRecord> records = RecordsIn(bytes);
     Plan plan;
     {
         CommandScope command(*app.services);
@@ -213,9 +270,14 @@ void Fen1::OnMnuApercu() {
     std::vector<std::wstring> lines;
     for (const PlanLine& line : plan.lines) lines.push_back(line.text);
     if (lines.empty()) lines.push_back(texts::kPreviewNothing);
-    std::wstring chosen = *name;
-    app.windows.Get<PreviewWindow>(app).Show(Handle(), texts::kPreviewTitle, texts::kPreviewHeading + chosen, lines,
-                                    [this, chosen] { ApplyConfiguration(chosen, true); });
+    app.windows.Get<PreviewWindow>(app).Show(Handle(), texts::kPreviewTitle, heading, lines,
+                                             [this, path, bytes, records, order] { ApplyPreviewed(path, bytes, records, order); });
+}
+
+void Fen1::OnMnuApercu() {
+    std::optional<std::wstring> name = ChosenConfiguration();
+    if (!name) return;
+    ShowPreview(var.CheminAppli + L"Config\\" + *name, texts::kPreviewHeading + *name, ApplyOrder::Configuration);
 }
 
 void Fen1::OnMnuAnnulerAppli() {
@@ -224,9 +286,14 @@ void Fen1::OnMnuAnnulerAppli() {
         app.dialogs->Message(Handle(), texts::kNoUndo, texts::kInformationTitle, BoxStyle::InformationOk);
         return;
     }
-    // Once undone, the file goes: undoing again goes one application further back. After a refusal it
-    // stays, to be tried again.
-    if (ApplyFile(*latest, ApplyOrder::Undo)) DeleteFileW(latest->c_str());
+    // An undo changes services as an application does: previewed first when the user asks for it,
+    // confirmed otherwise.
+    if (MenuChecked(IDM_APERCUAUTO)) {
+        ShowPreview(*latest, texts::kUndoPreviewHeading + *latest, ApplyOrder::Undo);
+        return;
+    }
+    if (app.dialogs->Message(Handle(), texts::kUndoQuestion, texts::kUndoTitle, BoxStyle::QuestionYesNo) != IDYES) return;
+    ApplyFile(*latest, ApplyOrder::Undo);
 }
 
 void Fen1::OnMnuComparer() {

@@ -6,15 +6,15 @@ $ErrorActionPreference = 'Continue'
 # RpcSs : interdit par la liste des services protégés, laissé tel quel
 
 # Modes de démarrage
-Set-Service -Name 'Spooler' -StartupType Manual
-Set-Service -Name 'Fax' -StartupType Automatic  # modification déconseillée
-Set-Service -Name 'Audiosrv' -StartupType Automatic
+if ($service = Get-Service | Where-Object Name -eq 'Spooler') { $service | Set-Service -StartupType Manual } else { Write-Warning 'Service introuvable : Spooler' }
+if ($service = Get-Service | Where-Object Name -eq 'Fax') { $service | Set-Service -StartupType Automatic } else { Write-Warning 'Service introuvable : Fax' }  # modification déconseillée
+if ($service = Get-Service | Where-Object Name -eq 'Audiosrv') { $service | Set-Service -StartupType Automatic } else { Write-Warning 'Service introuvable : Audiosrv' }
 # kbdclass : mode de démarrage « Boot » non exprimable ici, laissé tel quel
-Set-Service -Name 'wuauserv' -StartupType Disabled
+if ($service = Get-Service | Where-Object Name -eq 'wuauserv') { $service | Set-Service -StartupType Disabled } else { Write-Warning 'Service introuvable : wuauserv' }
 
 # États, dans l'ordre des dépendances
-Stop-Service -Name 'Spooler'
-Start-Service -Name 'kbdclass'
-Stop-Service -Name 'wuauserv'
+if ($service = Get-Service | Where-Object Name -eq 'Spooler') { $service | Stop-Service } else { Write-Warning 'Service introuvable : Spooler' }
+if ($service = Get-Service | Where-Object Name -eq 'kbdclass') { $service | Start-Service } else { Write-Warning 'Service introuvable : kbdclass' }
+if ($service = Get-Service | Where-Object Name -eq 'wuauserv') { $service | Stop-Service } else { Write-Warning 'Service introuvable : wuauserv' }
 # Audiosrv : état « Paused » non exprimable ici, laissé tel quel
-Start-Service -Name 'Fax'  # modification déconseillée
+if ($service = Get-Service | Where-Object Name -eq 'Fax') { $service | Start-Service } else { Write-Warning 'Service introuvable : Fax' }  # modification déconseillée
