@@ -8,10 +8,13 @@ bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
 
 }  // namespace
 
-void FieldReader::SkipDelimiter() {
-    if (AtEnd()) return;
+bool FieldReader::SkipDelimiter() {
+    if (AtEnd()) return true;
     char c = data_[pos_++];
+    if (c == ',') return false;
     if (c == '\r' && !AtEnd() && data_[pos_] == '\n') ++pos_;  // CR LF is a single line end
+    ++line_;
+    return true;
 }
 
 std::optional<FieldReader::Field> FieldReader::Next() {
@@ -27,7 +30,10 @@ std::optional<FieldReader::Field> FieldReader::Next() {
                 pos_ = data_.size();
                 return std::nullopt;
             }
-            text.append(data_.substr(from, close - from));
+            std::string_view part = data_.substr(from, close - from);
+            for (size_t i = 0; i < part.size(); ++i)
+                if (part[i] == '\n' || (part[i] == '\r' && (i + 1 >= part.size() || part[i + 1] != '\n'))) ++line_;
+            text.append(part);
             if (close + 1 < data_.size() && data_[close + 1] == '"') {
                 text += '"';
                 from = close + 2;
@@ -37,14 +43,14 @@ std::optional<FieldReader::Field> FieldReader::Next() {
             break;
         }
         while (!AtEnd() && data_[pos_] != ',' && !IsLineEnd(data_[pos_])) ++pos_;
-        SkipDelimiter();
-        return Field{std::move(text), true};
+        bool endsLine = SkipDelimiter();
+        return Field{std::move(text), true, endsLine};
     }
 
     size_t begin = pos_;
     while (!AtEnd() && data_[pos_] != ',' && !IsLineEnd(data_[pos_])) ++pos_;
     Field field{std::string(data_.substr(begin, pos_ - begin)), false};
-    SkipDelimiter();
+    field.endsLine = SkipDelimiter();
     return field;
 }
 

@@ -25,17 +25,22 @@ public:
     struct Field {
         std::string text;
         bool quoted;
+        bool endsLine = false;  // the field was ended by a line end, or by the end of the data
     };
 
     explicit FieldReader(std::string_view data) : data_(data) {}
     bool AtEnd() const { return pos_ >= data_.size(); }
     std::optional<Field> Next();
+    // The line the reader is on, from 1: line ends read so far (inside quoted fields included) plus one.
+    int Line() const { return line_; }
 
 private:
-    void SkipDelimiter();
+    // Skips the comma or line end that ended a field; tells whether it was a line end (or the end).
+    bool SkipDelimiter();
 
     std::string_view data_;
     size_t pos_ = 0;
+    int line_ = 1;
 };
 
 // A value as a quoted field of the stream: between double quotes, a quote inside doubled. Nothing when

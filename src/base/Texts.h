@@ -165,6 +165,10 @@ inline constexpr const wchar_t* kExportPowerShellTitle = L"Exporter en script Po
 inline constexpr const wchar_t* kAnsibleFilter = L"Playbooks Ansible (*.yml)|*.yml";
 inline constexpr const wchar_t* kPowerShellFilter = L"Scripts PowerShell (*.ps1)|*.ps1";
 inline constexpr const wchar_t* kExportDone = L"configuration exportée : ";
+inline constexpr const wchar_t* kForbiddenListLine = L"liste des services interdits, ligne ";
+inline constexpr const wchar_t* kForbiddenListBadReason =
+    L" : après la marque, la raison doit être un seul texte entre guillemets, en fin de ligne";
+inline constexpr const wchar_t* kReasonPrefix = L"pourquoi : ";
 inline constexpr const wchar_t* kRecordNotWritable =
     L"enregistrement impossible à écrire sans ambiguïté (fin de ligne, ou guillemet contre une virgule) : ";
 inline constexpr const wchar_t* kPrerequisiteForbidden = L" : non démarré, car il faudrait démarrer ";

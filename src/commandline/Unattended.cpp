@@ -23,7 +23,7 @@ namespace {
 
 constexpr const wchar_t* kUsage =
     L"usage : Kestrane.exe /appliquer FICHIER.cfg | /comparer FICHIER.cfg | /sauvegarder FICHIER.cfg | /annuler "
-    L"[/forcer] [/journal:FICHIER]";
+    L"| /exporter:ansible FICHIER.cfg SORTIE.yml | /exporter:powershell FICHIER.cfg SORTIE.ps1 [/forcer] [/journal:FICHIER]";
 
 std::wstring Lower(std::wstring text) {
     for (auto& c : text) c = static_cast<wchar_t>(towlower(c));
@@ -33,6 +33,7 @@ std::wstring Lower(std::wstring text) {
 struct Command {
     std::wstring verb;  // "/appliquer", ...
     std::wstring file;
+    std::wstring output;  // /exporter: the file written
     bool force = false;
     std::wstring journal;
 };
@@ -64,6 +65,20 @@ std::optional<Command> Parse(const std::vector<std::wstring>& arguments, std::ws
                 }
                 command.file = arguments[++i];
             }
+        } else if (lower == L"/exporter:ansible" || lower == L"/exporter:powershell") {
+            if (!command.verb.empty()) {
+                error = L"une seule commande à la fois : " + command.verb + L" et " + lower;
+                return std::nullopt;
+            }
+            command.verb = lower;
+            bool both = i + 2 < arguments.size();
+            for (size_t k = 1; both && k <= 2; ++k) both = !arguments[i + k].empty() && arguments[i + k][0] != L'/';
+            if (!both) {
+                error = lower + L" demande un fichier de configuration et le fichier à écrire";
+                return std::nullopt;
+            }
+            command.file = arguments[++i];
+            command.output = arguments[++i];
         } else {
             error = L"argument inconnu : " + argument;
             return std::nullopt;
@@ -113,6 +128,9 @@ struct Runner {
     ServiceManager& services;
     const std::function<void(const std::wstring&)>& report;
 
+    std::wstring guardProblem;  // why the forbidden list could not be read, when it says
+    std::wstring NoGuard() const { return texts::kUnattendedNoGuard + (guardProblem.empty() ? L"" : L" : " + guardProblem); }
+
     int Fail(int code, const std::wstring& message) {
         report(message);
         return code;
@@ -120,7 +138,7 @@ struct Runner {
 
     // The forbidden list for unattended use: marked 0 is refused as marked 1 unless forced.
     std::optional<std::vector<ForbiddenEntry>> Guard(bool force) {
-        std::optional<std::vector<ForbiddenEntry>> entries = ReadForbiddenList(var.CheminAppli);
+        std::optional<std::vector<ForbiddenEntry>> entries = ReadForbiddenList(var.CheminAppli, &guardProblem);
         if (!entries) return std::nullopt;
         if (!force)
             for (ForbiddenEntry& entry : *entries)
@@ -169,7 +187,7 @@ struct Runner {
 
     int Appliquer(const Command& command) {
         std::optional<std::vector<ForbiddenEntry>> forbidden = Guard(command.force);
-        if (!forbidden) return Fail(ExitCode::BadUse, texts::kUnattendedNoGuard);
+        if (!forbidden) return Fail(ExitCode::BadUse, NoGuard());
         std::wstring path = FileToRead(var, command.file);
         int code = ExitCode::Done;
         std::optional<std::vector<ConfigRecord>> records = Records(path, code);
@@ -197,7 +215,7 @@ struct Runner {
 
     int Annuler(const Command& command) {
         std::optional<std::vector<ForbiddenEntry>> forbidden = Guard(command.force);
-        if (!forbidden) return Fail(ExitCode::BadUse, texts::kUnattendedNoGuard);
+        if (!forbidden) return Fail(ExitCode::BadUse, NoGuard());
         std::optional<std::wstring> latest = LatestUndo(var.CheminAppli);
         if (!latest) return Fail(ExitCode::Done, texts::kNoUndo);
         int code = ExitCode::Done;
@@ -212,6 +230,30 @@ struct Runner {
         std::vector<std::wstring> notRestored = FinishUndo(services, *latest, *records);
         for (const std::wstring& line : notRestored) report(line);
         return notRestored.empty() && code == ExitCode::Done ? ExitCode::Done : ExitCode::Refused;
+    }
+
+    // The same file as the window's export of the same configuration.
+    int Exporter(const Command& command) {
+        std::optional<std::vector<ForbiddenEntry>> forbidden = ReadForbiddenList(var.CheminAppli, &guardProblem);
+        if (!forbidden) return Fail(ExitCode::BadUse, NoGuard());
+        std::wstring path = FileToRead(var, command.file);
+        int code = ExitCode::Done;
+        std::optional<std::vector<ConfigRecord>> records = Records(path, code);
+        if (!records) return code;
+        std::string exported;
+        {
+            CommandScope scope(services);
+            exported = FleetExport(services, *records, *forbidden, path,
+                                   command.verb == L"/exporter:ansible" ? FleetTool::Ansible : FleetTool::PowerShell);
+        }
+        std::wstring output = FullPath(command.output);
+        try {
+            WriteFileReplacing(output, exported);
+        } catch (const std::exception& failure) {
+            return Fail(ExitCode::BadUse, texts::kConfigNotSaved + FileFailureReason(failure));
+        }
+        report(texts::kExportDone + output);
+        return ExitCode::Done;
     }
 
     int Comparer(const Command& command) {
@@ -270,6 +312,7 @@ int RunUnattended(Variables& var, ServiceManager& services, const std::vector<st
         if (command->verb == L"/appliquer") return runner.Appliquer(*command);
         if (command->verb == L"/annuler") return runner.Annuler(*command);
         if (command->verb == L"/comparer") return runner.Comparer(*command);
+        if (command->verb.rfind(L"/exporter:", 0) == 0) return runner.Exporter(*command);
         return runner.Sauvegarder(*command);
     } catch (const ServiceError& e) {
         const wchar_t* message = ControlMessage(e.Code());

@@ -1,5 +1,6 @@
 // The program run without a window, by a startup script, a scheduled task or a fleet tool:
 //   Kestrane.exe /appliquer FICHIER.cfg | /comparer FICHIER.cfg | /sauvegarder FICHIER.cfg | /annuler
+//                | /exporter:ansible FICHIER.cfg SORTIE.yml | /exporter:powershell FICHIER.cfg SORTIE.ps1
 //                [/forcer] [/journal:FICHIER]
 // The report goes to the console the program was started from (and to the journal when named). The
 // forbidden list guards as in the window, stricter: a service marked 0 is refused too unless /forcer.

@@ -82,6 +82,8 @@ private:
                             [&](const std::wstring& name) { return states_.count(name) > 0; });
         for (const ConfigRecord& record : records_)
             if (!facts_[record.Name].present) AddOnce(report_.absent, record.Name);
+        for (const ForbiddenEntry& entry : forbiddenList_)
+            if (!entry.Reason.empty()) report_.reasons.try_emplace(entry.Name, entry.Reason);
         for (const Conflict& conflict : Conflicts(services_, records_, facts_)) report_.notes.push_back(conflict.Line());
     }
 
@@ -163,7 +165,8 @@ private:
         KnownStatesWalk walk(services_, facts_, states_);
         StartPrerequisites(walk, record.Name);
         if (std::optional<std::wstring> refused = RefusedPrerequisite(walk.toStart, forbiddenList_)) {
-            report_.refused.push_back(RefusedPrerequisiteLine(record.Name, *refused));
+            report_.refused.push_back(
+                WithReason(RefusedPrerequisiteLine(record.Name, *refused), ReasonOf(*refused, forbiddenList_)));
             return false;
         }
         toStart_ = walk.toStart;
@@ -233,8 +236,12 @@ private:
 std::vector<std::wstring> ApplyReport::Lines() const {
     std::vector<std::wstring> lines = refused;
     for (const auto& name : absent) lines.push_back(texts::kApplyAbsent + name);
-    for (const auto& name : forbidden) lines.push_back(texts::kApplyForbidden + name);
-    for (const auto& name : discouraged) lines.push_back(texts::kApplyDiscouraged + name);
+    auto reason = [&](const std::wstring& name) {
+        auto found = reasons.find(name);
+        return found == reasons.end() ? std::wstring() : found->second;
+    };
+    for (const auto& name : forbidden) lines.push_back(WithReason(texts::kApplyForbidden + name, reason(name)));
+    for (const auto& name : discouraged) lines.push_back(WithReason(texts::kApplyDiscouraged + name, reason(name)));
     for (const auto& note : notes) lines.push_back(note);
     return lines;
 }

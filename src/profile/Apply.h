@@ -8,6 +8,7 @@
 #include "service/ForbiddenList.h"
 #include "service/ServiceManager.h"
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -36,6 +37,7 @@ struct ApplyReport {
     std::vector<std::wstring> forbidden; // names left untouched (marked 1) that are not as the file wants
     std::vector<std::wstring> discouraged;  // names changed although discouraged (marked 0)
     std::vector<std::wstring> notes;     // no errors: the file's contradictions, states it asks but no pass sets
+    std::map<std::wstring, std::wstring, ServiceNameLess> reasons;  // what the forbidden list says of a service it names
     std::wstring reason;                 // why it was interrupted
     std::vector<std::wstring> pending;   // interrupted: the names whose state had still to be set
 

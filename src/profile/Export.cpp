@@ -65,6 +65,9 @@ std::string OnService(const std::wstring& name, const std::string& command) {
 // Text for a comment: on one line.
 std::string CommentText(const std::wstring& text) { return ToUtf8(OneLine(text)); }
 
+// The forbidden list's reason for a comment, after a dash; nothing when it gives none.
+std::string Why(const ExportEntry& entry) { return entry.reason.empty() ? "" : " \xE2\x80\x94 " + CommentText(entry.reason); }
+
 // The entries in the order of the state passes, file order within each.
 std::vector<const ExportEntry*> InPassOrder(const std::vector<ExportEntry>& entries) {
     std::vector<const ExportEntry*> ordered;
@@ -97,7 +100,8 @@ std::string AnsiblePlaybook(const std::wstring& configName, const std::vector<Ex
     for (const ExportEntry* entry : InPassOrder(entries)) {
         const ConfigRecord& r = entry->record;
         if (entry->mark == Mark::Forbidden) {
-            tasks += "    # " + CommentText(r.Name) + " : interdit par la liste des services prot\xC3\xA9g\xC3\xA9s, laiss\xC3\xA9 tel quel\n";
+            tasks += "    # " + CommentText(r.Name) + " : interdit par la liste des services prot\xC3\xA9g\xC3\xA9s, laiss\xC3\xA9 tel quel" +
+                     Why(*entry) + "\n";
             continue;
         }
         const char* mode = AnsibleStartMode(r.StartMode);
@@ -106,7 +110,8 @@ std::string AnsiblePlaybook(const std::wstring& configName, const std::vector<Ex
         if (!state) tasks += "    # " + NotExpressed(*entry, false) + "\n";
         if (!mode && !state) continue;
         if (entry->mark == Mark::Discouraged)
-            tasks += "    # " + CommentText(r.Name) + " : modification d\xC3\xA9" "conseill\xC3\xA9" "e par la liste des services prot\xC3\xA9g\xC3\xA9s\n";
+            tasks += "    # " + CommentText(r.Name) + " : modification d\xC3\xA9" "conseill\xC3\xA9" "e par la liste des services prot\xC3\xA9g\xC3\xA9s" +
+                     Why(*entry) + "\n";
         std::string title = Untemplated(L"Service " + r.Name + (r.DisplayName.empty() ? L"" : L" (" + r.DisplayName + L")"));
         // Lines stay short enough for every YAML linter.
         if (title.size() > 148) title = Untemplated(L"Service " + r.Name);
@@ -133,7 +138,8 @@ std::string PowerShellScript(const std::wstring& configName, const std::vector<E
     std::string refused;
     for (const ExportEntry& entry : entries)
         if (entry.mark == Mark::Forbidden)
-            refused += "# " + CommentText(entry.record.Name) + " : interdit par la liste des services prot\xC3\xA9g\xC3\xA9s, laiss\xC3\xA9 tel quel\r\n";
+            refused += "# " + CommentText(entry.record.Name) + " : interdit par la liste des services prot\xC3\xA9g\xC3\xA9s, laiss\xC3\xA9 tel quel" +
+                       Why(entry) + "\r\n";
     if (!refused.empty()) out += refused + "\r\n";
 
     line("# Modes de d\xC3\xA9marrage");
@@ -145,7 +151,7 @@ std::string PowerShellScript(const std::wstring& configName, const std::vector<E
             continue;
         }
         std::string command = OnService(entry.record.Name, std::string("Set-Service -StartupType ") + type);
-        if (entry.mark == Mark::Discouraged) command += "  # modification d\xC3\xA9" "conseill\xC3\xA9" "e";
+        if (entry.mark == Mark::Discouraged) command += "  # modification d\xC3\xA9" "conseill\xC3\xA9" "e" + Why(entry);
         line(command);
     }
     line("");
@@ -158,7 +164,7 @@ std::string PowerShellScript(const std::wstring& configName, const std::vector<E
             continue;
         }
         std::string command = OnService(entry->record.Name, state == L"Running" ? "Start-Service" : "Stop-Service");
-        if (entry->mark == Mark::Discouraged) command += "  # modification d\xC3\xA9" "conseill\xC3\xA9" "e";
+        if (entry->mark == Mark::Discouraged) command += "  # modification d\xC3\xA9" "conseill\xC3\xA9" "e" + Why(*entry);
         line(command);
     }
     return out;

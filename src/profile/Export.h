@@ -20,6 +20,7 @@ struct ExportEntry {
     ConfigRecord record;
     int statePass = 2;
     Mark mark = Mark::None;
+    std::wstring reason;  // what the forbidden list says of it, if anything
 };
 
 // A playbook for ansible-playbook: UTF-8, one task per service setting its start mode and its state,

@@ -116,7 +116,7 @@ private:
     }
     void WarnIfDiscouraged(const std::wstring& name, Mark mark) {
         if (mark == Mark::Discouraged && listed_.insert(name).second)
-            Line(PlanLine::Kind::Discouraged, name, texts::kPreviewDiscouraged + name);
+            Line(PlanLine::Kind::Discouraged, name, WithReason(texts::kPreviewDiscouraged + name, ReasonOf(name, forbiddenList_)));
     }
     // The records an application leaves alone: services this machine lacks, forbidden ones.
     void Untouched(const ConfigRecord& record) {
@@ -124,7 +124,8 @@ private:
         if (!f.present) {
             if (listed_.insert(record.Name).second) Line(PlanLine::Kind::Absent, record.Name, texts::kApplyAbsent + record.Name);
         } else if (f.mark == Mark::Forbidden && Differs(record) && listed_.insert(record.Name).second) {
-            Line(PlanLine::Kind::Forbidden, record.Name, texts::kApplyForbidden + record.Name);
+            Line(PlanLine::Kind::Forbidden, record.Name,
+                 WithReason(texts::kApplyForbidden + record.Name, ReasonOf(record.Name, forbiddenList_)));
         }
     }
     // Whether the machine is not as the record wants it, in what an application sets.
@@ -166,7 +167,8 @@ private:
         std::vector<std::wstring> toStart;
         for (const auto& [needed, neededBy] : walk.toStart) toStart.push_back(needed);
         if (std::optional<std::wstring> refused = RefusedPrerequisite(toStart, forbiddenList_)) {
-            Line(PlanLine::Kind::PrerequisiteRefused, record.Name, RefusedPrerequisiteLine(record.Name, *refused));
+            Line(PlanLine::Kind::PrerequisiteRefused, record.Name,
+                 WithReason(RefusedPrerequisiteLine(record.Name, *refused), ReasonOf(*refused, forbiddenList_)));
             return;
         }
         for (const auto& [needed, neededBy] : walk.toStart) {
@@ -281,9 +283,17 @@ std::vector<ExportEntry> ExportEntriesFor(ServiceManager& services, const std::v
     std::vector<ExportEntry> entries;
     for (const ConfigRecord& record : records) {
         const RecordFacts& f = facts[record.Name];
-        entries.push_back({record, f.statePass, f.mark});
+        entries.push_back({record, f.statePass, f.mark, ReasonOf(record.Name, forbiddenList)});
     }
     return entries;
+}
+
+std::string FleetExport(ServiceManager& services, const std::vector<ConfigRecord>& records,
+                        const std::vector<ForbiddenEntry>& forbiddenList, const std::wstring& fileName, FleetTool tool) {
+    std::wstring bare = fileName.substr(fileName.find_last_of(L"\\/") == std::wstring::npos ? 0 : fileName.find_last_of(L"\\/") + 1);
+    std::wstring name = bare.substr(0, bare.rfind(L'.'));
+    std::vector<ExportEntry> entries = ExportEntriesFor(services, records, forbiddenList);
+    return tool == FleetTool::Ansible ? AnsiblePlaybook(name, entries) : PowerShellScript(name, entries);
 }
 
 }  // namespace kestrane

@@ -66,4 +66,10 @@ int NotInWantedState(ServiceManager& services, const std::vector<ConfigRecord>& 
 std::vector<ExportEntry> ExportEntriesFor(ServiceManager& services, const std::vector<ConfigRecord>& records,
                                           const std::vector<ForbiddenEntry>& forbiddenList);
 
+// The export of `records` for a fleet tool, as the window and the command line both write it: the
+// configuration's name is its file name without the extension. Throws ServiceError.
+enum class FleetTool { Ansible, PowerShell };
+std::string FleetExport(ServiceManager& services, const std::vector<ConfigRecord>& records,
+                        const std::vector<ForbiddenEntry>& forbiddenList, const std::wstring& fileName, FleetTool tool);
+
 }  // namespace kestrane

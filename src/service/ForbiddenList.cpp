@@ -2,7 +2,9 @@
 
 #include "base/CodePage.h"
 #include "base/QuotedFields.h"
+#include "base/FailureText.h"
 #include "base/TextFile.h"
+#include "base/Texts.h"
 
 namespace kestrane {
 
@@ -61,23 +63,52 @@ std::vector<ForbiddenEntry> ParseForbiddenList(std::string_view bytes) {
     bool utf8 = TakeUtf8Mark(bytes);
     FieldReader reader(bytes);
     while (!reader.AtEnd()) {
+        int line = reader.Line();
         std::optional<FieldReader::Field> name = reader.Next();
         std::optional<FieldReader::Field> mark = name ? reader.Next() : std::nullopt;
         if (!mark) break;
-        entries.push_back({FieldText(name->quoted ? name->text : TrimBlanks(name->text), utf8), ReadMark(mark->text)});
+        ForbiddenEntry entry{FieldText(name->quoted ? name->text : TrimBlanks(name->text), utf8), ReadMark(mark->text)};
+        // A record on one line may go on with its reason; one spread over lines is two fields, as ever.
+        if (!name->endsLine && !mark->endsLine) {
+            std::optional<FieldReader::Field> reason = reader.Next();
+            if (!reason || !reason->quoted || !reason->endsLine)
+                throw UserError(texts::kForbiddenListLine + std::to_wstring(line) + texts::kForbiddenListBadReason);
+            entry.Reason = FieldText(reason->text, utf8);
+        }
+        entries.push_back(std::move(entry));
     }
     return entries;
 }
 
-std::optional<std::vector<ForbiddenEntry>> ReadForbiddenList(const std::wstring& cheminAppli) {
+std::optional<std::vector<ForbiddenEntry>> ReadForbiddenList(const std::wstring& cheminAppli, std::wstring* problem) {
     std::wstring path = cheminAppli + L"liste\\interdit.txt";
     try {
         if (!FileExists(path)) return std::nullopt;
         return ParseForbiddenList(ReadFileBytes(path));
+    } catch (const UserError& e) {
+        if (problem) *problem = e.Message();
+        return std::nullopt;
     } catch (...) {
         // A list that cannot be read protects nothing: taken as missing.
         return std::nullopt;
     }
+}
+
+std::wstring ReasonOf(const std::wstring& name, const std::vector<ForbiddenEntry>& forbiddenList) {
+    // Letter case aside, as the service database compares names; the first reason given wins.
+    auto lower = [](std::wstring text) {
+        for (wchar_t& c : text)
+            if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+        return text;
+    };
+    std::wstring wanted = lower(name);
+    for (const ForbiddenEntry& entry : forbiddenList)
+        if (!entry.Reason.empty() && lower(entry.Name) == wanted) return entry.Reason;
+    return {};
+}
+
+std::wstring WithReason(const std::wstring& line, const std::wstring& reason) {
+    return reason.empty() ? line : line + L" \u2014 " + reason;
 }
 
 }  // namespace kestrane

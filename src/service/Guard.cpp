@@ -25,16 +25,20 @@ Mark MarkOf(const std::wstring& name, const std::vector<ForbiddenEntry>& forbidd
 
 std::vector<GuardStep> GuardSteps(const std::wstring& cheminAppli, const std::wstring& nom) {
     std::wstring about = texts::kGuardServiceLine + nom;
-    std::optional<std::vector<ForbiddenEntry>> list = ReadForbiddenList(cheminAppli);
-    if (!list) return {{GuardStep::Kind::ListMissing, texts::kGuardMissing + about, texts::kGuardMissingTitle}};
+    std::wstring problem;
+    std::optional<std::vector<ForbiddenEntry>> list = ReadForbiddenList(cheminAppli, &problem);
+    if (!list)
+        return {{GuardStep::Kind::ListMissing, texts::kGuardMissing + about + (problem.empty() ? L"" : L"\n" + problem),
+                 texts::kGuardMissingTitle}};
     std::vector<GuardStep> steps;
     for (const ForbiddenEntry& entry : *list) {
         // The service database knows no difference of letter case between names; neither does the list.
         if (!SameServiceName(entry.Name, nom)) continue;
+        std::wstring why = entry.Reason.empty() ? L"" : L"\n" + (texts::kReasonPrefix + entry.Reason);
         if (entry.mark == Mark::Discouraged)
-            steps.push_back({GuardStep::Kind::Ask, texts::kGuardDiscouraged + about, texts::kGuardTitle});
+            steps.push_back({GuardStep::Kind::Ask, texts::kGuardDiscouraged + about + why, texts::kGuardTitle});
         else if (entry.mark == Mark::Forbidden)
-            steps.push_back({GuardStep::Kind::Refuse, texts::kGuardForbidden + about, texts::kGuardTitle});
+            steps.push_back({GuardStep::Kind::Refuse, texts::kGuardForbidden + about + why, texts::kGuardTitle});
     }
     return steps;
 }

@@ -63,7 +63,11 @@ OrderOutcome EnvoieModif(ServiceManager& services, const std::wstring& nom, cons
     try {
         if (!services.Find(nom)) return NotFound(nom);
         outcome.sent = true;
-        if (ordre == L"auto") outcome.code = services.ChangeStartMode(nom, L"Automatic");
+        // A plain automatic start does not wait: the user chose it over the delayed one.
+        if (ordre == L"auto" || ordre == L"autodiff") {
+            outcome.code = services.ChangeStartMode(nom, L"Automatic");
+            if (outcome.code == ReturnCode::Success) outcome.code = services.SetDelayedAutoStart(nom, ordre == L"autodiff");
+        }
         else if (ordre == L"stop") outcome.code = services.ChangeStartMode(nom, L"Disabled");
         else if (ordre == L"manu") outcome.code = services.ChangeStartMode(nom, L"Manual");
         else if (ordre == L"suprime") {

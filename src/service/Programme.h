@@ -31,7 +31,8 @@ int CurrentFailureCode();
 // Sends a control order ("okstart", "okstop", "okpause", "okreprise") to the service named `nom`.
 OrderOutcome EnvoieOrdre(ServiceManager& services, const std::wstring& nom, const std::wstring& ordre);
 
-// Changes the start mode ("auto", "manu", "stop") of the service named `nom`, or deletes it ("suprime":
+// Changes the start mode ("auto", "autodiff" for a delayed automatic start, "manu", "stop") of the service
+// named `nom`, or deletes it ("suprime":
 // asked to stop, then deleted whatever the stop gave).
 OrderOutcome EnvoieModif(ServiceManager& services, const std::wstring& nom, const std::wstring& ordre);
 

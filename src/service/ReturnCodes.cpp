@@ -52,4 +52,10 @@ int FailureCode(unsigned long win32Error) {
     return win32Error == ERROR_SUCCESS ? ReturnCode::UnknownFailure : ReturnCodeFromWin32(win32Error);
 }
 
+std::wstring StartModeShown(const ServiceInfo& info) {
+    std::wstring mode = info.StartMode.value_or(L"");
+    if (mode == L"Auto" && info.DelayedAutoStart == std::optional<std::wstring>(L"True")) return L"Automatique (d\u00e9but diff\u00e9r\u00e9)";
+    return mode;
+}
+
 }  // namespace kestrane

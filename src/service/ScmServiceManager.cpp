@@ -35,6 +35,17 @@ bool QueryDescription(SC_HANDLE service, Text& description, DWORD& error) {
     return true;
 }
 
+// Whether an automatic start of an open service is delayed: "True", "False", or null where the service
+// database does not answer this level (Windows before Vista, Wine).
+Text QueryDelayedAutoStart(SC_HANDLE service) {
+    SERVICE_DELAYED_AUTO_START_INFO info{};
+    DWORD needed = 0;
+    if (!QueryServiceConfig2W(service, SERVICE_CONFIG_DELAYED_AUTO_START_INFO, reinterpret_cast<BYTE*>(&info),
+                              sizeof(info), &needed))
+        return std::nullopt;
+    return std::wstring(info.fDelayedAutostart ? L"True" : L"False");
+}
+
 Text NonEmpty(const wchar_t* text) {
     if (!text || !*text) return std::nullopt;
     return std::wstring(text);
@@ -251,7 +262,9 @@ std::optional<ServiceInfo> ScmServiceManager::Find(const std::wstring& name) {
                               sizeof(status), &needed))
         Fail("QueryServiceStatusEx", GetLastError());
 
-    return Describe(ExactName(manager.Get(), name, config), config, status, description);
+    ServiceInfo info = Describe(ExactName(manager.Get(), name, config), config, status, description);
+    info.DelayedAutoStart = QueryDelayedAutoStart(service.Get());
+    return info;
 }
 
 int ScmServiceManager::StartService(const std::wstring& name) {
@@ -300,6 +313,15 @@ int ScmServiceManager::ChangeStartMode(const std::wstring& name, const std::wstr
     if (target.code != ReturnCode::Success) return target.code;
     if (!ChangeServiceConfigW(target.service.Get(), SERVICE_NO_CHANGE, startType, SERVICE_NO_CHANGE, nullptr, nullptr,
                               nullptr, nullptr, nullptr, nullptr, nullptr))
+        return FailureCode(GetLastError());
+    return ReturnCode::Success;
+}
+
+int ScmServiceManager::SetDelayedAutoStart(const std::wstring& name, bool delayed) {
+    ControlTarget target = OpenForControl(Session(), name, SERVICE_CHANGE_CONFIG);
+    if (target.code != ReturnCode::Success) return target.code;
+    SERVICE_DELAYED_AUTO_START_INFO info{delayed ? TRUE : FALSE};
+    if (!ChangeServiceConfig2W(target.service.Get(), SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &info))
         return FailureCode(GetLastError());
     return ReturnCode::Success;
 }

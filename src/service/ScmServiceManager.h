@@ -24,6 +24,7 @@ public:
     int PauseService(const std::wstring& name) override;
     int ResumeService(const std::wstring& name) override;
     int ChangeStartMode(const std::wstring& name, const std::wstring& mode) override;
+    int SetDelayedAutoStart(const std::wstring& name, bool delayed) override;
     int Delete(const std::wstring& name) override;
     bool WaitWhilePending(const std::wstring& name) override;
     std::vector<std::wstring> DependentServices(const std::wstring& name) override;

@@ -55,7 +55,13 @@ struct ServiceInfo {
     Text ExitCode;
     Text ErrorControl;
     Text ServiceSpecificExitCode;
+    // "True" when an automatic start waits until the system has started (delayed automatic start),
+    // "False" otherwise; null where the service database cannot tell.
+    Text DelayedAutoStart;
 };
+
+// The start mode as the windows show it: "Automatique (début différé)" for an automatic start that waits.
+std::wstring StartModeShown(const ServiceInfo& info);
 
 // Published return codes of the Win32_Service methods that callers name.
 namespace ReturnCode {
@@ -128,6 +134,9 @@ public:
     // mode is "Automatic", "Manual" or "Disabled"; anything else gives 21 (invalid parameter).
     virtual int ChangeStartMode(const std::wstring& name, const std::wstring& mode) = 0;
     virtual int Delete(const std::wstring& name) = 0;
+    // Whether an automatic start of the service waits until the system has started. Return code as
+    // the other methods.
+    virtual int SetDelayedAutoStart(const std::wstring& name, bool delayed) = 0;
 
     // Waits while the service is in a pending state (starting, stopping, pausing, resuming), for as long
     // as it reports progress (its check point advancing within its wait hint). True when it is no longer

@@ -141,6 +141,7 @@ std::optional<ServiceInfo> SimulatedServiceManager::Find(const std::wstring& nam
     info.ExitCode = std::wstring(L"0");
     info.ErrorControl = std::wstring(L"Normal");
     info.ServiceSpecificExitCode = std::wstring(L"0");
+    info.DelayedAutoStart = std::wstring(it->DelayedAutoStart ? L"True" : L"False");
     if (!vanishAfterFind_.empty() && SameName(vanishAfterFind_, name)) {
         services_.erase(it);
         vanishAfterFind_.clear();
@@ -309,6 +310,16 @@ std::vector<std::wstring> SimulatedServiceManager::ServicesDependedOn(const std:
     for (const auto& dep : s->DependsOn)
         if (!dep.empty() && dep[0] != L'+') out.push_back(dep);
     return out;
+}
+
+int SimulatedServiceManager::SetDelayedAutoStart(const std::wstring& name, bool delayed) {
+    Count(Op::Delayed, name, delayed ? L"delayed" : L"undelayed");
+    int code;
+    if (Forced(Op::Delayed, name, code)) return code;
+    SimService* s = Get(name);
+    if (!s || s->MarkedForDeletion) return ReturnCode::ServiceMarkedForDeletion;
+    s->DelayedAutoStart = delayed;
+    return ReturnCode::Success;
 }
 
 }  // namespace kestrane

@@ -23,6 +23,7 @@ struct SimService {
     std::wstring ServiceType = L"Own Process";
     std::vector<std::wstring> DependsOn;  // system names, in order
     bool AcceptPause = true;
+    bool DelayedAutoStart = false;
     // A start or stop leaves the service "Start Pending" / "Stop Pending" for this many lookups of it,
     // unless a wait on it comes first.
     int PendingSteps = 0;
@@ -36,7 +37,7 @@ struct SimService {
 
 class SimulatedServiceManager : public ServiceManager {
 public:
-    enum class Op { Inventory, Find, Start, Stop, Pause, Resume, ChangeStartMode, Delete, Dependents, DependedOn, Wait };
+    enum class Op { Inventory, Find, Start, Stop, Pause, Resume, ChangeStartMode, Delete, Dependents, DependedOn, Wait, Delayed };
 
     // Services are listed by the inventory in the order they were added.
     void Add(SimService service);
@@ -74,6 +75,7 @@ public:
     int ResumeService(const std::wstring& name) override;
     int ChangeStartMode(const std::wstring& name, const std::wstring& mode) override;
     int Delete(const std::wstring& name) override;
+    int SetDelayedAutoStart(const std::wstring& name, bool delayed) override;
     bool WaitWhilePending(const std::wstring& name) override;
     std::vector<std::wstring> DependentServices(const std::wstring& name) override;
     std::vector<std::wstring> ServicesDependedOn(const std::wstring& name) override;

@@ -299,4 +299,28 @@ int WineServiceManager::ChangeStartMode(const std::wstring& name, const std::wst
     return ReturnCode::Success;
 }
 
+std::optional<ServiceInfo> WineServiceManager::Find(const std::wstring& name) {
+    std::optional<ServiceInfo> info = ScmServiceManager::Find(name);
+    if (!info || info->DelayedAutoStart) return info;
+    std::wstring key = ServiceKeyPath(info->Name.value_or(name));
+    DWORD value = 0;
+    DWORD size = sizeof(value);
+    bool read = !key.empty() && RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"DelayedAutostart", RRF_RT_REG_DWORD,
+                                             nullptr, &value, &size) == ERROR_SUCCESS;
+    info->DelayedAutoStart = std::wstring(read && value ? L"True" : L"False");
+    return info;
+}
+
+int WineServiceManager::SetDelayedAutoStart(const std::wstring& name, bool delayed) {
+    int code = ScmServiceManager::SetDelayedAutoStart(name, delayed);
+    if (code == ReturnCode::Success) return code;
+    std::optional<ServiceInfo> info = ScmServiceManager::Find(name);
+    if (!info) return ReturnCode::ServiceMarkedForDeletion;
+    std::wstring key = ServiceKeyPath(info->Name.value_or(name));
+    DWORD value = delayed ? 1 : 0;
+    if (key.empty()) return ReturnCode::StatusInvalidName;
+    LSTATUS status = RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"DelayedAutostart", REG_DWORD, &value, sizeof(value));
+    return status == ERROR_SUCCESS ? ReturnCode::Success : FailureCode(static_cast<DWORD>(status));
+}
+
 }  // namespace kestrane

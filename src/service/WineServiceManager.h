@@ -30,6 +30,11 @@ public:
     int StartService(const std::wstring& name) override;
     int StopService(const std::wstring& name) override;
     int ChangeStartMode(const std::wstring& name, const std::wstring& mode) override;
+    // Wine answers the delayed-start level of QueryServiceConfig2W and ChangeServiceConfig2W with
+    // ERROR_INVALID_LEVEL: the flag is kept in the service key's DelayedAutostart value, where Windows
+    // itself stores it.
+    std::optional<ServiceInfo> Find(const std::wstring& name) override;
+    int SetDelayedAutoStart(const std::wstring& name, bool delayed) override;
     void BeginCommand() override {
         ScmServiceManager::BeginCommand();
         failed_.clear();

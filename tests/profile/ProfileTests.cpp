@@ -195,6 +195,15 @@ TEST_F(Guarded, APrerequisiteTheListRefusesRefusesTheStartInThePreviewAndTheAppl
     EXPECT_FALSE(report.Clean());
     EXPECT_EQ(report.Lines(), (std::vector<std::wstring>{L"Client : non démarré, car il faudrait démarrer Coeur, service interdit",
                                                           L"service déconseillé, modifié : Delicat"}));
+    // The list's reason goes with each refusal and warning.
+    const std::string reasoned = "\"Coeur\",1,\"Il tient tout.\"\r\n\"Delicat\",0,\"Pr\xE9" "f\xE9rez Manuel.\"\r\n";
+    machine.Get(L"Autre")->State = L"Stopped";
+    machine.Get(L"Delicat")->State = L"Stopped";
+    std::vector<std::wstring> preview = PreviewOf(file, reasoned);
+    EXPECT_EQ(preview[0], L"Client : non démarré, car il faudrait démarrer Coeur, service interdit \u2014 Il tient tout.");
+    EXPECT_EQ(preview[1], L"service déconseillé, sera modifié : Delicat \u2014 Préférez Manuel.");
+    report = Apply(file, reasoned);
+    EXPECT_EQ(report.Lines()[1], L"service déconseillé, modifié : Delicat \u2014 Préférez Manuel.");
     // Where the list says nothing of it, the prerequisite is started as before.
     report = Apply(file, "");
     EXPECT_TRUE(report.Clean());
@@ -233,6 +242,14 @@ TEST_F(Applying, AFileThatContradictsItselfIsToldOnceInThePreviewTheReportAndThe
     std::vector<std::wstring> differences;
     for (const PlanLine& line : CompareMachine(machine, records)) differences.push_back(line.text);
     EXPECT_EQ(differences, std::vector<std::wstring>{conflict});
+}
+
+TEST_F(Applying, AnAutomaticStartThatWaitsKeepsWaitingWhenTheFileWantsAuto) {
+    machine.Get(L"Spooler")->DelayedAutoStart = true;
+    folder.Write(L"Config\\essai.cfg", "\"Spooler\",\"Running\",\"Auto\",\"s\"\r\n");
+    EXPECT_TRUE(PlanApplication(machine, RecordsToApply(folder.App() + L"Config\\essai.cfg"), {}).lines.empty());
+    EXPECT_TRUE(Apply("\"Spooler\",\"Running\",\"Auto\",\"s\"\r\n").Clean());
+    EXPECT_TRUE(machine.Get(L"Spooler")->DelayedAutoStart);
 }
 
 TEST_F(Applying, AnInterruptionDuringACallLeavesThatServiceAmongThoseNotHandled) {

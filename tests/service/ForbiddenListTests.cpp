@@ -1,6 +1,8 @@
 // The forbidden list reader.
 #include "service/ForbiddenList.h"
 
+#include "base/FailureText.h"
+
 #include <gtest/gtest.h>
 
 #include <cwctype>
@@ -12,7 +14,8 @@
 namespace kestrane {
 
 void PrintTo(const ForbiddenEntry& e, std::ostream* out) {
-    *out << '{' << testing::PrintToString(e.Name) << ", " << static_cast<int>(e.mark) << '}';
+    *out << '{' << testing::PrintToString(e.Name) << ", " << static_cast<int>(e.mark) << ", "
+         << testing::PrintToString(e.Reason) << '}';
 }
 
 namespace {
@@ -43,6 +46,23 @@ TEST(ForbiddenList, ReadsNamesAndMarks) {
         {"unbalanced quote", "\"a\",1\r\n\"b,1\r\n", {{L"a", F}}},
     };
     for (const auto& c : cases) EXPECT_EQ(ParseForbiddenList(c.bytes), c.expected) << c.name;
+}
+
+TEST(ForbiddenList, AReasonMayFollowTheMarkAndABadOneNamesItsLine) {
+    EXPECT_EQ(ParseForbiddenList("\"RpcSs\",1,\"Sans lui, Windows ne d\xE9marre plus.\"\r\n\"Dhcp\",0\r\n"
+                                 "\"Spooler\", 0 ,\"Pr\xE9" "f\xE9rez \xAB Manuel \xBB.\"\r\n"),
+              (std::vector<ForbiddenEntry>{{L"RpcSs", F, L"Sans lui, Windows ne démarre plus."},
+                                           {L"Dhcp", D},
+                                           {L"Spooler", D, L"Préférez « Manuel »."}}));
+    for (const char* bad : {"\"a\",1\r\n\"b\",1,raison sans guillemets\r\n", "\"a\",1\r\n\"b\",0,\"r\",\"de trop\"\r\n",
+                            "\"a\",1\r\n\"b\",0,\r\n"}) {
+        try {
+            ParseForbiddenList(bad);
+            ADD_FAILURE() << "read: " << bad;
+        } catch (const UserError& error) {
+            EXPECT_NE(error.Message().find(L"ligne 2"), std::wstring::npos) << bad;
+        }
+    }
 }
 
 // The list shipped with the program: every service once (as the service database compares names), the

@@ -423,6 +423,18 @@ TEST_F(ScmServiceManagerTest, StartModeChangesShowInFindAndInventory) {
 
     EXPECT_EQ(scm.StartService(name), ReturnCode::ServiceDisabled);
     EXPECT_TEXT(Properties(name).State, L"Stopped");
+
+    // A delayed automatic start is set, shown and cleared; a start-mode change leaves it as it is.
+    EXPECT_TEXT(Properties(name).DelayedAutoStart, L"False");
+    ASSERT_EQ(scm.ChangeStartMode(name, L"Automatic"), ReturnCode::Success);
+    EXPECT_EQ(scm.SetDelayedAutoStart(name, true), ReturnCode::Success);
+    EXPECT_TEXT(Properties(name).DelayedAutoStart, L"True");
+    EXPECT_EQ(StartModeShown(Properties(name)), L"Automatique (début différé)");
+    ASSERT_EQ(scm.ChangeStartMode(name, L"Automatic"), ReturnCode::Success);
+    EXPECT_TEXT(Properties(name).DelayedAutoStart, L"True");
+    EXPECT_EQ(scm.SetDelayedAutoStart(name, false), ReturnCode::Success);
+    EXPECT_TEXT(Properties(name).DelayedAutoStart, L"False");
+    EXPECT_EQ(StartModeShown(Properties(name)), L"Auto");
 }
 
 TEST_F(ScmServiceManagerTest, ServicesThatFailOrHangWhileStartingShowIt) {

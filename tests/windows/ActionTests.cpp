@@ -143,6 +143,36 @@ TEST_F(Guard, ForbiddenServiceIsRefusedWithOneBox) {
     EXPECT_EQ(dialogs.shown[0].title, L"danger");
     EXPECT_EQ(dialogs.shown[0].text, About(kForbidden, L"Spooler"));
     EXPECT_EQ(dialogs.shown[0].style, 16);
+
+    // The list says why: the box says it too, and a list whose reason cannot be read guards nothing.
+    List("\"Spooler\",1,\"Sans lui, rien ne s'imprime.\"\r\n");
+    dialogs.shown.clear();
+    fen->VerifInterdit(L"Spooler");
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].text, About(kForbidden, L"Spooler") + L"\npourquoi : Sans lui, rien ne s'imprime.");
+    List("\"Spooler\",1,sans guillemets\r\n");
+    dialogs.shown.clear();
+    fen->var.ModifAutorisee = true;
+    fen->VerifInterdit(L"Audiosrv");
+    EXPECT_FALSE(fen->var.ModifAutorisee);
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_NE(dialogs.shown[0].text.find(L"liste des services interdits, ligne 1"), std::wstring::npos);
+}
+
+TEST_F(Orders, AnAutomaticStartMayWaitForTheSystemAndThePlainOneDoesNot) {
+    ASSERT_TRUE(fen->CbNomSys.SelectText(L"Fax"));
+    SendMessageW(fen->Handle(), WM_COMMAND, MAKEWPARAM(IDM_AUTODIFF, 0), 0);
+    EXPECT_EQ(machine.Get(L"Fax")->StartMode, L"Auto");
+    EXPECT_TRUE(machine.Get(L"Fax")->DelayedAutoStart);
+    EXPECT_EQ(fen->TbDemarre.Text(), L"Automatique (début différé)");
+    SendMessageW(fen->Handle(), WM_COMMAND, MAKEWPARAM(IDM_AUTO, 0), 0);
+    EXPECT_FALSE(machine.Get(L"Fax")->DelayedAutoStart);
+    EXPECT_EQ(fen->TbDemarre.Text(), L"Auto");
+    // Guarded as the other start modes.
+    folder.Write(L"liste\\interdit.txt", "\"Fax\",1\r\n");
+    machine.ClearCounts();
+    SendMessageW(fen->Handle(), WM_COMMAND, MAKEWPARAM(IDM_AUTODIFF, 0), 0);
+    EXPECT_TRUE(machine.MethodLog().empty());
 }
 
 TEST_F(Guard, DiscouragedServiceAsksAndNoRefuses) {
@@ -383,7 +413,7 @@ TEST_F(Commands, SingleServiceCommandsAndTheirButtons) {
     EXPECT_EQ(fen->TbDemarre.Text(), L"Auto");
     EXPECT_EQ(machine.MethodLog(),
               (std::vector<std::wstring>{L"pause:Spooler", L"resume:Spooler", L"mode Disabled:Spooler",
-                                         L"mode Manual:Spooler", L"mode Automatic:Spooler"}));
+                                         L"mode Manual:Spooler", L"mode Automatic:Spooler", L"undelayed:Spooler"}));
     EXPECT_EQ(fen->CbNomVueTrier.SelectedText(), L"Spouleur d'impression");
 }
 

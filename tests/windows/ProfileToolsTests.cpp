@@ -8,6 +8,7 @@
 #include "profile/Plan.h"
 #include "base/TextFile.h"
 #include "profile/Undo.h"
+#include "commandline/Unattended.h"
 
 #include <algorithm>
 #include <set>
@@ -162,6 +163,18 @@ TEST_F(ProfileTools, ExportsWriteTheChosenConfigurationWhereTheUserSays) {
               std::string::npos);
     EXPECT_EQ(script.find("-eq 'RpcSs'"), std::string::npos);
     EXPECT_TRUE(Controls().empty());
+
+    // Unattended, the same files, byte for byte; an output that cannot be written gives 2.
+    std::vector<std::wstring> report;
+    auto run = [&](std::vector<std::wstring> arguments) {
+        return RunUnattended(app.var, *app.services, arguments, [&](const std::wstring& line) { report.push_back(line); });
+    };
+    EXPECT_EQ(run({L"/exporter:ansible", L"profil", documents + L"\\sans-fenetre.yml"}), 0);
+    EXPECT_EQ(ReadFileBytes(documents + L"\\sans-fenetre.yml"), playbook);
+    EXPECT_EQ(run({L"/EXPORTER:PowerShell", L"profil.cfg", documents + L"\\sans-fenetre.ps1"}), 0);
+    EXPECT_EQ(ReadFileBytes(documents + L"\\sans-fenetre.ps1"), script);
+    EXPECT_EQ(run({L"/exporter:ansible", L"profil", documents + L"\\absent\\x.yml"}), 2);
+    EXPECT_EQ(run({L"/exporter:ansible", L"profil"}), 2);
 }
 
 }  // namespace

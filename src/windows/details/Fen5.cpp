@@ -160,7 +160,8 @@ void Fen5::Fill(const std::wstring& name) {
                 RichTextBox1.SetPlainText(value.value_or(L""));
                 continue;
             }
-            rows_[i].value.SetText(value.value_or(L""));
+            bool startMode = kProperties[i].value == &ServiceInfo::StartMode;
+            rows_[i].value.SetText(startMode ? StartModeShown(*info) : value.value_or(L""));
         }
         // A value too long for its label is read whole in its tool tip.
         rows_[0].value.SetToolTip(name);

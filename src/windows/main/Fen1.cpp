@@ -104,6 +104,7 @@ std::vector<MenuEntry> MenuBarTable() {
         {L"MnuNoPause", L"MnuEtat", K::Item, L"&Sortir de pause", IDM_NOPAUSE},
         {L"MnuConf", L"MnuServ", K::Popup, L"&Configurer le démarrage", 0},
         {L"MnuAuto", L"MnuConf", K::Item, L"&Automatique", IDM_AUTO},
+        {L"MnuAutoDiff", L"MnuConf", K::Item, L"Automatique (début di&fféré)", IDM_AUTODIFF},
         {L"MnuManuel", L"MnuConf", K::Item, L"&Manuel", IDM_MANUEL},
         {L"MnuDesactive", L"MnuConf", K::Item, L"&Desactivation", IDM_DESACTIVE},
         {L"MnuDivers", L"MnuServ", K::Popup, L"D&ivers", 0},
@@ -249,6 +250,7 @@ void Fen1::CreateMenuBar() {
         {IDM_PAUSE, [this] { OnMnuPause(); }},
         {IDM_NOPAUSE, [this] { OnMnuNoPause(); }},
         {IDM_AUTO, [this] { OnMnuAuto(); }},
+        {IDM_AUTODIFF, [this] { OnMnuAutoDiff(); }},
         {IDM_MANUEL, [this] { OnMnuManuel(); }},
         {IDM_DESACTIVE, [this] { OnMnuDesactive(); }},
         {IDM_SUPSERV, [this] { OnMnuSupServ(); }},
@@ -717,7 +719,7 @@ void Fen1::ShowFields(const std::optional<ServiceInfo>& found) {
     const ServiceInfo& info = found ? *found : none;
     auto show = [](Control& field, const Text& value) { field.SetText(value.value_or(L"")); };
     show(TbChem, info.PathName);
-    show(TbDemarre, info.StartMode);
+    TbDemarre.SetText(StartModeShown(info));
     show(TbEtat, info.State);
     show(TbNomCompte, info.StartName);
     show(TbType, info.ServiceType);

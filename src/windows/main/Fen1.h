@@ -112,6 +112,7 @@ public:
     void OnMnuPause();
     void OnMnuNoPause();
     void OnMnuAuto();
+    void OnMnuAutoDiff();
     void OnMnuManuel();
     void OnMnuDesactive();
     void OnMnuSupServ();

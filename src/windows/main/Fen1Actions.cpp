@@ -105,6 +105,7 @@ void Fen1::OnMnuSTop() { CommandWithDependencies(false); }
 void Fen1::OnMnuPause() { SingleServiceCommand(L"okpause", false); }
 void Fen1::OnMnuNoPause() { SingleServiceCommand(L"okreprise", false); }
 void Fen1::OnMnuAuto() { SingleServiceCommand(L"auto", true); }
+void Fen1::OnMnuAutoDiff() { SingleServiceCommand(L"autodiff", true); }
 void Fen1::OnMnuManuel() { SingleServiceCommand(L"manu", true); }
 void Fen1::OnMnuDesactive() { SingleServiceCommand(L"stop", true); }
 

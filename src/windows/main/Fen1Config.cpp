@@ -105,8 +105,11 @@ void Fen1::ApplyConfiguration(const std::wstring& fileName, bool previewed) {
 }
 
 std::optional<std::vector<ForbiddenEntry>> Fen1::ForbiddenListOrTell() {
-    std::optional<std::vector<ForbiddenEntry>> forbidden = ReadForbiddenList(var.CheminAppli);
-    if (!forbidden) app.dialogs->Message(Handle(), texts::kGuardMissing, texts::kGuardMissingTitle, BoxStyle::ErrorOk);
+    std::wstring problem;
+    std::optional<std::vector<ForbiddenEntry>> forbidden = ReadForbiddenList(var.CheminAppli, &problem);
+    if (!forbidden)
+        app.dialogs->Message(Handle(), texts::kGuardMissing + (problem.empty() ? L"" : L"\n" + problem),
+                             texts::kGuardMissingTitle, BoxStyle::ErrorOk);
     return forbidden;
 }
 
@@ -180,7 +183,10 @@ bool Fen1::AskDiscouraged(const Plan& plan, std::vector<ForbiddenEntry>& guard) 
     bool declined = false;
     for (const PlanLine& line : plan.lines) {
         if (line.kind != PlanLine::Kind::Discouraged) continue;
-        int answer = app.dialogs->Message(Handle(), texts::kGuardDiscouraged + (texts::kGuardServiceLine + line.name),
+        std::wstring reason = ReasonOf(line.name, guard);
+        int answer = app.dialogs->Message(Handle(),
+                                          texts::kGuardDiscouraged + (texts::kGuardServiceLine + line.name) +
+                                              (reason.empty() ? L"" : L"\n" + (texts::kReasonPrefix + reason)),
                                           texts::kGuardTitle, BoxStyle::InformationYesNo);
         if (answer == IDNO) {
             guard.push_back({line.name, Mark::Forbidden});
@@ -318,10 +324,10 @@ void Fen1::OnMnuExportFleet(bool ansible) {
     if (!forbidden) return;
     std::vector<ConfigRecord> records = RecordsToApply(var.CheminAppli + L"Config\\" + *name);
     std::wstring base = name->substr(0, name->rfind(L'.'));
-    std::vector<ExportEntry> entries;
+    std::string exported;
     {
         CommandScope command(*app.services);
-        entries = ExportEntriesFor(*app.services, records, *forbidden);
+        exported = FleetExport(*app.services, records, *forbidden, *name, ansible ? FleetTool::Ansible : FleetTool::PowerShell);
     }
     FileDialogOptions options;
     options.title = ansible ? texts::kExportAnsibleTitle : texts::kExportPowerShellTitle;
@@ -332,7 +338,7 @@ void Fen1::OnMnuExportFleet(bool ansible) {
     std::optional<FileChoice> chosen = app.dialogs->SaveFile(Handle(), options);
     if (!chosen || chosen->path.empty()) return;
     try {
-        WriteFileReplacing(chosen->path, ansible ? AnsiblePlaybook(base, entries) : PowerShellScript(base, entries));
+        WriteFileReplacing(chosen->path, exported);
     } catch (const std::exception& failure) {
         app.dialogs->Message(Handle(), texts::kConfigNotSaved + FileFailureReason(failure), texts::kFileErrorTitle,
                              BoxStyle::ErrorOk);
