@@ -169,6 +169,11 @@ inline constexpr const wchar_t* kForbiddenListLine = L"liste des services interd
 inline constexpr const wchar_t* kForbiddenListBadReason =
     L" : après la marque, la raison doit être un seul texte entre guillemets, en fin de ligne";
 inline constexpr const wchar_t* kReasonPrefix = L"pourquoi : ";
+inline constexpr const wchar_t* kPerUserResolved = L", service par utilisateur";
+inline constexpr const wchar_t* kPerUserNoInstance = L" : absent, aucune instance du modèle de services par utilisateur ";
+inline constexpr const wchar_t* kPerUserSeveral = L" : absent, plusieurs instances du modèle de services par utilisateur ";
+inline constexpr const wchar_t* kPerUserInstance = L"Service par utilisateur (modèle : ";
+inline constexpr const wchar_t* kPerUserTemplate = L"Modèle de services par utilisateur";
 inline constexpr const wchar_t* kRecordNotWritable =
     L"enregistrement impossible à écrire sans ambiguïté (fin de ligne, ou guillemet contre une virgule) : ";
 inline constexpr const wchar_t* kPrerequisiteForbidden = L" : non démarré, car il faudrait démarrer ";

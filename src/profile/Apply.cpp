@@ -77,13 +77,21 @@ public:
 private:
     void Learn() {
         // One inventory and one dependency pass for the whole application.
-        for (const ServiceEntry& entry : services_.Inventory(false)) states_[entry.Name] = entry.State.value_or(L"");
+        std::vector<ServiceEntry> inventory = services_.Inventory(false);
+        for (const ServiceEntry& entry : inventory) states_[entry.Name] = entry.State.value_or(L"");
+        PerUserResolution resolved = ResolvePerUser(records_, inventory);
+        records_ = std::move(resolved.records);
+        stateSettled_.assign(records_.size(), false);
+        report_.notes = std::move(resolved.notes);
         facts_ = LearnFacts(services_, records_, forbiddenList_,
                             [&](const std::wstring& name) { return states_.count(name) > 0; });
         for (const ConfigRecord& record : records_)
             if (!facts_[record.Name].present) AddOnce(report_.absent, record.Name);
         for (const ForbiddenEntry& entry : forbiddenList_)
             if (!entry.Reason.empty()) report_.reasons.try_emplace(entry.Name, entry.Reason);
+        for (const ConfigRecord& record : records_)
+            if (std::wstring reason = ReasonOf(record.Name, forbiddenList_); !reason.empty())
+                report_.reasons.try_emplace(record.Name, reason);
         for (const Conflict& conflict : Conflicts(services_, records_, facts_)) report_.notes.push_back(conflict.Line());
     }
 
@@ -218,7 +226,7 @@ private:
     }
 
     ServiceManager& services_;
-    const std::vector<ConfigRecord> records_;
+    std::vector<ConfigRecord> records_;
     const std::vector<ForbiddenEntry>& forbiddenList_;
     ApplyProgress& progress_;
     const ApplyOrder order_;

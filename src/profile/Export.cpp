@@ -83,6 +83,14 @@ std::string NotExpressed(const ExportEntry& entry, bool mode) {
            " » non exprimable ici, laissé tel quel";
 }
 
+// What a comment says of a state the export does not set.
+std::string StateComment(const ExportEntry& entry) {
+    if (!entry.perUserState.empty())
+        return CommentText(entry.record.Name) + " : mod\xC3\xA8le de services par utilisateur, \xC3\xA9tat \xC2\xAB " +
+               CommentText(entry.perUserState) + " \xC2\xBB de ses instances laiss\xC3\xA9 \xC3\xA0 chaque session";
+    return NotExpressed(entry, false);
+}
+
 }  // namespace
 
 std::string AnsiblePlaybook(const std::wstring& configName, const std::vector<ExportEntry>& entries) {
@@ -107,7 +115,7 @@ std::string AnsiblePlaybook(const std::wstring& configName, const std::vector<Ex
         const char* mode = AnsibleStartMode(r.StartMode);
         const char* state = AnsibleState(r.State);
         if (!mode) tasks += "    # " + NotExpressed(*entry, true) + "\n";
-        if (!state) tasks += "    # " + NotExpressed(*entry, false) + "\n";
+        if (!state) tasks += "    # " + StateComment(*entry) + "\n";
         if (!mode && !state) continue;
         if (entry->mark == Mark::Discouraged)
             tasks += "    # " + CommentText(r.Name) + " : modification d\xC3\xA9" "conseill\xC3\xA9" "e par la liste des services prot\xC3\xA9g\xC3\xA9s" +
@@ -160,7 +168,7 @@ std::string PowerShellScript(const std::wstring& configName, const std::vector<E
         if (entry->mark == Mark::Forbidden) continue;
         const std::wstring& state = entry->record.State;
         if (state != L"Running" && state != L"Stopped") {
-            line("# " + NotExpressed(*entry, false));
+            line("# " + StateComment(*entry));
             continue;
         }
         std::string command = OnService(entry->record.Name, state == L"Running" ? "Start-Service" : "Stop-Service");

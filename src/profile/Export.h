@@ -21,6 +21,7 @@ struct ExportEntry {
     int statePass = 2;
     Mark mark = Mark::None;
     std::wstring reason;  // what the forbidden list says of it, if anything
+    std::wstring perUserState;  // a per-user template exported for its instance: the state wanted for it
 };
 
 // A playbook for ansible-playbook: UTF-8, one task per service setting its start mode and its state,

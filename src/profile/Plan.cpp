@@ -20,9 +20,10 @@ struct Model {
         std::wstring state, mode, displayName;
     };
     std::map<std::wstring, Service, ServiceNameLess> services;
+    std::vector<ServiceEntry> inventory;
 
-    explicit Model(ServiceManager& machine) {
-        for (const ServiceEntry& entry : machine.Inventory(true))
+    explicit Model(ServiceManager& machine) : inventory(machine.Inventory(true)) {
+        for (const ServiceEntry& entry : inventory)
             services[entry.Name] = {entry.State.value_or(L""), entry.StartMode.value_or(L""), entry.DisplayName};
     }
     Service* Get(const std::wstring& name) {
@@ -83,11 +84,15 @@ class Planner {
 public:
     Planner(ServiceManager& services, const std::vector<ConfigRecord>& records,
             const std::vector<ForbiddenEntry>& forbiddenList)
-        : services_(services), records_(records), forbiddenList_(forbiddenList), model_(services), initial_(model_) {
+        : services_(services), forbiddenList_(forbiddenList), model_(services), initial_(model_) {
+        PerUserResolution resolved = ResolvePerUser(records, model_.inventory);
+        records_ = std::move(resolved.records);
+        notes_ = std::move(resolved.notes);
         facts_ = LearnFacts(services_, records_, forbiddenList, [&](const std::wstring& name) { return model_.Get(name) != nullptr; });
     }
 
     Plan Run() {
+        for (const std::wstring& note : notes_) Line(PlanLine::Kind::PerUser, L"", note);
         for (const ConfigRecord& record : records_) Untouched(record);
         for (const Conflict& conflict : Conflicts(services_, records_, facts_))
             Line(PlanLine::Kind::Conflict, conflict.stopped, conflict.Line());
@@ -200,7 +205,8 @@ private:
     }
 
     ServiceManager& services_;
-    const std::vector<ConfigRecord>& records_;
+    std::vector<ConfigRecord> records_;
+    std::vector<std::wstring> notes_;
     const std::vector<ForbiddenEntry>& forbiddenList_;
     Model model_;
     const Model initial_;
@@ -217,9 +223,12 @@ Plan PlanApplication(ServiceManager& services, const std::vector<ConfigRecord>& 
     return Planner(services, records, forbiddenList).Run();
 }
 
-std::vector<PlanLine> CompareMachine(ServiceManager& services, const std::vector<ConfigRecord>& records) {
+std::vector<PlanLine> CompareMachine(ServiceManager& services, const std::vector<ConfigRecord>& asSaved) {
     std::vector<PlanLine> lines;
     Model model(services);
+    PerUserResolution resolved = ResolvePerUser(asSaved, model.inventory);
+    const std::vector<ConfigRecord>& records = resolved.records;
+    for (const std::wstring& note : resolved.notes) lines.push_back({PlanLine::Kind::PerUser, L"", note});
     // A service the file itself keeps from its wanted state is a conflict of the file, not a difference
     // that another application would remove.
     std::set<std::wstring, ServiceNameLess> conflicting;
@@ -278,12 +287,25 @@ int NotInWantedState(ServiceManager& services, const std::vector<ConfigRecord>& 
 std::vector<ExportEntry> ExportEntriesFor(ServiceManager& services, const std::vector<ConfigRecord>& records,
                                           const std::vector<ForbiddenEntry>& forbiddenList) {
     Model model(services);
-    FactsByName facts =
-        LearnFacts(services, records, forbiddenList, [&](const std::wstring& name) { return model.Get(name) != nullptr; });
+    PerUserResolution resolved = ResolvePerUser(records, model.inventory);
+    FactsByName facts = LearnFacts(services, resolved.records, forbiddenList,
+                                   [&](const std::wstring& name) { return model.Get(name) != nullptr; });
     std::vector<ExportEntry> entries;
-    for (const ConfigRecord& record : records) {
-        const RecordFacts& f = facts[record.Name];
-        entries.push_back({record, f.statePass, f.mark, ReasonOf(record.Name, forbiddenList)});
+    std::set<std::wstring, ServiceNameLess> written;
+    for (const ConfigRecord& record : resolved.records) {
+        // A per-user instance exists on one machine at one sign-in: a fleet sets its template's start
+        // mode, which every user's instance takes; the state wanted stays a comment.
+        auto instance = resolved.templateOf.find(record.Name);
+        ConfigRecord exported = record;
+        std::wstring perUserState;
+        if (instance != resolved.templateOf.end()) {
+            const Model::Service* templateService = model.Get(instance->second);
+            exported = {instance->second, L"", record.StartMode, templateService ? templateService->displayName : L""};
+            perUserState = record.State;
+        }
+        if (!written.insert(exported.Name).second) continue;
+        const RecordFacts& f = facts[exported.Name];
+        entries.push_back({exported, f.statePass, MarkOf(exported.Name, forbiddenList), ReasonOf(exported.Name, forbiddenList), perUserState});
     }
     return entries;
 }

@@ -28,6 +28,7 @@ struct PlanLine {
         PrerequisiteRefused,  // the start would start a service the forbidden list refuses: refused
         Conflict,             // the file wants a service stopped that another it wants running needs
         StateNotApplied,      // a state no pass sets (a paused state), the service being in another
+        PerUser,              // a record of a per-user instance resolved to this machine's, or left absent
     };
     Kind kind;
     std::wstring name;  // the service the line is about

@@ -2,6 +2,7 @@
 
 #include "base/TextFile.h"
 #include "base/Texts.h"
+#include "service/PerUserServices.h"
 
 #include <algorithm>
 #include <set>
@@ -104,6 +105,43 @@ std::vector<Conflict> Conflicts(ServiceManager& services, const std::vector<Conf
         if (found != neededBy.end() && told.insert(r.Name).second) conflicts.push_back({r.Name, found->second});
     }
     return conflicts;
+}
+
+PerUserResolution ResolvePerUser(const std::vector<ConfigRecord>& records, const std::vector<ServiceEntry>& inventory) {
+    PerUserResolution out;
+    std::map<std::wstring, const ServiceEntry*, ServiceNameLess> byName;
+    for (const ServiceEntry& entry : inventory) byName[entry.Name] = &entry;
+    std::set<std::wstring, ServiceNameLess> named;
+    for (const ConfigRecord& record : records) named.insert(record.Name);
+    std::set<std::wstring, ServiceNameLess> templatesAdded;
+    for (ConfigRecord record : records) {
+        if (!byName.count(record.Name)) {
+            std::wstring templateName = TemplateNameOf(record.Name);
+            auto found = templateName.empty() ? byName.end() : byName.find(templateName);
+            if (found != byName.end() && found->second->perUser != PerUser::Instance) {
+                std::vector<std::wstring> instances;
+                for (const ServiceEntry& entry : inventory)
+                    if (SameServiceName(TemplateOfInstance(entry, inventory), found->first)) instances.push_back(entry.Name);
+                if (instances.size() == 1) {
+                    out.notes.push_back(record.Name + L" \u2192 " + instances[0] + texts::kPerUserResolved);
+                    record.Name = instances[0];
+                } else {
+                    std::wstring which;
+                    for (const std::wstring& name : instances) which += (which.empty() ? L"" : L", ") + name;
+                    out.notes.push_back(record.Name + (instances.empty() ? texts::kPerUserNoInstance + found->first
+                                                                         : texts::kPerUserSeveral + found->first + L" : " + which));
+                }
+            }
+        }
+        auto present = byName.find(record.Name);
+        std::wstring templateName = present == byName.end() ? L"" : TemplateOfInstance(*present->second, inventory);
+        out.records.push_back(record);
+        if (templateName.empty()) continue;
+        out.templateOf[record.Name] = templateName;
+        if (AppliedStartMode(record.StartMode) && !named.count(templateName) && templatesAdded.insert(templateName).second)
+            out.records.push_back({templateName, L"", record.StartMode, byName[templateName]->DisplayName});
+    }
+    return out;
 }
 
 std::wstring StateNotAppliedLine(const ConfigRecord& record) {

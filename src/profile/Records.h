@@ -76,6 +76,18 @@ struct Conflict {
 // left out. `facts` gives the dependency lists already read; others are read. Throws ServiceError.
 std::vector<Conflict> Conflicts(ServiceManager& services, const std::vector<ConfigRecord>& records, FactsByName& facts);
 
+// The records as they act on this machine (`inventory`): a record naming a per-user instance this machine
+// lacks acts on the instance of the same template that it has, if there is exactly one; a start mode wanted
+// for an instance is wanted for its template too (what the next sign-in uses: a record for the template,
+// without a state, follows the instance's unless the file names the template itself). `notes` says, for
+// each record resolved or left absent, what was done and why.
+struct PerUserResolution {
+    std::vector<ConfigRecord> records;
+    std::vector<std::wstring> notes;
+    std::map<std::wstring, std::wstring, ServiceNameLess> templateOf;  // instance -> its template
+};
+PerUserResolution ResolvePerUser(const std::vector<ConfigRecord>& records, const std::vector<ServiceEntry>& inventory);
+
 // A record's state that an application does not set ("Paused", a pending state), where the service is
 // in another: told, never silently passed over.
 std::wstring StateNotAppliedLine(const ConfigRecord& record);

@@ -94,19 +94,6 @@ std::optional<std::vector<ForbiddenEntry>> ReadForbiddenList(const std::wstring&
     }
 }
 
-std::wstring ReasonOf(const std::wstring& name, const std::vector<ForbiddenEntry>& forbiddenList) {
-    // Letter case aside, as the service database compares names; the first reason given wins.
-    auto lower = [](std::wstring text) {
-        for (wchar_t& c : text)
-            if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-        return text;
-    };
-    std::wstring wanted = lower(name);
-    for (const ForbiddenEntry& entry : forbiddenList)
-        if (!entry.Reason.empty() && lower(entry.Name) == wanted) return entry.Reason;
-    return {};
-}
-
 std::wstring WithReason(const std::wstring& line, const std::wstring& reason) {
     return reason.empty() ? line : line + L" \u2014 " + reason;
 }

@@ -36,8 +36,6 @@ std::vector<ForbiddenEntry> ParseForbiddenList(std::string_view bytes);
 std::optional<std::vector<ForbiddenEntry>> ReadForbiddenList(const std::wstring& cheminAppli,
                                                              std::wstring* problem = nullptr);
 
-// What a refusal or a warning tells of a service: the reason the list gives, or nothing.
-std::wstring ReasonOf(const std::wstring& name, const std::vector<ForbiddenEntry>& forbiddenList);
 // A line of a report with the reason after it, when there is one.
 std::wstring WithReason(const std::wstring& line, const std::wstring& reason);
 

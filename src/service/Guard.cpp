@@ -1,4 +1,5 @@
 #include "service/ForbiddenList.h"
+#include "service/PerUserServices.h"
 #include "service/Programme.h"
 #include "base/Texts.h"
 
@@ -14,13 +15,27 @@ bool ServiceNameLess::operator()(const std::wstring& a, const std::wstring& b) c
            CSTR_LESS_THAN;
 }
 
+// Whether a record of the list names `name`: the service itself, or the per-user template it may be an
+// instance of (a template's mark covers every instance).
+bool Names(const ForbiddenEntry& entry, const std::wstring& name) {
+    if (SameServiceName(entry.Name, name)) return true;
+    std::wstring templateName = TemplateNameOf(name);
+    return !templateName.empty() && SameServiceName(entry.Name, templateName);
+}
+
 Mark MarkOf(const std::wstring& name, const std::vector<ForbiddenEntry>& forbiddenList) {
     Mark mark = Mark::None;
     for (const ForbiddenEntry& entry : forbiddenList) {
-        if (!SameServiceName(entry.Name, name)) continue;
+        if (!Names(entry, name)) continue;
         if (entry.mark == Mark::Forbidden || (entry.mark == Mark::Discouraged && mark == Mark::None)) mark = entry.mark;
     }
     return mark;
+}
+
+std::wstring ReasonOf(const std::wstring& name, const std::vector<ForbiddenEntry>& forbiddenList) {
+    for (const ForbiddenEntry& entry : forbiddenList)
+        if (!entry.Reason.empty() && Names(entry, name)) return entry.Reason;
+    return {};
 }
 
 std::vector<GuardStep> GuardSteps(const std::wstring& cheminAppli, const std::wstring& nom) {
@@ -33,7 +48,7 @@ std::vector<GuardStep> GuardSteps(const std::wstring& cheminAppli, const std::ws
     std::vector<GuardStep> steps;
     for (const ForbiddenEntry& entry : *list) {
         // The service database knows no difference of letter case between names; neither does the list.
-        if (!SameServiceName(entry.Name, nom)) continue;
+        if (!Names(entry, nom)) continue;
         std::wstring why = entry.Reason.empty() ? L"" : L"\n" + (texts::kReasonPrefix + entry.Reason);
         if (entry.mark == Mark::Discouraged)
             steps.push_back({GuardStep::Kind::Ask, texts::kGuardDiscouraged + about + why, texts::kGuardTitle});

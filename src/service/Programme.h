@@ -44,8 +44,11 @@ struct ServiceNameLess {
 };
 
 // What the forbidden list says of `name`, its letter case aside: forbidden wins over discouraged when the
-// list names it both ways.
+// list names it both ways. A record naming a per-user template covers each of its instances.
 Mark MarkOf(const std::wstring& name, const std::vector<ForbiddenEntry>& forbiddenList);
+// What a refusal or a warning tells of `name`: the first reason the list gives of it (or of its per-user
+// template), or nothing.
+std::wstring ReasonOf(const std::wstring& name, const std::vector<ForbiddenEntry>& forbiddenList);
 
 // What the forbidden list CheminAppli + "liste\interdit.txt" asks before a change to `nom`: one step for
 // each record that names it, in file order (a service listed twice gets both), none when it is not

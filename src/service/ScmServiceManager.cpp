@@ -89,6 +89,7 @@ struct Listed {
     std::wstring name;
     std::wstring displayName;
     DWORD state;
+    DWORD type;
 };
 
 // Every Win32 service the database lists, in its order.
@@ -107,7 +108,7 @@ std::vector<Listed> EnumerateWin32Services(SC_HANDLE manager, DWORD& sizeHint) {
         const auto* entries = buffer.As<ENUM_SERVICE_STATUS_PROCESSW>();
         for (DWORD i = 0; i < returned; ++i)
             out.push_back({entries[i].lpServiceName, entries[i].lpDisplayName ? entries[i].lpDisplayName : L"",
-                           entries[i].ServiceStatusProcess.dwCurrentState});
+                           entries[i].ServiceStatusProcess.dwCurrentState, entries[i].ServiceStatusProcess.dwServiceType});
         if (done) {
             sizeHint = std::max(sizeHint, needed ? needed : buffer.Size());
             return out;
@@ -186,6 +187,7 @@ std::vector<ServiceEntry> ScmServiceManager::Inventory(bool withStartModes) {
         entry.Name = std::move(listed[i].name);
         entry.DisplayName = std::move(listed[i].displayName);
         entry.State = StateText(listed[i].state);
+        entry.perUser = PerUserOfType(listed[i].type);
         out.push_back(std::move(entry));
     }
     return out;
@@ -264,6 +266,7 @@ std::optional<ServiceInfo> ScmServiceManager::Find(const std::wstring& name) {
 
     ServiceInfo info = Describe(ExactName(manager.Get(), name, config), config, status, description);
     info.DelayedAutoStart = QueryDelayedAutoStart(service.Get());
+    info.perUser = PerUserOfType(config.dwServiceType);
     return info;
 }
 

@@ -20,12 +20,22 @@ namespace kestrane {
 // A property value; std::nullopt is the null of the management class.
 using Text = std::optional<std::wstring>;
 
+// Services Windows creates at each sign-in from a template (the template's type carries
+// SERVICE_USER_SERVICE, each instance SERVICE_USERSERVICE_INSTANCE and the name <template>_<suffix>).
+enum class PerUser { None, Template, Instance };
+constexpr unsigned long kUserServiceBit = 0x40;          // SERVICE_USER_SERVICE
+constexpr unsigned long kUserServiceInstanceBit = 0x80;  // SERVICE_USERSERVICE_INSTANCE
+inline PerUser PerUserOfType(unsigned long type) {
+    return (type & kUserServiceInstanceBit) ? PerUser::Instance : (type & kUserServiceBit) ? PerUser::Template : PerUser::None;
+}
+
 // One line of the inventory, in the order the service database lists them.
 struct ServiceEntry {
     std::wstring Name;
     std::wstring DisplayName;
     Text State;
     Text StartMode;
+    PerUser perUser = PerUser::None;  // from the type the service database gives
 };
 
 // Every property of one service, as text.
@@ -58,6 +68,7 @@ struct ServiceInfo {
     // "True" when an automatic start waits until the system has started (delayed automatic start),
     // "False" otherwise; null where the service database cannot tell.
     Text DelayedAutoStart;
+    PerUser perUser = PerUser::None;
 };
 
 // The start mode as the windows show it: "Automatique (début différé)" for an automatic start that waits.

@@ -103,7 +103,7 @@ std::vector<ServiceEntry> SimulatedServiceManager::Inventory(bool withStartModes
     std::vector<ServiceEntry> out;
     out.reserve(services_.size());
     for (const auto& s : services_)
-        out.push_back({s.Name, s.DisplayName, s.State, withStartModes ? Text(s.StartMode) : std::nullopt});
+        out.push_back({s.Name, s.DisplayName, s.State, withStartModes ? Text(s.StartMode) : std::nullopt, s.perUser});
     return out;
 }
 
@@ -142,6 +142,7 @@ std::optional<ServiceInfo> SimulatedServiceManager::Find(const std::wstring& nam
     info.ErrorControl = std::wstring(L"Normal");
     info.ServiceSpecificExitCode = std::wstring(L"0");
     info.DelayedAutoStart = std::wstring(it->DelayedAutoStart ? L"True" : L"False");
+    info.perUser = it->perUser;
     if (!vanishAfterFind_.empty() && SameName(vanishAfterFind_, name)) {
         services_.erase(it);
         vanishAfterFind_.clear();

@@ -24,6 +24,7 @@ struct SimService {
     std::vector<std::wstring> DependsOn;  // system names, in order
     bool AcceptPause = true;
     bool DelayedAutoStart = false;
+    PerUser perUser = PerUser::None;  // a per-user template, or an instance of one
     // A start or stop leaves the service "Start Pending" / "Stop Pending" for this many lookups of it,
     // unless a wait on it comes first.
     int PendingSteps = 0;

@@ -5,6 +5,7 @@
 #include "profile/Apply.h"
 #include "profile/Plan.h"
 #include "profile/Undo.h"
+#include "profile/Export.h"
 #include "base/CodePage.h"
 #include "base/TextFile.h"
 
@@ -292,6 +293,81 @@ TEST_F(Applying, AnUndoRestoresPausedAndDisabledServicesAndEndsItsFileWhateverHa
     lines = FinishUndo(machine, refused, RecordsToApply(refused));
     EXPECT_EQ(lines.front(), L"non restauré : Fax : état Running, voulu Stopped");
     EXPECT_FALSE(LatestUndo(folder.App()));
+}
+
+// A per-user template and this sign-in's instance of it; the file was saved at another sign-in.
+class PerUserServices : public Applying {
+protected:
+    void SetUp() override {
+        SimService templ{L"CDPUserSvc", L"Plateforme d'appareils connectés", L"Stopped", L"Auto"};
+        templ.perUser = PerUser::Template;
+        machine.Add(templ);
+        SimService instance{L"CDPUserSvc_9f21c", L"Plateforme d'appareils connectés_9f21c", L"Running", L"Auto"};
+        instance.perUser = PerUser::Instance;
+        machine.Add(instance);
+    }
+    const std::string saved = "\"CDPUserSvc_4a3b1\",\"Stopped\",\"Disabled\",\"Plateforme\"\r\n";
+};
+
+TEST_F(PerUserServices, ARecordOfAnotherSignInActsOnThisOnesInstanceAndOnItsTemplate) {
+    folder.Write(L"Config\\essai.cfg", saved);
+    std::vector<ConfigRecord> records = RecordsToApply(folder.App() + L"Config\\essai.cfg");
+    Plan plan = PlanApplication(machine, records, {});
+    std::vector<std::wstring> lines;
+    for (const PlanLine& line : plan.lines) lines.push_back(line.text);
+    EXPECT_EQ(lines, (std::vector<std::wstring>{L"CDPUserSvc_4a3b1 \u2192 CDPUserSvc_9f21c, service par utilisateur",
+                                                L"CDPUserSvc_9f21c : mode de démarrage Auto \u2192 Disabled",
+                                                L"CDPUserSvc : mode de démarrage Auto \u2192 Disabled",
+                                                L"CDPUserSvc_9f21c : état Running \u2192 Stopped"}));
+    std::wstring undo = SaveUndoFor(plan, folder.App()).value();
+
+    ApplyReport report = Apply(saved);
+    EXPECT_TRUE(report.Clean());
+    EXPECT_EQ(report.Lines(), std::vector<std::wstring>{L"CDPUserSvc_4a3b1 \u2192 CDPUserSvc_9f21c, service par utilisateur"});
+    EXPECT_EQ(machine.Get(L"CDPUserSvc_9f21c")->StartMode, L"Disabled");
+    EXPECT_EQ(machine.Get(L"CDPUserSvc_9f21c")->State, L"Stopped");
+    EXPECT_EQ(machine.Get(L"CDPUserSvc")->StartMode, L"Disabled");  // what the next sign-in uses
+    // The file as saved compares as the machine now is; the undo brings both back.
+    for (const PlanLine& line : CompareMachine(machine, records)) EXPECT_EQ(line.kind, Kind::PerUser) << ToUtf8(line.text);
+    ApplyRecords(machine, RecordsToApply(undo), {}, progress, ApplyOrder::Undo);
+    EXPECT_TRUE(FinishUndo(machine, undo, RecordsToApply(undo)).empty());
+    EXPECT_EQ(machine.Get(L"CDPUserSvc")->StartMode, L"Auto");
+    EXPECT_EQ(machine.Get(L"CDPUserSvc_9f21c")->StartMode, L"Auto");
+    EXPECT_EQ(machine.Get(L"CDPUserSvc_9f21c")->State, L"Running");
+
+    // A fleet export sets the template, the one name every machine has.
+    std::string playbook = AnsiblePlaybook(L"essai", ExportEntriesFor(machine, records, {}));
+    EXPECT_NE(playbook.find("name: !unsafe 'CDPUserSvc'\n        start_mode: disabled"), std::string::npos) << playbook;
+    EXPECT_EQ(playbook.find("_4a3b1'"), std::string::npos);
+    EXPECT_EQ(playbook.find("_9f21c'"), std::string::npos);
+}
+
+TEST_F(PerUserServices, WithoutExactlyOneInstanceTheRecordIsAbsentAndSaysWhy) {
+    SimService second{L"CDPUserSvc_77aa0", L"Plateforme_77aa0", L"Running", L"Auto"};
+    second.perUser = PerUser::Instance;
+    machine.Add(second);
+    ApplyReport report = Apply(saved);
+    EXPECT_EQ(report.absent, std::vector<std::wstring>{L"CDPUserSvc_4a3b1"});
+    EXPECT_EQ(report.notes, std::vector<std::wstring>{L"CDPUserSvc_4a3b1 : absent, plusieurs instances du modèle de services "
+                                                      L"par utilisateur CDPUserSvc : CDPUserSvc_9f21c, CDPUserSvc_77aa0"});
+    EXPECT_EQ(machine.Get(L"CDPUserSvc")->StartMode, L"Auto");
+    machine.Delete(L"CDPUserSvc_9f21c");
+    machine.Delete(L"CDPUserSvc_77aa0");
+    report = Apply(saved);
+    EXPECT_EQ(report.notes, std::vector<std::wstring>{L"CDPUserSvc_4a3b1 : absent, aucune instance du modèle de services "
+                                                      L"par utilisateur CDPUserSvc"});
+}
+
+TEST_F(PerUserServices, TheForbiddenListNamingTheTemplateCoversEveryInstance) {
+    const std::string list = "\"CDPUserSvc\",1,\"Les appareils connect\xE9s en d\xE9pendent.\"\r\n";
+    folder.Write(L"Config\\essai.cfg", saved);
+    Plan plan = PlanApplication(machine, RecordsToApply(folder.App() + L"Config\\essai.cfg"), ParseForbiddenList(list));
+    ASSERT_GE(plan.lines.size(), 2u);
+    EXPECT_EQ(plan.lines[1].text, L"service interdit, non modifié : CDPUserSvc_9f21c \u2014 Les appareils connectés en dépendent.");
+    ApplyReport report = Apply(saved, list);
+    EXPECT_EQ(machine.Get(L"CDPUserSvc_9f21c")->State, L"Running");
+    EXPECT_NE(std::find(report.forbidden.begin(), report.forbidden.end(), L"CDPUserSvc_9f21c"), report.forbidden.end());
+    EXPECT_TRUE(machine.MethodLog().empty());
 }
 
 TEST(Prerequisites, ThePreviewStartsWhatTheServiceLayerStartsInTheSameOrder) {

@@ -219,6 +219,15 @@ TEST_F(Guard, NamesMatchAsTheServiceDatabaseComparesThemAndOtherMarksDoNothing) 
     ASSERT_EQ(dialogs.shown.size(), 2u);
     EXPECT_EQ(dialogs.shown[0].text, About(kDiscouraged, L"Audiosrv"));
     EXPECT_EQ(dialogs.shown[1].text, About(kForbidden, L"spooler"));
+
+    // A per-user template named covers each of its instances, whatever their suffix.
+    List("\"CDPUserSvc\",1\r\n");
+    dialogs.shown.clear();
+    fen->var.ModifAutorisee = true;
+    fen->VerifInterdit(L"CDPUserSvc_9f21c");
+    EXPECT_FALSE(fen->var.ModifAutorisee);
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].text, About(kForbidden, L"CDPUserSvc_9f21c"));
 }
 
 TEST_F(Guard, EmptyListAllowsEverything) {

@@ -52,6 +52,27 @@ TEST_F(Details, EveryPropertyWithItsExplanationAndItsValueInFull) {
     EXPECT_EQ(WindowText(details->ReyCommand1.Handle()), L"Quitter");
 }
 
+TEST_F(Details, APerUserServiceSaysWhatItIs) {
+    SimService templ{L"CDPUserSvc", L"Plateforme", L"Stopped", L"Auto"};
+    templ.perUser = PerUser::Template;
+    machine.Add(templ);
+    SimService instance{L"CDPUserSvc_9f21c", L"Plateforme_9f21c", L"Running", L"Auto"};
+    instance.perUser = PerUser::Instance;
+    instance.DelayedAutoStart = true;
+    machine.Add(instance);
+    fen.reset();
+    Open();
+    ASSERT_TRUE(fen->CbNomSys.SelectText(L"CDPUserSvc_9f21c"));
+    Fen5* details = OpenDetails();
+    ASSERT_NE(details, nullptr);
+    EXPECT_EQ(details->Rows()[5].value.Text(), L"Own Process \u2014 Service par utilisateur (modèle : CDPUserSvc)");
+    EXPECT_EQ(details->Rows()[10].value.Text(), L"Automatique (début différé)");
+    details->OnQuitter();
+    ASSERT_TRUE(fen->CbNomSys.SelectText(L"CDPUserSvc"));
+    details = OpenDetails();
+    EXPECT_EQ(details->Rows()[5].value.Text(), L"Own Process \u2014 Modèle de services par utilisateur");
+}
+
 TEST_F(Details, AnAmpersandOfTheMachineIsShownAsItIs) {
     machine.Add({L"Sauve", L"Sauvegarde & restauration", L"Running", L"Auto", std::nullopt});
     fen.reset();

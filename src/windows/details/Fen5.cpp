@@ -1,4 +1,6 @@
 #include "windows/details/Fen5.h"
+
+#include "service/PerUserServices.h"
 #include "base/Skipping.h"
 
 #include "base/Texts.h"
@@ -9,6 +11,16 @@
 namespace kestrane {
 
 namespace {
+
+// The type as the management class gives it, and what a per-user service is.
+std::wstring TypeShown(const ServiceInfo& info) {
+    std::wstring type = info.ServiceType.value_or(L"");
+    std::wstring perUser;
+    if (info.perUser == PerUser::Template) perUser = texts::kPerUserTemplate;
+    if (info.perUser == PerUser::Instance)
+        perUser = texts::kPerUserInstance + TemplateNameOf(info.Name.value_or(L"")) + L")";
+    return perUser.empty() ? type : type + L" \u2014 " + perUser;
+}
 
 constexpr int kQuitterId = 5001;
 
@@ -161,7 +173,8 @@ void Fen5::Fill(const std::wstring& name) {
                 continue;
             }
             bool startMode = kProperties[i].value == &ServiceInfo::StartMode;
-            rows_[i].value.SetText(startMode ? StartModeShown(*info) : value.value_or(L""));
+            bool type = kProperties[i].value == &ServiceInfo::ServiceType;
+            rows_[i].value.SetText(startMode ? StartModeShown(*info) : type ? TypeShown(*info) : value.value_or(L""));
         }
         // A value too long for its label is read whole in its tool tip.
         rows_[0].value.SetToolTip(name);
