@@ -270,7 +270,7 @@ int NotInWantedState(ServiceManager& services, const std::vector<ConfigRecord>& 
         int differing = 0;
         bool pending = false;
         std::set<std::wstring, ServiceNameLess> seen;
-        for (const ConfigRecord& record : records) {
+        for (const ConfigRecord& record : ResolvePerUser(records, model.inventory).records) {
             Model::Service* service = model.Get(record.Name);
             if (!service || !seen.insert(record.Name).second) continue;
             bool modeDiffers = AppliedStartMode(record.StartMode) && service->mode != record.StartMode;

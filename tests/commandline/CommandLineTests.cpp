@@ -148,6 +148,22 @@ TEST_F(Unattended, ADisplayNameWithQuotesIsSavedAndReadBackWithoutShiftingTheOth
     EXPECT_FALSE(FileExists(folder.App() + L"Config\\pire.cfg"));
 }
 
+TEST_F(Unattended, AForbiddenTemplateRefusesItsInstanceAndTheReportSaysWhy) {
+    SimService templ{L"CDPUserSvc", L"Plateforme", L"Stopped", L"Auto"};
+    templ.perUser = PerUser::Template;
+    machine.Add(templ);
+    SimService instance{L"CDPUserSvc_9f21c", L"Plateforme_9f21c", L"Running", L"Auto"};
+    instance.perUser = PerUser::Instance;
+    machine.Add(instance);
+    folder.Write(L"liste\\interdit.txt", "\"CDPUserSvc\",1,\"Les appareils connect\xE9s en d\xE9pendent.\"\r\n");
+    folder.Write(L"Config\\session.cfg", "\"CDPUserSvc_4a3b1\",\"Stopped\",\"Disabled\",\"Plateforme\"\r\n");
+    EXPECT_EQ(Run({L"/appliquer", L"session", L"/forcer"}), 1);
+    EXPECT_TRUE(Reported(L"CDPUserSvc_4a3b1 \u2192 CDPUserSvc_9f21c, service par utilisateur"));
+    EXPECT_TRUE(Reported(L"service interdit, non modifié : CDPUserSvc_9f21c \u2014 Les appareils connectés en dépendent."));
+    EXPECT_EQ(machine.Get(L"CDPUserSvc_9f21c")->State, L"Running");
+    EXPECT_EQ(machine.Get(L"CDPUserSvc")->StartMode, L"Auto");
+}
+
 TEST_F(Unattended, BadArgumentsAndFilesThatCannotBeReadGiveTwo) {
     for (const std::vector<std::wstring>& arguments :
          std::vector<std::vector<std::wstring>>{{L"/appliquer"}, {L"/inconnu"}, {L"/forcer"}, {L"/comparer", L"/forcer"},
