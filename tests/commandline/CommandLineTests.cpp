@@ -149,12 +149,7 @@ TEST_F(Unattended, ADisplayNameWithQuotesIsSavedAndReadBackWithoutShiftingTheOth
 }
 
 TEST_F(Unattended, AForbiddenTemplateRefusesItsInstanceAndTheReportSaysWhy) {
-    SimService templ{L"CDPUserSvc", L"Plateforme", L"Stopped", L"Auto"};
-    templ.perUser = PerUser::Template;
-    machine.Add(templ);
-    SimService instance{L"CDPUserSvc_9f21c", L"Plateforme_9f21c", L"Running", L"Auto"};
-    instance.perUser = PerUser::Instance;
-    machine.Add(instance);
+    AddPerUserServices(machine);
     folder.Write(L"liste\\interdit.txt", "\"CDPUserSvc\",1,\"Les appareils connect\xE9s en d\xE9pendent.\"\r\n");
     folder.Write(L"Config\\session.cfg", "\"CDPUserSvc_4a3b1\",\"Stopped\",\"Disabled\",\"Plateforme\"\r\n");
     EXPECT_EQ(Run({L"/appliquer", L"session", L"/forcer"}), 1);

@@ -88,9 +88,10 @@ log "unattended use of the installed program"
 wine "$BUILD/bin/kestrane_demo.exe" install >/dev/null 2>&1
 wine "$BUILD/bin/kestrane_demo.exe" install >/dev/null 2>&1
 # How many lines of the installed forbidden list are exactly this record, ended by CR LF.
-record_count() { grep -cxF -- "$1"$'\r' "$dest/liste/interdit.txt"; }
-check "the demo names its services in the installed forbidden list, once each" \
-  test "$(record_count '"KstDemoCritique",1')" -eq 1 -a "$(record_count '"KstDemoSensible",0')" -eq 1
+# The records that begin with the given text (a name and its mark; the reason follows).
+record_count() { awk -v start="$1" 'index($0, start) == 1' "$dest/liste/interdit.txt" | wc -l; }
+check "the demo names its services in the installed forbidden list with their reasons, once each" \
+  test "$(record_count '"KstDemoCritique",1,"')" -eq 1 -a "$(record_count '"KstDemoSensible",0,"')" -eq 1
 exe='C:\Program Files\Kestrane\Kestrane.exe'
 # Runs the installed program with arguments; its report in $work/out.txt, its exit code in $rc.
 run_kestrane() { wine "$exe" "$@" >"$work/out.txt" 2>/dev/null; rc=$?; tr -d '\r' <"$work/out.txt" >"$work/report.txt"; }

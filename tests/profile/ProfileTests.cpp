@@ -299,12 +299,7 @@ TEST_F(Applying, AnUndoRestoresPausedAndDisabledServicesAndEndsItsFileWhateverHa
 class PerUserServices : public Applying {
 protected:
     void SetUp() override {
-        SimService templ{L"CDPUserSvc", L"Plateforme d'appareils connectés", L"Stopped", L"Auto"};
-        templ.perUser = PerUser::Template;
-        machine.Add(templ);
-        SimService instance{L"CDPUserSvc_9f21c", L"Plateforme d'appareils connectés_9f21c", L"Running", L"Auto"};
-        instance.perUser = PerUser::Instance;
-        machine.Add(instance);
+        AddPerUserServices(machine);
     }
     const std::string saved = "\"CDPUserSvc_4a3b1\",\"Stopped\",\"Disabled\",\"Plateforme\"\r\n";
 };

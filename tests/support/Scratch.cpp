@@ -76,6 +76,15 @@ const std::string kEveryKind =
     "\"Base\",\"Stopped\",\"Auto\",\"Base\"\r\n"                     // Client holds its stop
     "\"Absent\",\"Running\",\"Auto\",\"Absent\"\r\n";                // not on this machine
 
+void AddPerUserServices(SimulatedServiceManager& machine) {
+    SimService templ{L"CDPUserSvc", L"Plateforme", L"Stopped", L"Auto"};
+    templ.perUser = PerUser::Template;
+    machine.Add(templ);
+    SimService instance{L"CDPUserSvc_9f21c", L"Plateforme_9f21c", L"Running", L"Auto"};
+    instance.perUser = PerUser::Instance;
+    machine.Add(instance);
+}
+
 void ArrangeProfileMachine(SimulatedServiceManager& machine, const ScratchFolder& folder) {
     AddDemoServices(machine);
     machine.Get(L"Spooler")->State = L"Stopped";

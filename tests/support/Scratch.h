@@ -42,6 +42,10 @@ private:
 // The demo machine most tests use: services with dependencies, descriptions, one without any.
 void AddDemoServices(SimulatedServiceManager& machine);
 
+// A per-user template, CDPUserSvc (stopped, automatic), and this sign-in's instance of it,
+// CDPUserSvc_9f21c (running, automatic).
+void AddPerUserServices(SimulatedServiceManager& machine);
+
 // A file with every kind of line a preview shows, on the machine of ArrangeProfileMachine.
 extern const std::string kEveryKind;
 // The demo machine with Spooler stopped and two more services (Client runs and needs Base), a forbidden

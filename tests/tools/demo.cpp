@@ -62,8 +62,12 @@ const std::vector<DemoService>& DemoServices() {
 struct DemoForbidden {
     const wchar_t* name;
     char mark;
+    const wchar_t* reason;  // shown with the refusal or the warning
 };
-constexpr DemoForbidden kDemoForbidden[] = {{L"KstDemoCritique", '1'}, {L"KstDemoSensible", '0'}};
+constexpr DemoForbidden kDemoForbidden[] = {
+    {L"KstDemoCritique", '1', L"Service de d\u00e9monstration : Kestrane refuse de le changer, comme un service vital de Windows."},
+    {L"KstDemoSensible", '0', L"Service de d\u00e9monstration : le changer est permis apr\u00e8s confirmation. Pr\u00e9f\u00e9rez \u00ab Manuel \u00bb."},
+};
 
 constexpr wchar_t kBenchPrefix[] = L"KstBench";
 
@@ -215,7 +219,7 @@ bool BeginsALine(const std::string& content, const std::string& field) {
     return false;
 }
 
-// Appends to the installed forbidden list, in its own format ("Name",mark ended by CR LF, ANSI code page),
+// Appends to the installed forbidden list, in its own format ("Name",mark,"reason" ended by CR LF, ANSI code page),
 // the record of each demo service it does not name yet.
 void AddToForbiddenList() {
     std::wstring path = InstalledForbiddenList();
@@ -247,7 +251,7 @@ void AddToForbiddenList() {
         field += Ansi(f.name);
         field += "\",";
         if (BeginsALine(content, field)) continue;
-        records += field + f.mark + "\r\n";
+        records += field + f.mark + ",\"" + Ansi(f.reason) + "\"\r\n";
         std::wprintf(L"forbidden list: added %ls\n", f.name);
     }
     if (records.empty()) return;

@@ -53,13 +53,8 @@ TEST_F(Details, EveryPropertyWithItsExplanationAndItsValueInFull) {
 }
 
 TEST_F(Details, APerUserServiceSaysWhatItIs) {
-    SimService templ{L"CDPUserSvc", L"Plateforme", L"Stopped", L"Auto"};
-    templ.perUser = PerUser::Template;
-    machine.Add(templ);
-    SimService instance{L"CDPUserSvc_9f21c", L"Plateforme_9f21c", L"Running", L"Auto"};
-    instance.perUser = PerUser::Instance;
-    instance.DelayedAutoStart = true;
-    machine.Add(instance);
+    AddPerUserServices(machine);
+    machine.Get(L"CDPUserSvc_9f21c")->DelayedAutoStart = true;
     fen.reset();
     Open();
     ASSERT_TRUE(fen->CbNomSys.SelectText(L"CDPUserSvc_9f21c"));
