@@ -47,6 +47,17 @@ std::optional<FileChoice> ScriptedDialogs::OpenFile(HWND, const FileDialogOption
 
 std::optional<FileChoice> ScriptedDialogs::SaveFile(HWND, const FileDialogOptions& options) { return NextFile(options); }
 
+void DialogKey(HWND window, HWND control, WPARAM key) {
+    for (UINT message : {WM_KEYDOWN, WM_KEYUP}) {
+        MSG msg{control, message, key, 1, 0, {}};
+        if (!IsDialogMessageW(window, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        PumpMessages();
+    }
+}
+
 void PumpMessages() {
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {

@@ -42,6 +42,10 @@ private:
 // Messages posted to the windows of this thread are handled (a posted resynchronisation, say).
 void PumpMessages();
 
+// Delivers a key pressed in `control` of the top-level `window` as the program's message loop does: the
+// dialog manager first.
+void DialogKey(HWND window, HWND control, WPARAM key);
+
 // A main window on the simulated machine, created hidden; the folder's forbidden list is empty.
 class MainWindowTest : public ::testing::Test {
 protected:

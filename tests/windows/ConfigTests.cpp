@@ -272,6 +272,14 @@ TEST_F(Configurations, WhatAnInterruptedSaveLeftIsNeitherListedNorApplicableAndG
     Open();
     EXPECT_FALSE(Has(L"profil.cfg.partiel-1234"));
     EXPECT_TRUE(Has(L"profil.cfg"));
+
+    // A configuration another program writes meanwhile is listed when the user comes back to the window,
+    // the one chosen kept.
+    ASSERT_TRUE(fen->CbListeConf.SelectText(L"profil.cfg"));
+    folder.Write(L"Config\\flotte.cfg", "\"Fax\",\"Stopped\",\"Manual\",\"f\"\r\n");
+    SendMessageW(fen->Handle(), WM_ACTIVATE, WA_ACTIVE, 0);
+    EXPECT_NE(fen->CbListeConf.FindExact(L"flotte.cfg"), -1);
+    EXPECT_EQ(fen->CbListeConf.Text(), L"profil.cfg");
 }
 
 TEST_F(Configurations, DeletingAsksAndDeletesOnlyAFileThatExists) {

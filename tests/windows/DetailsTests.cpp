@@ -50,6 +50,9 @@ TEST_F(Details, EveryPropertyWithItsExplanationAndItsValueInFull) {
     for (size_t i = 0; i < rows.size(); ++i)
         if (i != 4) EXPECT_EQ(rows[i].value.ShownToolTip(), rows[i].value.Text()) << i;
     EXPECT_EQ(WindowText(details->ReyCommand1.Handle()), L"Quitter");
+    // Escape quits, as "Quitter" does.
+    DialogKey(details->Handle(), details->ReyCommand1.Handle(), VK_ESCAPE);
+    EXPECT_FALSE(details->IsOpen());
 }
 
 TEST_F(Details, APerUserServiceSaysWhatItIs) {

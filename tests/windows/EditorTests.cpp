@@ -195,6 +195,15 @@ TEST_F(Editor, EnregistrerSousCancelledKeepsTheEditorAndChosenWritesThere) {
     EXPECT_EQ(External(L"profil.cfg"), kMixed);
 }
 
+TEST_F(Editor, EscapeQuitsAsQuitterDoes) {
+    Fen4* editor = OpenExternal(L"profil.cfg", kMixed);
+    ASSERT_NE(editor, nullptr);
+    Click(editor, L"BtDisab");
+    DialogKey(editor->Handle(), editor->FindButton(L"BtDisab")->control.Handle(), VK_ESCAPE);
+    EXPECT_FALSE(editor->IsOpen());
+    EXPECT_EQ(External(L"profil.cfg"), kMixed);
+}
+
 TEST_F(Editor, QuitterLeavesTheFileAsItWas) {
     Fen4* editor = OpenExternal(L"profil.cfg", kMixed);
     ASSERT_NE(editor, nullptr);

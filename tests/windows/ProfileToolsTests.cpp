@@ -47,6 +47,16 @@ TEST_F(ProfileTools, FromThePreviewWindowTheUserAppliesOrCancels) {
     EXPECT_TRUE(Controls().empty());
     EXPECT_TRUE(dialogs.shown.empty());
 
+    // Enter and Escape change nothing: the default button is "Annuler".
+    for (WPARAM key : {VK_RETURN, VK_ESCAPE}) {
+        Command(IDM_APERCU);
+        ASSERT_TRUE(preview->IsOpen());
+        EXPECT_EQ(GetWindowLongW(preview->BtFermer.Handle(), GWL_STYLE) & BS_DEFPUSHBUTTON, BS_DEFPUSHBUTTON);
+        DialogKey(preview->Handle(), GetFocus() ? GetFocus() : preview->BtFermer.Handle(), key);
+        EXPECT_FALSE(preview->IsOpen()) << key;
+        EXPECT_TRUE(Controls().empty()) << key;
+    }
+
     // A file changed after its preview opened is not applied unseen.
     Command(IDM_APERCU);
     ASSERT_TRUE(preview->IsOpen());

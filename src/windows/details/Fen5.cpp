@@ -193,7 +193,8 @@ LRESULT Fen5::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         CreateControls();
         return 0;
     case WM_COMMAND:
-        if (LOWORD(wp) == kQuitterId && HIWORD(wp) == BN_CLICKED) OnQuitter();
+        // Escape (IDCANCEL, from the dialog manager) quits as "Quitter" does.
+        if ((LOWORD(wp) == kQuitterId || LOWORD(wp) == IDCANCEL) && HIWORD(wp) == BN_CLICKED) OnQuitter();
         return 0;
     case WM_ERASEBKGND: {
         HDC dc = reinterpret_cast<HDC>(wp);

@@ -326,6 +326,11 @@ void Fen4::Layout() {
 }
 
 void Fen4::OnCommand(int id, int code) {
+    // Escape quits the editor as "Quitter le lecteur" does: the file read is left as it is.
+    if (id == IDCANCEL && code == BN_CLICKED) {
+        OnBtQuitte();
+        return;
+    }
     if (id == kCbName) {
         if (code == CBN_SELCHANGE) MakeCurrent();
         return;

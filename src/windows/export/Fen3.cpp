@@ -114,6 +114,7 @@ LRESULT Fen3::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     case WM_COMMAND:
         if (LOWORD(wp) == kBtExportConf && HIWORD(wp) == BN_CLICKED) OnBtExportConf();
+        if (LOWORD(wp) == IDCANCEL && HIWORD(wp) == BN_CLICKED) Close();  // Escape
         return 0;
     case WM_ERASEBKGND: {
         HDC dc = reinterpret_cast<HDC>(wp);

@@ -392,6 +392,11 @@ std::vector<const Caption*> Fen1::Captions() const {
 
 LRESULT Fen1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
+    case WM_ACTIVATE:
+        // Configurations another program (or the command line) wrote meanwhile appear when the user comes
+        // back; the one chosen, or the name being typed, stays.
+        if (LOWORD(wp) != WA_INACTIVE) Skipping([&] { ChargeListeConf(); });
+        return Default(msg, wp, lp);
     case WM_CREATE:
         CreateControls();
         Form_Load();

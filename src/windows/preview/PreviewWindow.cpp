@@ -50,6 +50,7 @@ void PreviewWindow::Show(HWND owner, const std::wstring& title, const std::wstri
     InvalidateRect(Handle(), nullptr, TRUE);
     ShowWindow(Handle(), SW_SHOWNORMAL);
     SetForegroundWindow(Handle());
+    SetFocus(BtFermer.Handle());
 }
 
 void PreviewWindow::OnAppliquer() {
@@ -77,8 +78,9 @@ void PreviewWindow::CreateControls() {
         return hwnd;
     };
     list_ = make(L"LISTBOX", L"", WS_BORDER | WS_VSCROLL | WS_HSCROLL | LBS_NOINTEGRALHEIGHT | LBS_NOSEL | WS_TABSTOP, kList);
-    BtAppliquer.Attach(make(L"BUTTON", texts::kPreviewApply, BS_DEFPUSHBUTTON | WS_TABSTOP, kApply));
-    BtFermer.Attach(make(L"BUTTON", texts::kPreviewClose, BS_PUSHBUTTON | WS_TABSTOP, kClose));
+    // The default button is the one that changes nothing.
+    BtAppliquer.Attach(make(L"BUTTON", texts::kPreviewApply, BS_PUSHBUTTON | WS_TABSTOP, kApply));
+    BtFermer.Attach(make(L"BUTTON", texts::kPreviewClose, BS_DEFPUSHBUTTON | WS_TABSTOP, kClose));
     Layout();
 }
 
@@ -96,8 +98,11 @@ LRESULT PreviewWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         CreateControls();
         return 0;
     case WM_COMMAND:
+        // Enter (IDOK) and Escape (IDCANCEL) from the dialog manager change nothing: only a click on
+        // "Appliquer", or the space bar on it, applies.
         if (HIWORD(wp) == BN_CLICKED && LOWORD(wp) == kApply) OnAppliquer();
-        else if (HIWORD(wp) == BN_CLICKED && (LOWORD(wp) == kClose || LOWORD(wp) == IDCANCEL)) Close();
+        else if (HIWORD(wp) == BN_CLICKED && (LOWORD(wp) == kClose || LOWORD(wp) == IDCANCEL || LOWORD(wp) == IDOK))
+            Close();
         return 0;
     case WM_ERASEBKGND: {
         HDC dc = reinterpret_cast<HDC>(wp);
