@@ -8,6 +8,7 @@
 #include "profile/ConfigFormat.h"
 #include "windows/progress/Fen2.h"
 #include "windows/export/Fen3.h"
+#include "windows/preview/PreviewWindow.h"
 #include "base/TextFile.h"
 
 #include <commctrl.h>
@@ -249,6 +250,32 @@ TEST_F(Applying, TheWindowKeepsAnsweringWhileItWaitsForAServiceStillStarting) {
     other.join();
     EXPECT_NE(answered, 0) << "the window did not answer while it waited";
     EXPECT_NE(Texts().back().find(L"services pas (encore) dans l'état voulu : 1"), std::wstring::npos);
+}
+
+TEST_F(Applying, ALongReportGetsAWindowOfItsOwnThatCopiesWhole) {
+    // 300 records, most of them naming services this machine lacks: far too many lines for a box.
+    std::string file = "\"Fax\",\"Running\",\"Manual\",\"f\"\r\n";
+    for (int i = 0; i < 299; ++i) file += "\"Absent" + std::to_string(i) + "\",\"Running\",\"Auto\",\"x\"\r\n";
+    folder.Write(L"Config\\long.cfg", file);
+    fen->CbListeConf.SetText(L"long.cfg");
+    Command(IDM_CHARGECONF);
+    EXPECT_TRUE(dialogs.shown.empty());
+    PreviewWindow* report = app.windows.Find<PreviewWindow>();
+    ASSERT_TRUE(report && report->IsOpen());
+    EXPECT_EQ(WindowText(report->Handle()), L"Compte rendu de l'application");
+    EXPECT_EQ(report->Heading(), L"opération éffectuée avec des erreurs \u2014 2 appels, 0 refusés, 299 absents, "
+                                 L"0 interdits laissés tels quels, 0 pas (encore) dans l'état voulu");
+    ASSERT_EQ(report->Lines().size(), 300u);
+    EXPECT_EQ(report->Lines().front(), L"service absent de cette machine : Absent0");
+    EXPECT_FALSE(report->OffersApply());
+    report->OnCopier();
+    ASSERT_TRUE(OpenClipboard(report->Handle()));
+    HANDLE data = GetClipboardData(CF_UNICODETEXT);
+    std::wstring copied = data ? static_cast<const wchar_t*>(GlobalLock(data)) : L"";
+    if (data) GlobalUnlock(data);
+    CloseClipboard();
+    EXPECT_EQ(copied.rfind(report->Heading() + L"\r\nservice absent de cette machine : Absent0\r\n", 0), 0u);
+    EXPECT_NE(copied.find(L"Absent298\r\nservices pas (encore) dans l'état voulu : 0\r\n"), std::wstring::npos);
 }
 
 TEST_F(Applying, ANameTypedByHandIsCheckedBeforeAnythingIsRead) {

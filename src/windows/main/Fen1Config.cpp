@@ -232,17 +232,32 @@ ApplyReport Fen1::ApplyWithProgress(const std::vector<ConfigRecord>& records, co
 
 void Fen1::ShowClosingReport(const ApplyReport& report, const std::vector<ConfigRecord>& records,
                              const std::vector<std::wstring>& more) {
-    std::wstring text;
-    for (const std::wstring& line : report.ClosingLines()) text += (text.empty() ? L"" : L"\n") + line;
-    for (const std::wstring& line : more) text += L"\n" + line;
+    std::vector<std::wstring> lines = report.ClosingLines();
+    for (const std::wstring& line : more) lines.push_back(line);
     // The machine read once more: what is not (yet) as the file wants it. The window keeps painting
     // while services still starting or stopping are given time.
+    std::optional<int> notYet;
     try {
-        text += L"\n" + std::wstring(texts::kNotYetInWantedState) +
-                std::to_wstring(NotInWantedState(*app.services, records, 3000, WaitPainting));
+        notYet = NotInWantedState(*app.services, records, 3000, WaitPainting);
+        lines.push_back(texts::kNotYetInWantedState + std::to_wstring(*notYet));
     } catch (...) {
     }
     bool calm = report.outcome == ApplyReport::Outcome::Done && report.Clean() && more.empty();
+    // A report too long for a message box (its OK button would leave the screen) gets a window of its
+    // own: the outcome in one line, then every line, scrollable, to be copied whole.
+    constexpr size_t kLongestBox = 12;
+    if (lines.size() > kLongestBox) {
+        std::wstring outcome = lines.front() + L" \u2014 " + std::to_wstring(report.callsMade) + texts::kReportCalls +
+                               std::to_wstring(report.refused.size()) + texts::kReportRefused +
+                               std::to_wstring(report.absent.size()) + texts::kReportAbsent +
+                               std::to_wstring(report.forbidden.size()) + texts::kReportForbidden +
+                               (notYet ? std::to_wstring(*notYet) : std::wstring(L"?")) + texts::kReportNotYet;
+        lines.erase(lines.begin());
+        app.windows.Get<PreviewWindow>(app).Show(Handle(), texts::kReportTitle, outcome, lines, nullptr);
+        return;
+    }
+    std::wstring text;
+    for (const std::wstring& line : lines) text += (text.empty() ? L"" : L"\n") + line;
     app.dialogs->Message(Handle(), text, texts::kInformationTitle, calm ? BoxStyle::InformationOk : BoxStyle::WarningOk);
 }
 

@@ -11,6 +11,7 @@ namespace {
 constexpr int kApply = 6001;
 constexpr int kClose = 6002;
 constexpr int kList = 6003;
+constexpr int kCopy = 6004;
 constexpr int kWidth = 720;
 constexpr int kHeight = 420;
 }  // namespace
@@ -46,6 +47,7 @@ void PreviewWindow::Show(HWND owner, const std::wstring& title, const std::wstri
     // A line longer than the list is read whole by scrolling sideways.
     SendMessageW(list_, LB_SETHORIZONTALEXTENT, widest + Scale(8), 0);
     BtAppliquer.SetVisible(OffersApply());
+    BtCopier.SetVisible(!OffersApply());
     BtFermer.SetText(OffersApply() ? texts::kPreviewCancel : texts::kPreviewClose);
     InvalidateRect(Handle(), nullptr, TRUE);
     ShowWindow(Handle(), SW_SHOWNORMAL);
@@ -58,6 +60,26 @@ void PreviewWindow::OnAppliquer() {
     apply_ = nullptr;
     Close();
     if (apply) apply();
+}
+
+void PreviewWindow::OnCopier() {
+    std::wstring text = heading_;
+    for (const std::wstring& line : Lines()) text += L"\r\n" + line;
+    text += L"\r\n";
+    if (!OpenClipboard(Handle())) return;
+    EmptyClipboard();
+    size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
+        if (void* target = GlobalLock(memory)) {
+            memcpy(target, text.c_str(), bytes);
+            GlobalUnlock(memory);
+            // The clipboard owns the memory once it takes it.
+            if (!SetClipboardData(CF_UNICODETEXT, memory)) GlobalFree(memory);
+        } else {
+            GlobalFree(memory);
+        }
+    }
+    CloseClipboard();
 }
 
 void PreviewWindow::Close() {
@@ -81,6 +103,7 @@ void PreviewWindow::CreateControls() {
     // The default button is the one that changes nothing.
     BtAppliquer.Attach(make(L"BUTTON", texts::kPreviewApply, BS_PUSHBUTTON | WS_TABSTOP, kApply));
     BtFermer.Attach(make(L"BUTTON", texts::kPreviewClose, BS_DEFPUSHBUTTON | WS_TABSTOP, kClose));
+    BtCopier.Attach(make(L"BUTTON", texts::kReportCopy, BS_PUSHBUTTON | WS_TABSTOP, kCopy));
     Layout();
 }
 
@@ -89,6 +112,8 @@ void PreviewWindow::Layout() {
     SetWindowPos(BtAppliquer.Handle(), nullptr, Scale(kWidth - 12 - 260), Scale(kHeight - 42), Scale(124), Scale(30),
                  SWP_NOZORDER);
     SetWindowPos(BtFermer.Handle(), nullptr, Scale(kWidth - 12 - 124), Scale(kHeight - 42), Scale(124), Scale(30),
+                 SWP_NOZORDER);
+    SetWindowPos(BtCopier.Handle(), nullptr, Scale(kWidth - 12 - 260), Scale(kHeight - 42), Scale(124), Scale(30),
                  SWP_NOZORDER);
 }
 
@@ -101,6 +126,7 @@ LRESULT PreviewWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         // Enter (IDOK) and Escape (IDCANCEL) from the dialog manager change nothing: only a click on
         // "Appliquer", or the space bar on it, applies.
         if (HIWORD(wp) == BN_CLICKED && LOWORD(wp) == kApply) OnAppliquer();
+        else if (HIWORD(wp) == BN_CLICKED && LOWORD(wp) == kCopy) OnCopier();
         else if (HIWORD(wp) == BN_CLICKED && (LOWORD(wp) == kClose || LOWORD(wp) == IDCANCEL || LOWORD(wp) == IDOK))
             Close();
         return 0;

@@ -19,16 +19,19 @@ public:
     ~PreviewWindow() override;
 
     // Shows `lines` under `heading`. With `apply`, the window offers "Appliquer" (which closes it and
-    // runs `apply`) and "Annuler"; without, only "Fermer". A window already open shows the new lines.
+    // runs `apply`) and "Annuler"; without (a comparison, a long report), "Copier" and "Fermer". A window
+    // already open shows the new lines.
     void Show(HWND owner, const std::wstring& title, const std::wstring& heading, const std::vector<std::wstring>& lines,
               std::function<void()> apply);
     void OnAppliquer();
+    // Puts the heading and every line on the clipboard, as text.
+    void OnCopier();
     void Close();
 
     std::vector<std::wstring> Lines() const;
     const std::wstring& Heading() const { return heading_; }
     bool OffersApply() const { return static_cast<bool>(apply_); }
-    Control BtAppliquer, BtFermer;
+    Control BtAppliquer, BtFermer, BtCopier;
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
