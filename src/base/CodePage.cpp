@@ -178,32 +178,44 @@ std::optional<std::string> ToUtf8Exact(std::wstring_view text) {
     return out;
 }
 
+namespace {
+
+// The code point that begins at `bytes[i]`, and how many bytes it takes; 0 for bytes that are no UTF-8
+// there (overlong forms, surrogates and values beyond U+10FFFF included).
+size_t DecodeUtf8(std::string_view bytes, size_t i, char32_t& c) {
+    auto lead = static_cast<unsigned char>(bytes[i]);
+    size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
+    if (length == 0 || i + length > bytes.size()) return 0;
+    static const unsigned char kLeadBits[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
+    c = lead & kLeadBits[length];
+    for (size_t k = 1; k < length; ++k) {
+        auto next = static_cast<unsigned char>(bytes[i + k]);
+        if ((next & 0xC0) != 0x80) return 0;
+        c = (c << 6) | (next & 0x3F);
+    }
+    static const char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (c < kLeast[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 0;
+    return length;
+}
+
+}  // namespace
+
 std::wstring FromUtf8(std::string_view bytes) {
     std::wstring out;
-    auto append = [&](char32_t c) {
+    for (size_t i = 0; i < bytes.size();) {
+        char32_t c = 0;
+        size_t length = DecodeUtf8(bytes, i, c);
+        if (length == 0) {
+            c = 0xFFFD;
+            length = 1;
+        }
         if (sizeof(wchar_t) == 2 && c >= 0x10000) {
-            c -= 0x10000;
-            out += static_cast<wchar_t>(0xD800 + (c >> 10));
-            out += static_cast<wchar_t>(0xDC00 + (c & 0x3FF));
+            out += static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10));
+            out += static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
         } else {
             out += static_cast<wchar_t>(c);
         }
-    };
-    for (size_t i = 0; i < bytes.size();) {
-        auto lead = static_cast<unsigned char>(bytes[i]);
-        int length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
-        char32_t c = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
-        bool valid = length > 0 && i + length <= bytes.size();
-        for (int k = 1; valid && k < length; ++k) {
-            auto next = static_cast<unsigned char>(bytes[i + k]);
-            valid = (next & 0xC0) == 0x80;
-            c = (c << 6) | (next & 0x3F);
-        }
-        // Overlong forms, surrogates and values beyond U+10FFFF are no UTF-8.
-        static const char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
-        valid = valid && c >= kLeast[length] && c <= 0x10FFFF && !(c >= 0xD800 && c <= 0xDFFF);
-        append(valid ? c : 0xFFFD);
-        i += valid ? static_cast<size_t>(length) : 1;
+        i += length;
     }
     return out;
 }

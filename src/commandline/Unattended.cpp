@@ -38,49 +38,53 @@ struct Command {
     std::wstring journal;
 };
 
+// The verbs, with the files each takes after it and what a missing one is told.
+struct Verb {
+    const wchar_t* name;
+    int files;
+    const wchar_t* missing;
+};
+constexpr Verb kVerbs[] = {
+    {L"/appliquer", 1, L" demande un fichier de configuration"},
+    {L"/comparer", 1, L" demande un fichier de configuration"},
+    {L"/sauvegarder", 1, L" demande un fichier de configuration"},
+    {L"/annuler", 0, L""},
+    {L"/exporter:ansible", 2, L" demande un fichier de configuration et le fichier à écrire"},
+    {L"/exporter:powershell", 2, L" demande un fichier de configuration et le fichier à écrire"},
+};
+
+// Takes the verb at `i` and the files that follow it into `command`; the reason when it cannot.
+std::optional<std::wstring> TakeVerb(const Verb& verb, const std::vector<std::wstring>& arguments, size_t& i,
+                                     Command& command) {
+    if (!command.verb.empty()) return L"une seule commande à la fois : " + command.verb + L" et " + verb.name;
+    command.verb = verb.name;
+    for (int k = 1; k <= verb.files; ++k) {
+        bool given = i + k < arguments.size() && !arguments[i + k].empty() && arguments[i + k][0] != L'/';
+        if (!given) return std::wstring(verb.name) + verb.missing;
+    }
+    if (verb.files >= 1) command.file = arguments[++i];
+    if (verb.files >= 2) command.output = arguments[++i];
+    return std::nullopt;
+}
+
 // The command, or the reason it is not one.
 std::optional<Command> Parse(const std::vector<std::wstring>& arguments, std::wstring& error) {
     Command command;
     for (size_t i = 0; i < arguments.size(); ++i) {
         std::wstring argument = arguments[i];
         std::wstring lower = Lower(argument);
-        if (lower == L"/forcer") {
-            command.force = true;
-        } else if (lower.rfind(L"/journal:", 0) == 0) {
+        const Verb* verb = nullptr;
+        for (const Verb& known : kVerbs)
+            if (lower == known.name) verb = &known;
+        std::optional<std::wstring> problem;
+        if (lower == L"/forcer") command.force = true;
+        else if (lower.rfind(L"/journal:", 0) == 0) {
             command.journal = argument.substr(9);
-            if (command.journal.empty()) {
-                error = L"/journal: sans nom de fichier";
-                return std::nullopt;
-            }
-        } else if (lower == L"/appliquer" || lower == L"/comparer" || lower == L"/sauvegarder" || lower == L"/annuler") {
-            if (!command.verb.empty()) {
-                error = L"une seule commande à la fois : " + command.verb + L" et " + lower;
-                return std::nullopt;
-            }
-            command.verb = lower;
-            if (lower != L"/annuler") {
-                if (i + 1 >= arguments.size() || arguments[i + 1].empty() || arguments[i + 1][0] == L'/') {
-                    error = lower + L" demande un fichier de configuration";
-                    return std::nullopt;
-                }
-                command.file = arguments[++i];
-            }
-        } else if (lower == L"/exporter:ansible" || lower == L"/exporter:powershell") {
-            if (!command.verb.empty()) {
-                error = L"une seule commande à la fois : " + command.verb + L" et " + lower;
-                return std::nullopt;
-            }
-            command.verb = lower;
-            bool both = i + 2 < arguments.size();
-            for (size_t k = 1; both && k <= 2; ++k) both = !arguments[i + k].empty() && arguments[i + k][0] != L'/';
-            if (!both) {
-                error = lower + L" demande un fichier de configuration et le fichier à écrire";
-                return std::nullopt;
-            }
-            command.file = arguments[++i];
-            command.output = arguments[++i];
-        } else {
-            error = L"argument inconnu : " + argument;
+            if (command.journal.empty()) problem = L"/journal: sans nom de fichier";
+        } else if (verb) problem = TakeVerb(*verb, arguments, i, command);
+        else problem = L"argument inconnu : " + argument;
+        if (problem) {
+            error = *problem;
             return std::nullopt;
         }
     }

@@ -137,34 +137,39 @@ private:
         const ConfigRecord& record = records_[index];
         std::wstring& now = states_[record.Name];
         const std::wstring was = now;
-        int code = ReturnCode::Success;
-        bool acts = true;
-        if (record.State == L"Running" || (order_ == ApplyOrder::Undo && record.State == L"Paused")) {
-            if (now == L"Stopped" && !StartAllowed(record)) acts = false;
-            else code = Start(record.Name, now);
-            if (acts && code == ReturnCode::Success && record.State == L"Paused" && now != L"Paused") {
-                code = services_.PauseService(record.Name);
-                ++report_.callsMade;
-                if (code == ReturnCode::Success || code == ReturnCode::ServiceAlreadyPaused) now = L"Paused";
-                if (code == ReturnCode::ServiceAlreadyPaused) code = ReturnCode::Success;
-            }
-        } else if (record.State == L"Stopped") {
-            code = services_.StopService(record.Name);
-            ++report_.callsMade;
-            if (code == ReturnCode::ServiceNotActive) code = ReturnCode::Success;
-            if (code == ReturnCode::Success) now = L"Stopped";
-        } else {
-            acts = false;
-            if (!record.State.empty() && record.State != now) report_.notes.push_back(StateNotAppliedLine(record));
-        }
+        std::optional<int> code;  // nothing when no call was made
+        if (record.State == L"Running" || (order_ == ApplyOrder::Undo && record.State == L"Paused")) code = Bring(record, now);
+        else if (record.State == L"Stopped") code = StopNow(record.Name, now);
+        else if (!record.State.empty() && record.State != now) report_.notes.push_back(StateNotAppliedLine(record));
         // Settled once its call has returned: an interruption during the call leaves it undone.
         stateSettled_[index] = true;
-        if (!acts) return;
-        if (f.mark == Mark::Discouraged && code == ReturnCode::Success && now != was) AddOnce(report_.discouraged, record.Name);
-        if (code != ReturnCode::Success) {
-            const wchar_t* message = ControlMessage(code);
+        if (!code) return;
+        if (f.mark == Mark::Discouraged && *code == ReturnCode::Success && now != was) AddOnce(report_.discouraged, record.Name);
+        if (*code != ReturnCode::Success) {
+            const wchar_t* message = ControlMessage(*code);
             report_.refused.push_back(record.Name + L" : " + (message ? message : texts::kRequestRunning));
         }
+    }
+
+    // Starts the service (an undo then pauses it again where it was paused). Nothing when the start was
+    // refused before any call (a forbidden prerequisite).
+    std::optional<int> Bring(const ConfigRecord& record, std::wstring& now) {
+        if (now == L"Stopped" && !StartAllowed(record)) return std::nullopt;
+        int code = Start(record.Name, now);
+        if (code != ReturnCode::Success || record.State != L"Paused" || now == L"Paused") return code;
+        code = services_.PauseService(record.Name);
+        ++report_.callsMade;
+        if (code == ReturnCode::ServiceAlreadyPaused) code = ReturnCode::Success;
+        if (code == ReturnCode::Success) now = L"Paused";
+        return code;
+    }
+
+    int StopNow(const std::wstring& name, std::wstring& now) {
+        int code = services_.StopService(name);
+        ++report_.callsMade;
+        if (code == ReturnCode::ServiceNotActive) code = ReturnCode::Success;
+        if (code == ReturnCode::Success) now = L"Stopped";
+        return code;
     }
 
     // Whether the prerequisites a start of this stopped service would start may be started: one the

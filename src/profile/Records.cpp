@@ -67,6 +67,61 @@ std::wstring RefusedPrerequisiteLine(const std::wstring& name, const std::wstrin
 
 std::wstring Conflict::Line() const { return stopped + texts::kConflictStopped + running + texts::kConflictRunning; }
 
+namespace {
+
+// What a service needs: the lists an application already read, the others read once.
+struct DependencyLists {
+    ServiceManager& services;
+    FactsByName& facts;
+    std::map<std::wstring, std::vector<std::wstring>, ServiceNameLess> read;
+    const std::vector<std::wstring>& operator()(const std::wstring& name) {
+        auto known = facts.find(name);
+        if (known != facts.end() && known->second.present) return known->second.prerequisites;
+        auto found = read.find(name);
+        if (found == read.end()) found = read.emplace(name, services.ServicesDependedOn(name)).first;
+        return found->second;
+    }
+};
+
+// Everything `name` needs, through any number of others; a loop ends where it began.
+template <class NeedsOf>
+std::set<std::wstring, ServiceNameLess> NeededThrough(const std::wstring& name, NeedsOf&& needsOf) {
+    std::set<std::wstring, ServiceNameLess> seen;
+    std::vector<std::wstring> next = needsOf(name);
+    while (!next.empty() && seen.size() <= 4096) {
+        std::wstring needed = next.back();
+        next.pop_back();
+        if (!seen.insert(needed).second) continue;
+        for (const std::wstring& further : needsOf(needed)) next.push_back(further);
+    }
+    return seen;
+}
+
+// The instance of the per-user template that `name` (of another sign-in) would be an instance of, when
+// this machine has exactly one; otherwise nothing, and the note says why.
+std::optional<std::wstring> InstanceHere(const std::wstring& name, const std::vector<ServiceEntry>& inventory,
+                                         std::vector<std::wstring>& notes) {
+    std::wstring templateName = TemplateNameOf(name);
+    auto templ = std::find_if(inventory.begin(), inventory.end(), [&](const ServiceEntry& e) {
+        return !templateName.empty() && SameServiceName(e.Name, templateName) && e.perUser != PerUser::Instance;
+    });
+    if (templ == inventory.end()) return std::nullopt;
+    std::vector<std::wstring> instances;
+    for (const ServiceEntry& entry : inventory)
+        if (SameServiceName(TemplateOfInstance(entry, inventory), templ->Name)) instances.push_back(entry.Name);
+    if (instances.size() == 1) {
+        notes.push_back(name + L" \u2192 " + instances[0] + texts::kPerUserResolved);
+        return instances[0];
+    }
+    std::wstring which;
+    for (const std::wstring& instance : instances) which += (which.empty() ? L"" : L", ") + instance;
+    notes.push_back(name + (instances.empty() ? texts::kPerUserNoInstance + templ->Name
+                                              : texts::kPerUserSeveral + templ->Name + L" : " + which));
+    return std::nullopt;
+}
+
+}  // namespace
+
 std::vector<Conflict> Conflicts(ServiceManager& services, const std::vector<ConfigRecord>& records, FactsByName& facts) {
     auto acted = [&](const ConfigRecord& r) {
         const RecordFacts& f = facts[r.Name];
@@ -76,28 +131,12 @@ std::vector<Conflict> Conflicts(ServiceManager& services, const std::vector<Conf
     for (const ConfigRecord& r : records)
         if (r.State == L"Stopped" && acted(r)) wantedStopped.insert(r.Name);
     if (wantedStopped.empty()) return {};
-    std::map<std::wstring, std::vector<std::wstring>, ServiceNameLess> needs;
-    auto needsOf = [&](const std::wstring& name) -> const std::vector<std::wstring>& {
-        auto known = facts.find(name);
-        if (known != facts.end() && known->second.present) return known->second.prerequisites;
-        auto found = needs.find(name);
-        if (found == needs.end()) found = needs.emplace(name, services.ServicesDependedOn(name)).first;
-        return found->second;
-    };
+    DependencyLists needsOf{services, facts, {}};
     std::map<std::wstring, std::wstring, ServiceNameLess> neededBy;  // a service wanted stopped -> who needs it
-    for (const ConfigRecord& r : records) {
-        if (r.State != L"Running" || !acted(r)) continue;
-        // Everything the service needs, through any number of others; a loop ends where it began.
-        std::set<std::wstring, ServiceNameLess> seen;
-        std::vector<std::wstring> next = needsOf(r.Name);
-        while (!next.empty()) {
-            std::wstring name = next.back();
-            next.pop_back();
-            if (!seen.insert(name).second || seen.size() > 4096) continue;
-            if (wantedStopped.count(name)) neededBy.try_emplace(name, r.Name);
-            for (const std::wstring& further : needsOf(name)) next.push_back(further);
-        }
-    }
+    for (const ConfigRecord& r : records)
+        if (r.State == L"Running" && acted(r))
+            for (const std::wstring& name : NeededThrough(r.Name, needsOf))
+                if (wantedStopped.count(name)) neededBy.try_emplace(name, r.Name);
     std::vector<Conflict> conflicts;
     std::set<std::wstring, ServiceNameLess> told;
     for (const ConfigRecord& r : records) {
@@ -115,24 +154,8 @@ PerUserResolution ResolvePerUser(const std::vector<ConfigRecord>& records, const
     for (const ConfigRecord& record : records) named.insert(record.Name);
     std::set<std::wstring, ServiceNameLess> templatesAdded;
     for (ConfigRecord record : records) {
-        if (!byName.count(record.Name)) {
-            std::wstring templateName = TemplateNameOf(record.Name);
-            auto found = templateName.empty() ? byName.end() : byName.find(templateName);
-            if (found != byName.end() && found->second->perUser != PerUser::Instance) {
-                std::vector<std::wstring> instances;
-                for (const ServiceEntry& entry : inventory)
-                    if (SameServiceName(TemplateOfInstance(entry, inventory), found->first)) instances.push_back(entry.Name);
-                if (instances.size() == 1) {
-                    out.notes.push_back(record.Name + L" \u2192 " + instances[0] + texts::kPerUserResolved);
-                    record.Name = instances[0];
-                } else {
-                    std::wstring which;
-                    for (const std::wstring& name : instances) which += (which.empty() ? L"" : L", ") + name;
-                    out.notes.push_back(record.Name + (instances.empty() ? texts::kPerUserNoInstance + found->first
-                                                                         : texts::kPerUserSeveral + found->first + L" : " + which));
-                }
-            }
-        }
+        if (!byName.count(record.Name))
+            if (std::optional<std::wstring> instance = InstanceHere(record.Name, inventory, out.notes)) record.Name = *instance;
         auto present = byName.find(record.Name);
         std::wstring templateName = present == byName.end() ? L"" : TemplateOfInstance(*present->second, inventory);
         out.records.push_back(record);

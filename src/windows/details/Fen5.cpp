@@ -201,19 +201,8 @@ LRESULT Fen5::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         background_.PaintBackground(Handle(), dc, Dpi());
         return 1;
     }
-    case WM_CTLCOLORSTATIC: {
-        HDC dc = reinterpret_cast<HDC>(wp);
-        HWND control = reinterpret_cast<HWND>(lp);
-        for (const Row& row : rows_) {
-            if (row.value.Handle() == control) {
-                SetBkColor(dc, RGB(255, 255, 255));
-                return reinterpret_cast<LRESULT>(white_);
-            }
-        }
-        // The name labels: the window's own colour (a hollow brush is painted black by some systems).
-        SetBkColor(dc, GetSysColor(COLOR_ACTIVEBORDER));
-        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_ACTIVEBORDER));
-    }
+    case WM_CTLCOLORSTATIC:
+        return reinterpret_cast<LRESULT>(ControlColour(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp)));
     case WM_DPICHANGED: {
         TakeDpiChange(wp, lp, font_);
         Layout();
@@ -235,6 +224,18 @@ LRESULT Fen5::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     default:
         return Default(msg, wp, lp);
     }
+}
+
+HBRUSH Fen5::ControlColour(HDC dc, HWND control) {
+    for (const Row& row : rows_) {
+        if (row.value.Handle() == control) {
+            SetBkColor(dc, RGB(255, 255, 255));
+            return white_;
+        }
+    }
+    // The name labels: the window's own colour (a hollow brush is painted black by some systems).
+    SetBkColor(dc, GetSysColor(COLOR_ACTIVEBORDER));
+    return GetSysColorBrush(COLOR_ACTIVEBORDER);
 }
 
 void Fen5::ReportUnexpected(const std::wstring& reason) {

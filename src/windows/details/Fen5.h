@@ -35,6 +35,7 @@ public:
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+    HBRUSH ControlColour(HDC dc, HWND control);
     void ReportUnexpected(const std::wstring& reason) override;
 
 private:

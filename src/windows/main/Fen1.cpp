@@ -393,9 +393,7 @@ std::vector<const Caption*> Fen1::Captions() const {
 LRESULT Fen1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_ACTIVATE:
-        // Configurations another program (or the command line) wrote meanwhile appear when the user comes
-        // back; the one chosen, or the name being typed, stays.
-        if (LOWORD(wp) != WA_INACTIVE) Skipping([&] { ChargeListeConf(); });
+        OnActivate(LOWORD(wp) != WA_INACTIVE);
         return Default(msg, wp, lp);
     case WM_CREATE:
         CreateControls();
@@ -404,17 +402,8 @@ LRESULT Fen1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_COMMAND:
         OnCommand(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp));
         return 0;
-    case WM_NOTIFY: {
-        auto* header = reinterpret_cast<NMHDR*>(lp);
-        if (header->code == EN_MSGFILTER) {
-            auto* filter = reinterpret_cast<MSGFILTER*>(lp);
-            if (filter->msg == WM_RBUTTONDOWN) {
-                OnRichTextRightButton();
-                return 1;  // the rich text box does not see the click
-            }
-        }
-        return 0;
-    }
+    case WM_NOTIFY:
+        return OnNotify(reinterpret_cast<NMHDR*>(lp));
     case WM_RBUTTONDOWN:
         OnRightButton(POINT{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))});
         return 0;
@@ -440,6 +429,20 @@ LRESULT Fen1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     default:
         return Default(msg, wp, lp);
     }
+}
+
+void Fen1::OnActivate(bool active) {
+    // Configurations another program (or the command line) wrote meanwhile appear when the user comes
+    // back; the one chosen, or the name being typed, stays.
+    if (active) Skipping([&] { ChargeListeConf(); });
+}
+
+LRESULT Fen1::OnNotify(NMHDR* header) {
+    if (header->code != EN_MSGFILTER) return 0;
+    auto* filter = reinterpret_cast<MSGFILTER*>(header);
+    if (filter->msg != WM_RBUTTONDOWN) return 0;
+    OnRichTextRightButton();
+    return 1;  // the rich text box does not see the click
 }
 
 void Fen1::ReportUnexpected(const std::wstring& reason) {

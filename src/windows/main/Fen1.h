@@ -167,6 +167,8 @@ private:
     void LayoutControls();
     void OnDpiChanged(WPARAM wp, LPARAM lp);
     void OnCommand(UINT id, UINT code, HWND control);
+    void OnActivate(bool active);
+    LRESULT OnNotify(NMHDR* header);
     void OnPaintBackground(HDC dc);
     HBRUSH OnControlColour(HDC dc, HWND control);
     void ShowSelectedInLists();

@@ -123,12 +123,7 @@ LRESULT PreviewWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         CreateControls();
         return 0;
     case WM_COMMAND:
-        // Enter (IDOK) and Escape (IDCANCEL) from the dialog manager change nothing: only a click on
-        // "Appliquer", or the space bar on it, applies.
-        if (HIWORD(wp) == BN_CLICKED && LOWORD(wp) == kApply) OnAppliquer();
-        else if (HIWORD(wp) == BN_CLICKED && LOWORD(wp) == kCopy) OnCopier();
-        else if (HIWORD(wp) == BN_CLICKED && (LOWORD(wp) == kClose || LOWORD(wp) == IDCANCEL || LOWORD(wp) == IDOK))
-            Close();
+        if (HIWORD(wp) == BN_CLICKED) OnButton(LOWORD(wp));
         return 0;
     case WM_ERASEBKGND: {
         HDC dc = reinterpret_cast<HDC>(wp);
@@ -159,6 +154,14 @@ LRESULT PreviewWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     default:
         return Default(msg, wp, lp);
     }
+}
+
+void PreviewWindow::OnButton(int id) {
+    // Enter (IDOK) and Escape (IDCANCEL) from the dialog manager change nothing: only a click on
+    // "Appliquer", or the space bar on it, applies.
+    if (id == kApply) OnAppliquer();
+    else if (id == kCopy) OnCopier();
+    else if (id == kClose || id == IDCANCEL || id == IDOK) Close();
 }
 
 void PreviewWindow::ReportUnexpected(const std::wstring& reason) {

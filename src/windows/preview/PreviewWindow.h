@@ -39,6 +39,7 @@ protected:
 
 private:
     void CreateControls();
+    void OnButton(int id);
     void Layout();
 
     AppContext& app_;
