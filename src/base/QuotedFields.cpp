@@ -28,6 +28,7 @@ std::optional<FieldReader::Field> FieldReader::Next() {
             size_t close = data_.find('"', from);
             if (close == std::string_view::npos) {
                 pos_ = data_.size();
+                unterminated_ = true;
                 return std::nullopt;
             }
             std::string_view part = data_.substr(from, close - from);

@@ -33,6 +33,8 @@ public:
     std::optional<Field> Next();
     // The line the reader is on, from 1: line ends read so far (inside quoted fields included) plus one.
     int Line() const { return line_; }
+    // Whether the data ended inside a quoted field that was never closed.
+    bool Unterminated() const { return unterminated_; }
 
 private:
     // Skips the comma or line end that ended a field; tells whether it was a line end (or the end).
@@ -41,6 +43,7 @@ private:
     std::string_view data_;
     size_t pos_ = 0;
     int line_ = 1;
+    bool unterminated_ = false;
 };
 
 // A value as a quoted field of the stream: between double quotes, a quote inside doubled. Nothing when

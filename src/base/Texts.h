@@ -175,6 +175,7 @@ inline constexpr const wchar_t* kExportDone = L"configuration exportée : ";
 inline constexpr const wchar_t* kForbiddenListLine = L"liste des services interdits, ligne ";
 inline constexpr const wchar_t* kForbiddenListBadReason =
     L" : après la marque, la raison doit être un seul texte entre guillemets, en fin de ligne";
+inline constexpr const wchar_t* kForbiddenListUnclosed = L" : un guillemet n'est jamais fermé";
 inline constexpr const wchar_t* kReasonPrefix = L"pourquoi : ";
 inline constexpr const wchar_t* kPerUserResolved = L", service par utilisateur";
 inline constexpr const wchar_t* kPerUserNoInstance = L" : absent, aucune instance du modèle de services par utilisateur ";

@@ -121,15 +121,16 @@ private:
     }
 
     void SetStartMode(const ConfigRecord& record, const RecordFacts& f) {
-        const wchar_t* argument = StartModeArgument(DisabledLast(record) ? std::wstring(L"Manual") : record.StartMode);
+        const std::wstring asked = DisabledLast(record) ? std::wstring(L"Manual") : record.StartMode;
+        const wchar_t* argument = StartModeArgument(asked);
         if (!argument) return;
         bool discouraged = f.mark == Mark::Discouraged;
         std::wstring before = discouraged ? ModeNow(record.Name) : L"";
         int code = services_.ChangeStartMode(record.Name, argument);
         ++report_.callsMade;
-        // A start mode refused where the service already has it is where the file wants it.
-        if (code != ReturnCode::Success && ModeNow(record.Name) == record.StartMode) code = ReturnCode::Success;
-        if (discouraged && code == ReturnCode::Success && before != record.StartMode) AddOnce(report_.discouraged, record.Name);
+        // A start mode refused where the service already has it is where the application wants it.
+        if (code != ReturnCode::Success && ModeNow(record.Name) == asked) code = ReturnCode::Success;
+        if (discouraged && code == ReturnCode::Success && before != asked) AddOnce(report_.discouraged, record.Name);
         if (code != ReturnCode::Success) report_.refused.push_back(record.Name + L" : " + ModifyMessage(code));
     }
 
@@ -156,6 +157,12 @@ private:
     std::optional<int> Bring(const ConfigRecord& record, std::wstring& now) {
         if (now == L"Stopped" && !StartAllowed(record)) return std::nullopt;
         int code = Start(record.Name, now);
+        // A paused service answers a start with "already running": wanted running, it is resumed.
+        if (code == ReturnCode::Success && now == L"Paused" && record.State == L"Running") {
+            code = services_.ResumeService(record.Name);
+            ++report_.callsMade;
+            if (code == ReturnCode::Success) now = L"Running";
+        }
         if (code != ReturnCode::Success || record.State != L"Paused" || now == L"Paused") return code;
         code = services_.PauseService(record.Name);
         ++report_.callsMade;

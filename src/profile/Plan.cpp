@@ -83,8 +83,8 @@ private:
 class Planner {
 public:
     Planner(ServiceManager& services, const std::vector<ConfigRecord>& records,
-            const std::vector<ForbiddenEntry>& forbiddenList)
-        : services_(services), forbiddenList_(forbiddenList), model_(services), initial_(model_) {
+            const std::vector<ForbiddenEntry>& forbiddenList, ApplyOrder order)
+        : services_(services), forbiddenList_(forbiddenList), order_(order), model_(services), initial_(model_) {
         PerUserResolution resolved = ResolvePerUser(records, model_.inventory);
         records_ = std::move(resolved.records);
         notes_ = std::move(resolved.notes);
@@ -98,18 +98,18 @@ public:
             Line(PlanLine::Kind::Conflict, conflict.stopped, conflict.Line());
         for (const ConfigRecord& record : records_) StartMode(record);
         for (int pass = 2; pass <= 4; ++pass)
-            for (const ConfigRecord& record : records_) {
-                const RecordFacts& f = facts_[record.Name];
-                if (!f.present || f.mark == Mark::Forbidden) continue;
-                if (!SetsStateIn(pass, f.statePass, ApplyOrder::Configuration, record.State)) continue;
-                if (record.State == L"Running") Start(record, f);
-                else if (record.State == L"Stopped") Stop(record, f);
-                else NotApplied(record);
-            }
+            for (const ConfigRecord& record : records_) State(pass, record);
+        // An undo disables last what had to run first.
+        for (const ConfigRecord& record : records_)
+            if (DisabledLast(record) && model_.Get(record.Name)) model_.Get(record.Name)->mode = L"Disabled";
         return std::move(plan_);
     }
 
 private:
+    bool Undoing() const { return order_ == ApplyOrder::Undo; }
+    bool DisabledLast(const ConfigRecord& record) const {
+        return Undoing() && record.StartMode == L"Disabled" && (record.State == L"Running" || record.State == L"Paused");
+    }
     void Line(PlanLine::Kind kind, const std::wstring& name, const std::wstring& text) {
         plan_.lines.push_back({kind, name, text});
     }
@@ -139,25 +139,35 @@ private:
         return service && ((AppliedStartMode(record.StartMode) && service->mode != record.StartMode) ||
                            (AppliedState(record.State) && service->state != record.State));
     }
+    // Passes 2 to 4.
+    void State(int pass, const ConfigRecord& record) {
+        const RecordFacts& f = facts_[record.Name];
+        if (!f.present || f.mark == Mark::Forbidden || !SetsStateIn(pass, f.statePass, order_, record.State)) return;
+        if (record.State == L"Running" || (Undoing() && record.State == L"Paused")) Start(record, f);
+        else if (record.State == L"Stopped") Stop(record, f);
+        else NotApplied(record);
+    }
     void NotApplied(const ConfigRecord& record) {
         Model::Service* service = model_.Get(record.Name);
         if (!record.State.empty() && service->state != record.State)
             Line(PlanLine::Kind::StateNotApplied, record.Name, StateNotAppliedLine(record));
     }
-    // Pass 1.
+    // Pass 1. An undo that must start a service it disables again gives it Manual meanwhile (the line
+    // shows where it ends).
     void StartMode(const ConfigRecord& record) {
         Model::Service* service = model_.Get(record.Name);
         const RecordFacts& f = facts_[record.Name];
         if (!service || f.mark == Mark::Forbidden || !AppliedStartMode(record.StartMode)) return;
-        if (service->mode == record.StartMode) return;
-        WarnIfDiscouraged(record.Name, f.mark);
-        Line(PlanLine::Kind::StartMode, record.Name, record.Name + texts::kPreviewStartMode + Arrow(service->mode, record.StartMode));
-        Touch(record.Name, record.DisplayName);
-        service->mode = record.StartMode;
+        if (service->mode != record.StartMode) {
+            WarnIfDiscouraged(record.Name, f.mark);
+            Line(PlanLine::Kind::StartMode, record.Name, record.Name + texts::kPreviewStartMode + Arrow(service->mode, record.StartMode));
+            Touch(record.Name, record.DisplayName);
+        }
+        service->mode = DisabledLast(record) ? std::wstring(L"Manual") : record.StartMode;
     }
     void Start(const ConfigRecord& record, const RecordFacts& f) {
         Model::Service* service = model_.Get(record.Name);
-        if (service->state == L"Running") return;
+        if (service->state == record.State) return;
         WarnIfDiscouraged(record.Name, f.mark);
         std::wstring change = record.Name + texts::kPreviewState + Arrow(service->state, record.State);
         if (service->mode == L"Disabled") {
@@ -184,7 +194,7 @@ private:
         }
         Line(PlanLine::Kind::State, record.Name, change);
         Touch(record.Name, record.DisplayName);
-        service->state = L"Running";
+        service->state = record.State;
     }
     void Stop(const ConfigRecord& record, const RecordFacts& f) {
         Model::Service* service = model_.Get(record.Name);
@@ -208,6 +218,7 @@ private:
     std::vector<ConfigRecord> records_;
     std::vector<std::wstring> notes_;
     const std::vector<ForbiddenEntry>& forbiddenList_;
+    ApplyOrder order_;
     Model model_;
     const Model initial_;
     FactsByName facts_;
@@ -219,8 +230,8 @@ private:
 }  // namespace
 
 Plan PlanApplication(ServiceManager& services, const std::vector<ConfigRecord>& records,
-                     const std::vector<ForbiddenEntry>& forbiddenList) {
-    return Planner(services, records, forbiddenList).Run();
+                     const std::vector<ForbiddenEntry>& forbiddenList, ApplyOrder order) {
+    return Planner(services, records, forbiddenList, order).Run();
 }
 
 std::vector<PlanLine> CompareMachine(ServiceManager& services, const std::vector<ConfigRecord>& asSaved) {

@@ -47,8 +47,10 @@ struct Plan {
 
 // What applying `records` would do now. Reads the machine (inventory with start modes, dependencies),
 // never changes it. Throws ServiceError when the machine cannot be read.
+// With ApplyOrder::Undo, it works out what an undo does (ApplyRecords): stops in reverse order, a paused
+// state started and paused again, a running service whose start mode is Disabled disabled only once it runs.
 Plan PlanApplication(ServiceManager& services, const std::vector<ConfigRecord>& records,
-                     const std::vector<ForbiddenEntry>& forbiddenList);
+                     const std::vector<ForbiddenEntry>& forbiddenList, ApplyOrder order = ApplyOrder::Configuration);
 
 // How this machine differs from `records`: first the file's own conflicts (a service wanted stopped that
 // another wanted running needs), then one line per start mode and per state that is not the one wanted

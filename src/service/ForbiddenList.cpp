@@ -66,11 +66,16 @@ std::vector<ForbiddenEntry> ParseForbiddenList(std::string_view bytes) {
         int line = reader.Line();
         std::optional<FieldReader::Field> name = reader.Next();
         std::optional<FieldReader::Field> mark = name ? reader.Next() : std::nullopt;
+        // A quote never closed would hide every record after it: the list is refused, not shortened.
+        if (reader.Unterminated())
+            throw UserError(texts::kForbiddenListLine + std::to_wstring(line) + texts::kForbiddenListUnclosed);
         if (!mark) break;
         ForbiddenEntry entry{FieldText(name->quoted ? name->text : TrimBlanks(name->text), utf8), ReadMark(mark->text)};
         // A record on one line may go on with its reason; one spread over lines is two fields, as ever.
         if (!name->endsLine && !mark->endsLine) {
             std::optional<FieldReader::Field> reason = reader.Next();
+            if (reader.Unterminated())
+                throw UserError(texts::kForbiddenListLine + std::to_wstring(line) + texts::kForbiddenListUnclosed);
             if (!reason || !reason->quoted || !reason->endsLine)
                 throw UserError(texts::kForbiddenListLine + std::to_wstring(line) + texts::kForbiddenListBadReason);
             entry.Reason = FieldText(reason->text, utf8);

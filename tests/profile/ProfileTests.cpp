@@ -220,6 +220,11 @@ TEST_F(Applying, WhatTheFileAsksButNoPassSetsIsToldAndWhatAlreadyMatchesIsNoErro
                                "\"RpcSs\",1\r\n");
     EXPECT_TRUE(report.Clean());
     EXPECT_EQ(report.Lines(), std::vector<std::wstring>{L"Spooler : état Paused non appliqué"});
+    // A paused service that the file wants running is resumed, not taken as running.
+    machine.Get(L"Spooler")->State = L"Paused";
+    report = Apply("\"Spooler\",\"Running\",\"Auto\",\"s\"\r\n");
+    EXPECT_TRUE(report.Clean());
+    EXPECT_EQ(machine.Get(L"Spooler")->State, L"Running");
     // The comparison tells a paused service from a stopped one.
     machine.Get(L"Spooler")->State = L"Stopped";
     std::vector<std::wstring> differences;
@@ -269,6 +274,12 @@ TEST_F(Applying, AnUndoRestoresPausedAndDisabledServicesAndEndsItsFileWhateverHa
     machine.Get(L"Audiosrv")->State = L"Stopped";
     machine.Get(L"Audiosrv")->StartMode = L"Disabled";
     std::wstring file = SaveUndoFor({{}, before}, folder.App()).value();
+    // Its preview is the undo's, not an application's: Audiosrv started before it is disabled, Spooler paused.
+    std::vector<std::wstring> preview;
+    for (const PlanLine& line : PlanApplication(machine, RecordsToApply(file), {}, ApplyOrder::Undo).lines)
+        preview.push_back(line.text);
+    EXPECT_NE(std::find(preview.begin(), preview.end(), L"Audiosrv : état Stopped \u2192 Running"), preview.end());
+    EXPECT_NE(std::find(preview.begin(), preview.end(), L"Spooler : état Running \u2192 Paused"), preview.end());
     ApplyReport report = ApplyRecords(machine, RecordsToApply(file), {}, progress, ApplyOrder::Undo);
     EXPECT_TRUE(report.Clean()) << (report.Lines().empty() ? "" : ToUtf8(report.Lines()[0]));
     EXPECT_EQ(machine.Get(L"Spooler")->State, L"Paused");

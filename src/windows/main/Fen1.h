@@ -195,6 +195,7 @@ private:
     bool ApplyRecordsFromWindow(const std::vector<ConfigRecord>& records, std::vector<ForbiddenEntry> guard,
                                 ApplyOrder order, const std::wstring& undoFile);
     bool AskDiscouraged(const Plan& plan, std::vector<ForbiddenEntry>& guard);
+    void AskDiscouragedRecords(const std::vector<ConfigRecord>& records, std::vector<ForbiddenEntry>& guard);
     bool SaveUndoFirst(const std::optional<Plan>& plan);
     ApplyReport ApplyWithProgress(const std::vector<ConfigRecord>& records, const std::vector<ForbiddenEntry>& guard,
                                   ApplyOrder order);

@@ -17,6 +17,7 @@
 #include "base/Texts.h"
 
 #include <exception>
+#include <set>
 
 namespace kestrane {
 
@@ -152,7 +153,7 @@ bool Fen1::ApplyRecordsFromWindow(const std::vector<ConfigRecord>& records, std:
     CommandScope command(*app.services);
     std::optional<Plan> plan;
     try {
-        plan = PlanApplication(*app.services, records, guard);
+        plan = PlanApplication(*app.services, records, guard, order);
     } catch (...) {
         // Without the plan no undo file can be written: the user decides before anything changes.
         if (order == ApplyOrder::Configuration &&
@@ -160,10 +161,12 @@ bool Fen1::ApplyRecordsFromWindow(const std::vector<ConfigRecord>& records, std:
                                  texts::kWarningTitle, BoxStyle::QuestionYesNo) != IDYES)
             return false;
     }
-    if (plan && AskDiscouraged(*plan, guard)) {
+    if (!plan) {
+        AskDiscouragedRecords(records, guard);
+    } else if (AskDiscouraged(*plan, guard)) {
         // What the user declined stays as it is: the undo file keeps only what will change.
         try {
-            plan = PlanApplication(*app.services, records, guard);
+            plan = PlanApplication(*app.services, records, guard, order);
         } catch (...) {
             plan.reset();
         }
@@ -194,6 +197,21 @@ bool Fen1::AskDiscouraged(const Plan& plan, std::vector<ForbiddenEntry>& guard) 
         }
     }
     return declined;
+}
+
+void Fen1::AskDiscouragedRecords(const std::vector<ConfigRecord>& records, std::vector<ForbiddenEntry>& guard) {
+    // Without a plan nobody knows which prerequisites a start would start: a service marked 0 is changed
+    // only where the user said yes for it, as a record.
+    Plan asked;
+    std::set<std::wstring, ServiceNameLess> named;
+    for (const ConfigRecord& record : records)
+        if (MarkOf(record.Name, guard) == Mark::Discouraged && named.insert(record.Name).second)
+            asked.lines.push_back({PlanLine::Kind::Discouraged, record.Name, L""});
+    AskDiscouraged(asked, guard);
+    std::vector<ForbiddenEntry> unasked;
+    for (const ForbiddenEntry& entry : guard)
+        if (entry.mark == Mark::Discouraged && !named.count(entry.Name)) unasked.push_back({entry.Name, Mark::Forbidden});
+    guard.insert(guard.end(), unasked.begin(), unasked.end());
 }
 
 bool Fen1::SaveUndoFirst(const std::optional<Plan>& plan) {
@@ -286,7 +304,7 @@ void Fen1::ShowPreview(const std::wstring& path, const std::wstring& heading, Ap
     Plan plan;
     {
         CommandScope command(*app.services);
-        plan = PlanApplication(*app.services, records, *forbidden);
+        plan = PlanApplication(*app.services, records, *forbidden, order);
     }
     std::vector<std::wstring> lines;
     for (const PlanLine& line : plan.lines) lines.push_back(line.text);
