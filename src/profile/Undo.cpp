@@ -15,19 +15,34 @@ namespace kestrane {
 
 std::wstring UndoFolder(const std::wstring& cheminAppli) { return cheminAppli + L"Config\\Annulation\\"; }
 
-std::vector<std::wstring> UndoFiles(const std::wstring& cheminAppli) {
+namespace {
+
+constexpr const wchar_t* kRetiredPrefix = L"echec-";
+
+// The files of `folder` (ending with a backslash) whose names match `pattern`, with their folder, in the
+// order of their names: undo files hold their time stamp with fixed widths, so that is the order of time.
+std::vector<std::wstring> FilesInOrder(const std::wstring& folder, const std::wstring& pattern) {
     std::vector<std::wstring> names;
-    std::wstring folder = UndoFolder(cheminAppli);
     WIN32_FIND_DATAW found{};
-    FindHandle search(FindFirstFileW((folder + L"annulation-*.cfg").c_str(), &found));
+    FindHandle search(FindFirstFileW((folder + pattern).c_str(), &found));
     if (!search) return names;
     do {
         if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
     } while (FindNextFileW(search.Get(), &found));
-    // The names hold their time stamp with fixed widths: their order is the order of time.
     std::sort(names.begin(), names.end());
     for (auto& name : names) name = folder + name;
     return names;
+}
+
+// Removes the oldest of `files` (oldest first) beyond the ten latest.
+void KeepLatest(const std::vector<std::wstring>& files) {
+    for (size_t i = 0; i + kUndoFilesKept < files.size(); ++i) DeleteFileW(files[i].c_str());
+}
+
+}  // namespace
+
+std::vector<std::wstring> UndoFiles(const std::wstring& cheminAppli) {
+    return FilesInOrder(UndoFolder(cheminAppli), L"annulation-*.cfg");
 }
 
 std::optional<std::wstring> LatestUndo(const std::wstring& cheminAppli) {
@@ -47,8 +62,7 @@ std::wstring SaveUndo(const std::wstring& cheminAppli, const std::vector<ConfigR
     for (int n = 2; GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; ++n)
         path = UndoFolder(cheminAppli) + name + L"_" + std::to_wstring(n) + L".cfg";
     WriteConfigFile(path, before);
-    std::vector<std::wstring> files = UndoFiles(cheminAppli);
-    for (size_t i = 0; i + kUndoFilesKept < files.size(); ++i) DeleteFileW(files[i].c_str());
+    KeepLatest(UndoFiles(cheminAppli));
     return path;
 }
 
@@ -67,8 +81,6 @@ std::optional<std::wstring> SaveUndoFor(const Plan& plan, const std::wstring& ch
 
 namespace {
 
-constexpr const wchar_t* kRetiredPrefix = L"echec-";
-
 // Retires an undo file that could not be undone whole: beside the others, under a name no undo takes.
 // The ten latest retired files are kept. Gives the new name, or nothing when it could not be renamed
 // (then it is removed: an undo file is never replayed twice).
@@ -80,16 +92,7 @@ std::optional<std::wstring> Retire(const std::wstring& file) {
         DeleteFileW(file.c_str());
         return std::nullopt;
     }
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW found{};
-    FindHandle search(FindFirstFileW((folder + kRetiredPrefix + L"*").c_str(), &found));
-    if (search) {
-        do {
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
-        } while (FindNextFileW(search.Get(), &found));
-    }
-    std::sort(names.begin(), names.end());
-    for (size_t i = 0; i + kUndoFilesKept < names.size(); ++i) DeleteFileW((folder + names[i]).c_str());
+    KeepLatest(FilesInOrder(folder, std::wstring(kRetiredPrefix) + L"*"));
     return retired;
 }
 

@@ -18,8 +18,6 @@ std::string_view TrimBlanks(std::string_view text) {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// The mark as a number: an optional sign, digits, and an optional decimal part, blanks around. Only the values
-// 0 and 1 mean something, so the value is recognised without converting it (no overflow on long digit runs).
 // The digits at the front of `text`, taken off it, as a value: 0, 1, or 2 for "anything else" (so that a
 // long run of digits cannot overflow); `count` says how many there were.
 int TakeDigits(std::string_view& text, size_t& count) {
