@@ -24,10 +24,13 @@ int Application::Run() {
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         // Tab, Shift+Tab and the arrow keys move between the controls of whichever window has the focus.
-        if (fen1_->Handle() && IsDialogMessageW(fen1_->Handle(), &msg)) continue;
-        if (context_.windows.TranslateDialogMessage(msg)) continue;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+        bool key = msg.message == WM_KEYDOWN || msg.message == WM_SYSCHAR;
+        if (!(fen1_->Handle() && IsDialogMessageW(fen1_->Handle(), &msg)) && !context_.windows.TranslateDialogMessage(msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        // A control reached from the keyboard is scrolled into view in a window smaller than its layout.
+        if (key) Window::FollowFocus();
     }
     return static_cast<int>(msg.wParam);
 }

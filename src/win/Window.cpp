@@ -3,10 +3,34 @@
 #include "base/FailureText.h"
 #include "base/Texts.h"
 
+#include <algorithm>
 #include <exception>
 #include <stdexcept>
 
 namespace kestrane {
+
+namespace {
+
+// The part of the window's monitor that windows may cover (the screen less the task bar).
+RECT WorkAreaOf(HWND hwnd) {
+    MONITORINFO info{};
+    info.cbSize = sizeof(info);
+    HMONITOR monitor = MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST);
+    if (monitor && GetMonitorInfoW(monitor, &info)) return info.rcWork;
+    RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    return area;
+}
+
+// The position that shows [start, start + length) in a view of `page` from `position`: the start first
+// when the length exceeds the page.
+int PositionShowing(int position, int start, int length, int page) {
+    if (start + length > position + page) position = start + length - page;
+    if (start < position) position = start;
+    return position;
+}
+
+}  // namespace
 
 UINT WindowDpi(HWND hwnd) {
     using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
@@ -54,6 +78,158 @@ Window::~Window() {
 
 UINT Window::Dpi() const { return dpi_ ? dpi_ : WindowDpi(hwnd_); }
 
+void Window::SetMinimumLayout(int width96, int height96) { minimum96_ = SIZE{width96, height96}; }
+
+SIZE Window::LayoutSize(SIZE) const { return SIZE{Scale(minimum96_.cx), Scale(minimum96_.cy)}; }
+
+void Window::Arrange(const RECT&) {}
+
+RECT Window::Canvas() const {
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    SIZE need = LayoutSize(SIZE{client.right, client.bottom});
+    int width = std::max<int>(client.right, need.cx);
+    int height = std::max<int>(client.bottom, need.cy);
+    return RECT{-scroll_.x, -scroll_.y, width - scroll_.x, height - scroll_.y};
+}
+
+void Window::Relayout() {
+    if (!hwnd_ || arranging_) return;
+    UpdateScrollBars();
+    Arrange(Canvas());
+    InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void Window::UpdateScrollBars() {
+    // Showing or hiding a scroll bar changes the client area, which may change what the other needs;
+    // the size messages this sends come back here and are left to this loop.
+    arranging_ = true;
+    for (int pass = 0; pass < 3; ++pass) {
+        RECT client{};
+        GetClientRect(hwnd_, &client);
+        SIZE need = LayoutSize(SIZE{client.right, client.bottom});
+        scroll_.x = std::clamp<int>(scroll_.x, 0, std::max<int>(0, need.cx - client.right));
+        scroll_.y = std::clamp<int>(scroll_.y, 0, std::max<int>(0, need.cy - client.bottom));
+        SCROLLINFO info{sizeof(info), SIF_RANGE | SIF_PAGE | SIF_POS, 0, std::max<int>(0, need.cx - 1),
+                        static_cast<UINT>(client.right + 1), scroll_.x, 0};
+        if (need.cx > client.right) info.nPage = static_cast<UINT>(client.right);
+        SetScrollInfo(hwnd_, SB_HORZ, &info, TRUE);
+        info.nMax = std::max<int>(0, need.cy - 1);
+        info.nPage = static_cast<UINT>(need.cy > client.bottom ? client.bottom : need.cy + 1);
+        info.nPos = scroll_.y;
+        SetScrollInfo(hwnd_, SB_VERT, &info, TRUE);
+        RECT after{};
+        GetClientRect(hwnd_, &after);
+        if (EqualRect(&after, &client)) break;
+    }
+    arranging_ = false;
+}
+
+void Window::ScrollTo(int x, int y) {
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    SIZE need = LayoutSize(SIZE{client.right, client.bottom});
+    x = std::clamp<int>(x, 0, std::max<int>(0, need.cx - client.right));
+    y = std::clamp<int>(y, 0, std::max<int>(0, need.cy - client.bottom));
+    if (x == scroll_.x && y == scroll_.y) return;
+    scroll_ = POINT{x, y};
+    SetScrollPos(hwnd_, SB_HORZ, x, TRUE);
+    SetScrollPos(hwnd_, SB_VERT, y, TRUE);
+    Arrange(Canvas());
+    InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void Window::OnScroll(int bar, int request) {
+    SCROLLINFO info{sizeof(info), SIF_ALL, 0, 0, 0, 0, 0};
+    GetScrollInfo(hwnd_, bar, &info);
+    int position = bar == SB_VERT ? scroll_.y : scroll_.x;
+    const int line = Scale(20);
+    const int page = std::max<int>(line, static_cast<int>(info.nPage) - line);
+    switch (request) {
+    case SB_LINEUP: position -= line; break;
+    case SB_LINEDOWN: position += line; break;
+    case SB_PAGEUP: position -= page; break;
+    case SB_PAGEDOWN: position += page; break;
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION: position = info.nTrackPos; break;
+    case SB_TOP: position = 0; break;
+    case SB_BOTTOM: position = info.nMax; break;
+    default: return;
+    }
+    if (bar == SB_VERT) ScrollTo(scroll_.x, position);
+    else ScrollTo(position, scroll_.y);
+}
+
+void Window::ScrollIntoView(HWND child) {
+    HWND direct = child;
+    while (direct && GetParent(direct) != hwnd_) direct = GetParent(direct);
+    if (!direct || !hwnd_) return;
+    RECT r{};
+    GetWindowRect(direct, &r);
+    MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&r), 2);
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    // In the canvas's own coordinates, where the scroll position is measured.
+    int x = PositionShowing(scroll_.x, r.left + scroll_.x, r.right - r.left, client.right);
+    int y = PositionShowing(scroll_.y, r.top + scroll_.y, r.bottom - r.top, client.bottom);
+    ScrollTo(x, y);
+}
+
+void Window::FollowFocus() {
+    HWND focus = GetFocus();
+    HWND root = focus ? GetAncestor(focus, GA_ROOT) : nullptr;
+    if (!root || root == focus) return;
+    // Only the program's own windows: their procedure is this class's.
+    if (GetWindowLongPtrW(root, GWLP_WNDPROC) != reinterpret_cast<LONG_PTR>(&Window::Procedure)) return;
+    auto* self = reinterpret_cast<Window*>(GetWindowLongPtrW(root, GWLP_USERDATA));
+    if (self && self->minimum96_.cx) self->ScrollIntoView(focus);
+}
+
+void Window::KeepInsideWorkArea() {
+    RECT work = WorkAreaOf(hwnd_);
+    RECT r{};
+    GetWindowRect(hwnd_, &r);
+    int width = std::min<int>(r.right - r.left, work.right - work.left);
+    int height = std::min<int>(r.bottom - r.top, work.bottom - work.top);
+    int x = std::clamp<int>(r.left, work.left, work.right - width);
+    int y = std::clamp<int>(r.top, work.top, work.bottom - height);
+    SetWindowPos(hwnd_, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+bool Window::HandleLayoutMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+    result = 0;
+    switch (msg) {
+    case WM_SIZE:
+        if (wp != SIZE_MINIMIZED) Relayout();
+        return true;
+    case WM_GETMINMAXINFO: {
+        if (!minimum96_.cx) return false;
+        // Never larger than most of the work area: below the layout's own minimum the window scrolls.
+        RECT work = WorkAreaOf(hwnd_);
+        RECT r{0, 0, Scale(minimum96_.cx), Scale(minimum96_.cy)};
+        AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE)), GetMenu(hwnd_) != nullptr, 0);
+        auto* info = reinterpret_cast<MINMAXINFO*>(lp);
+        info->ptMinTrackSize.x = std::min<int>(r.right - r.left, (work.right - work.left) * 3 / 5);
+        info->ptMinTrackSize.y = std::min<int>(r.bottom - r.top, (work.bottom - work.top) * 3 / 5);
+        return true;
+    }
+    case WM_VSCROLL:
+    case WM_HSCROLL:
+        if (lp) return false;  // a scroll bar control of the window's own
+        OnScroll(msg == WM_VSCROLL ? SB_VERT : SB_HORZ, LOWORD(wp));
+        return true;
+    case WM_MOUSEWHEEL: {
+        RECT client{};
+        GetClientRect(hwnd_, &client);
+        if (!minimum96_.cx || LayoutSize(SIZE{client.right, client.bottom}).cy <= client.bottom) return false;
+        ScrollTo(scroll_.x, scroll_.y - GET_WHEEL_DELTA_WPARAM(wp) * Scale(60) / WHEEL_DELTA);
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
 void Window::TakeDpiChange(WPARAM wp, LPARAM lp) {
     SetDpi(HIWORD(wp));
     if (const auto* r = reinterpret_cast<const RECT*>(lp))
@@ -83,7 +259,22 @@ bool Window::CreateTopLevel(const wchar_t* className, const std::wstring& title,
     // Now that the window exists it knows its monitor's DPI: give it the client area it asked for there.
     RECT r{0, 0, Scale(width96), Scale(height96)};
     AdjustWindowRectEx(&r, style, menu != nullptr, 0);
+    // No layout until the window has its size, and no scroll bar left from the size it was created with.
+    arranging_ = true;
+    ShowScrollBar(created, SB_BOTH, FALSE);
     SetWindowPos(created, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // The frame may differ from what the style promised (a menu bar on two lines, a scroll bar shown):
+    // the difference is made up once.
+    RECT client{};
+    GetClientRect(created, &client);
+    int missingX = Scale(width96) - client.right;
+    int missingY = Scale(height96) - client.bottom;
+    if (missingX || missingY)
+        SetWindowPos(created, nullptr, 0, 0, r.right - r.left + missingX, r.bottom - r.top + missingY,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    arranging_ = false;
+    KeepInsideWorkArea();
+    Relayout();
     return true;
 }
 
@@ -114,7 +305,7 @@ LRESULT CALLBACK Window::Procedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
     LRESULT result = 0;
     try {
-        result = self->HandleMessage(msg, wp, lp);
+        if (!self->HandleLayoutMessage(msg, wp, lp, result)) result = self->HandleMessage(msg, wp, lp);
     } catch (...) {
         // Nothing may cross back into the system's code: tell the user and go on.
         std::wstring reason = CurrentExceptionText();

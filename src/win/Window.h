@@ -25,12 +25,34 @@ public:
     UINT Dpi() const;
     int Scale(int length96) const { return MulDiv(length96, static_cast<int>(Dpi()), 96); }
 
+    // The rectangle the controls are laid out in, in client coordinates: the client area, at least the
+    // size the layout needs, moved by the scroll position.
+    RECT Canvas() const;
+    // Scrolls so that `child` (a control of this window, or a control inside one) is in view: its top
+    // and left edges first where it is larger than the client area.
+    void ScrollIntoView(HWND child);
+    // Brings the control with the keyboard focus into view in whichever of the program's windows holds it.
+    static void FollowFocus();
+
 protected:
     // Registers the class once and creates the window with a client area of the given size (at 96 DPI,
     // scaled to the DPI of the monitor it opens on); returns false if creation failed.
     bool CreateTopLevel(const wchar_t* className, const std::wstring& title, DWORD style, int width96, int height96,
                         HMENU menu, HWND owner = nullptr);
     virtual LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+    // A window that lays itself out names the client size (at 96 DPI) below which its layout no longer
+    // shrinks: a smaller window scrolls instead, and the user cannot make it smaller than its work area
+    // allows. The window is then told of every change of its canvas through Arrange().
+    void SetMinimumLayout(int width96, int height96);
+    // The size, in pixels, the layout needs when the client area has the given size; by default the
+    // minimum. A window whose layout changes with its width answers here.
+    virtual SIZE LayoutSize(SIZE client) const;
+    // Places the controls in the canvas. Called on every size, scroll and DPI change.
+    virtual void Arrange(const RECT& canvas);
+    // Lays the window out again (after its DPI or what it shows changed).
+    void Relayout();
+    // Moves the window (and makes it smaller where it must) so that it lies wholly in its monitor's work area.
+    void KeepInsideWorkArea();
     LRESULT Default(UINT msg, WPARAM wp, LPARAM lp) { return DefWindowProcW(hwnd_, msg, wp, lp); }
     // Tells the user of a failure that a handler let through. The default shows a plain error box.
     virtual void ReportUnexpected(const std::wstring& reason);
@@ -43,8 +65,16 @@ protected:
 
 private:
     static LRESULT CALLBACK Procedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    // Size, scroll and minimum-size messages of a window with a minimum layout; true if handled.
+    bool HandleLayoutMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+    void UpdateScrollBars();
+    void ScrollTo(int x, int y);
+    void OnScroll(int bar, int request);
     HWND hwnd_ = nullptr;
     UINT dpi_ = 0;
+    SIZE minimum96_{0, 0};
+    POINT scroll_{0, 0};
+    bool arranging_ = false;
 };
 
 // The DPI of a window: GetDpiForWindow where the system has it (Windows 10 1607 and later, Wine),

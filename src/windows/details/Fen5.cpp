@@ -5,6 +5,7 @@
 
 #include "base/Texts.h"
 
+#include <algorithm>
 #include <commctrl.h>
 #include <richedit.h>
 
@@ -81,6 +82,14 @@ constexpr int kDescriptionHeight = 66;
 constexpr int kNameWidth = 190;
 constexpr int kValueWidth = 520;
 constexpr int kMargin = 12;
+// The value column may narrow to this before the window scrolls sideways; a value cut shows whole in
+// its tool tip.
+constexpr int kNarrowestValue = 300;
+
+// The client height that shows every row, at 96 DPI.
+int WholeHeight() {
+    return kMargin * 2 + kRowHeight * (static_cast<int>(std::size(kProperties)) - 1) + kDescriptionHeight + 40;
+}
 
 
 }  // namespace
@@ -100,10 +109,8 @@ void Fen5::Open(HWND owner, const std::wstring& name) {
         SetForegroundWindow(Handle());
         return;
     }
-    int height = kMargin * 2 + kRowHeight * (static_cast<int>(std::size(kProperties)) - 1) + kDescriptionHeight + 40;
-    if (!CreateTopLevel(L"KestraneFen5", texts::kDetailsTitle,
-                        WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
-                        kMargin * 3 + kNameWidth + kValueWidth, height, nullptr, owner))
+    if (!CreateTopLevel(L"KestraneFen5", texts::kDetailsTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                        kMargin * 3 + kNameWidth + kValueWidth, WholeHeight(), nullptr, owner))
         return;
     Fill(name);
     ShowWindow(Handle(), SW_SHOWNORMAL);
@@ -142,22 +149,27 @@ void Fen5::CreateControls() {
     }
     ReyCommand1.Attach(make(L"BUTTON", texts::kQuit, BS_PUSHBUTTON | WS_TABSTOP));
     SetWindowLongPtrW(ReyCommand1.Handle(), GWLP_ID, kQuitterId);
-    Layout();
+    SetMinimumLayout(kMargin * 3 + kNameWidth + kNarrowestValue, WholeHeight());
+    Relayout();
 }
 
-void Fen5::Layout() {
-    int y = Scale(kMargin);
+void Fen5::Arrange(const RECT& canvas) {
+    // The values take the width the window gives, the description its height.
+    const int valueLeft = canvas.left + Scale(kMargin * 2 + kNameWidth);
+    const int valueWidth = canvas.right - Scale(kMargin) - valueLeft;
+    const int slack = std::max<int>(0, (canvas.bottom - canvas.top) - Scale(WholeHeight()));
+    int y = canvas.top + Scale(kMargin);
     for (int index : kLayoutOrder) {
         Row& row = rows_[static_cast<size_t>(index)];
-        int height = Scale(index == kDescriptionRow ? kDescriptionHeight : kRowHeight - 2);
-        SetWindowPos(row.name.Handle(), nullptr, Scale(kMargin), y + Scale(2), Scale(kNameWidth), Scale(kRowHeight - 4),
-                     SWP_NOZORDER);
+        int height = index == kDescriptionRow ? Scale(kDescriptionHeight) + slack : Scale(kRowHeight - 2);
+        SetWindowPos(row.name.Handle(), nullptr, canvas.left + Scale(kMargin), y + Scale(2), Scale(kNameWidth),
+                     Scale(kRowHeight - 4), SWP_NOZORDER);
         HWND value = index == kDescriptionRow ? RichTextBox1.Handle() : row.value.Handle();
-        SetWindowPos(value, nullptr, Scale(kMargin * 2 + kNameWidth), y, Scale(kValueWidth), height, SWP_NOZORDER);
+        SetWindowPos(value, nullptr, valueLeft, y, valueWidth, height, SWP_NOZORDER);
         y += height + Scale(2);
     }
-    SetWindowPos(ReyCommand1.Handle(), nullptr, Scale(kMargin * 2 + kNameWidth + kValueWidth - 140), y + Scale(6),
-                 Scale(140), Scale(28), SWP_NOZORDER);
+    SetWindowPos(ReyCommand1.Handle(), nullptr, valueLeft + valueWidth - Scale(140), y + Scale(6), Scale(140), Scale(28),
+                 SWP_NOZORDER);
 }
 
 void Fen5::Fill(const std::wstring& name) {
@@ -205,7 +217,7 @@ LRESULT Fen5::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return reinterpret_cast<LRESULT>(ControlColour(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp)));
     case WM_DPICHANGED: {
         TakeDpiChange(wp, lp, font_);
-        Layout();
+        Relayout();
         return 0;
     }
     case WM_CLOSE:

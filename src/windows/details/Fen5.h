@@ -40,7 +40,7 @@ protected:
 
 private:
     void CreateControls();
-    void Layout();
+    void Arrange(const RECT& canvas) override;
     void Fill(const std::wstring& name);
 
     AppContext& app_;

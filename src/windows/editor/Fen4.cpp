@@ -67,6 +67,7 @@ const RECT kGroups[] = {{344, 30, 632, 90}, {344, 112, 632, 172}};
 
 constexpr int kClientWidth = 648;
 constexpr int kClientHeight = 514;
+constexpr int kCommentBottom = 420;
 
 }  // namespace
 
@@ -96,8 +97,7 @@ bool Fen4::Open(HWND owner, const std::wstring& source, const std::wstring& titl
         return false;
     }
     if (!Handle() && !CreateTopLevel(L"KestraneFen4", texts::kEditorTitle,
-                                     WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
-                                     kClientWidth, kClientHeight, nullptr, owner))
+                                     WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, kClientWidth, kClientHeight, nullptr, owner))
         return false;
     // A save always writes the entries read from the file whose names it uses.
     source_ = source;
@@ -305,12 +305,19 @@ void Fen4::CreateControls() {
     }
     RichTextBox1.Attach(make(MSFTEDIT_CLASS, L"", WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_READONLY | WS_TABSTOP, 0));
     RichTextBox1.UseDialogKeys();
-    Layout();
+    SetMinimumLayout(kClientWidth, kClientHeight);
+    Relayout();
 }
 
-void Fen4::Layout() {
-    auto place = [&](HWND hwnd, int x, int y, int width, int height) {
-        SetWindowPos(hwnd, nullptr, Scale(x), Scale(y), Scale(width), Scale(height), SWP_NOZORDER | SWP_NOACTIVATE);
+void Fen4::Arrange(const RECT& canvas) {
+    // The comment box takes the room the window gives; the buttons under it follow its lower edge, the
+    // last one its right edge too.
+    const int dx = (canvas.right - canvas.left) - Scale(kClientWidth);
+    const int dy = (canvas.bottom - canvas.top) - Scale(kClientHeight);
+    auto place = [&](HWND hwnd, int x, int y, int width, int height, int moveX = 0, int moveY = 0, int growX = 0,
+                     int growY = 0) {
+        SetWindowPos(hwnd, nullptr, canvas.left + Scale(x) + moveX, canvas.top + Scale(y) + moveY, Scale(width) + growX,
+                     Scale(height) + growY, SWP_NOZORDER | SWP_NOACTIVATE);
     };
     // The height of a drop-down list includes its open list.
     place(CbName.Handle(), 16, 32, 308, 300);
@@ -319,9 +326,11 @@ void Fen4::Layout() {
     place(TbCbDem.Handle(), 174, 178, 150, 22);
     for (size_t i = 0; i < buttons_.size(); ++i) {
         const ButtonRow& row = kButtons[i];
-        place(buttons_[i].control.Handle(), row.x, row.y, row.width, row.height);
+        bool below = row.y > kCommentBottom;
+        bool last = i + 1 == buttons_.size();
+        place(buttons_[i].control.Handle(), row.x, row.y, row.width, row.height, last ? dx : 0, below ? dy : 0);
     }
-    place(RichTextBox1.Handle(), 16, 270, 616, 150);
+    place(RichTextBox1.Handle(), 16, 270, 616, kCommentBottom - 270, 0, 0, dx, dy);
     Skipping([&] { CbName.FitDropDown(font_); });
 }
 
@@ -345,8 +354,10 @@ void Fen4::OnCommand(int id, int code) {
 
 void Fen4::PaintBackground(HDC dc) {
     background_.PaintBackground(Handle(), dc, Dpi());
+    const RECT canvas = Canvas();
     for (const RECT& group : kGroups) {
         RECT frame{Scale(group.left), Scale(group.top), Scale(group.right), Scale(group.bottom)};
+        OffsetRect(&frame, canvas.left, canvas.top);
         DrawEdge(dc, &frame, EDGE_ETCHED, BF_RECT);
     }
     HGDIOBJ oldFont = font_ ? SelectObject(dc, font_) : nullptr;
@@ -354,6 +365,7 @@ void Fen4::PaintBackground(HDC dc) {
     SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
     for (const Label96& text : kTexts) {
         RECT area{Scale(text.x), Scale(text.y), Scale(text.x + text.width), Scale(text.y + text.height)};
+        OffsetRect(&area, canvas.left, canvas.top);
         DrawTextW(dc, text.text, -1, &area, DT_LEFT | DT_TOP | DT_NOPREFIX | DT_SINGLELINE);
     }
     if (oldFont) SelectObject(dc, oldFont);
@@ -372,8 +384,7 @@ LRESULT Fen4::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return 1;
     case WM_DPICHANGED:
         TakeDpiChange(wp, lp, font_);
-        Layout();
-        InvalidateRect(Handle(), nullptr, TRUE);
+        Relayout();
         return 0;
     case WM_CLOSE:
         Close();

@@ -76,7 +76,7 @@ protected:
 
 private:
     void CreateControls();
-    void Layout();
+    void Arrange(const RECT& canvas) override;
     void OnCommand(int id, int code);
     void PaintBackground(HDC dc);
     void Load();

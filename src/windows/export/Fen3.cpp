@@ -22,7 +22,7 @@ Fen3::~Fen3() {
 
 void Fen3::Open(HWND owner) {
     if (!Handle() && !CreateTopLevel(L"KestraneFen3", texts::kExportWindowTitle,
-                                     WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, 420,
+                                     WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 420,
                                      360, nullptr, owner))
         return;
     backgroundPath_.clear();
@@ -82,17 +82,15 @@ void Fen3::OnBtExportConf() {
     Close();
 }
 
-void Fen3::Layout() {
-    RECT client;
-    GetClientRect(Handle(), &client);
+void Fen3::Arrange(const RECT& canvas) {
     int margin = Scale(12);
-    labelArea_ = {margin, margin, client.right - margin, margin + Scale(18)};
+    labelArea_ = {canvas.left + margin, canvas.top + margin, canvas.right - margin, canvas.top + margin + Scale(18)};
     int buttonHeight = Scale(28);
-    SetWindowPos(list_, nullptr, margin, labelArea_.bottom + Scale(4), client.right - 2 * margin,
-                 client.bottom - labelArea_.bottom - buttonHeight - Scale(24), SWP_NOZORDER);
-    SetWindowPos(button_, nullptr, margin, client.bottom - margin - buttonHeight, client.right - 2 * margin, buttonHeight,
+    int width = canvas.right - canvas.left - 2 * margin;
+    SetWindowPos(list_, nullptr, canvas.left + margin, labelArea_.bottom + Scale(4), width,
+                 canvas.bottom - labelArea_.bottom - buttonHeight - Scale(24), SWP_NOZORDER);
+    SetWindowPos(button_, nullptr, canvas.left + margin, canvas.bottom - margin - buttonHeight, width, buttonHeight,
                  SWP_NOZORDER);
-    InvalidateRect(Handle(), nullptr, TRUE);
 }
 
 LRESULT Fen3::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
@@ -107,11 +105,10 @@ LRESULT Fen3::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
                                   0, 0, 0, 0, Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(kBtExportConf)),
                                   GetModuleHandleW(nullptr), nullptr);
         for (HWND child : {list_, button_}) SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+        // Below this the list shows too few files to choose from; the window scrolls instead.
+        SetMinimumLayout(260, 180);
         return 0;
     }
-    case WM_SIZE:
-        Layout();
-        return 0;
     case WM_COMMAND:
         if (LOWORD(wp) == kBtExportConf && HIWORD(wp) == BN_CLICKED) OnBtExportConf();
         if (LOWORD(wp) == IDCANCEL && HIWORD(wp) == BN_CLICKED) Close();  // Escape
@@ -129,6 +126,7 @@ LRESULT Fen3::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     }
     case WM_DPICHANGED: {
         TakeDpiChange(wp, lp, font_);
+        Relayout();
         return 0;
     }
     case WM_CLOSE:

@@ -37,7 +37,7 @@ protected:
 
 private:
     void Fill();
-    void Layout();
+    void Arrange(const RECT& canvas) override;
 
     AppContext& app_;
     std::function<void()> exported_;

@@ -15,6 +15,7 @@
 #include <commctrl.h>
 #include <richedit.h>
 
+#include <algorithm>
 #include <exception>
 #include <vector>
 
@@ -24,6 +25,15 @@ namespace {
 
 constexpr int kClientWidth = 900;
 constexpr int kClientHeight = 660;
+// Narrower than the two columns, the descriptions go below the left column, which is this wide, and each
+// is at least this high.
+constexpr int kLeftColumnWidth = 462;
+constexpr int kRightColumn = 470;
+constexpr int kStackedTop = 646;
+constexpr int kStackedDescription = 160;
+constexpr int kStackedHeight = kStackedTop + 2 * (20 + kStackedDescription) + 10 + 12;
+// The least height the user may give the window before it scrolls (where the screen allows it).
+constexpr int kShortestClient = 480;
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 // Posted when a list's drop-down closed: by then any choice made in it has been handled.
 constexpr UINT kShowSelectedMessage = WM_APP + 1;
@@ -91,6 +101,38 @@ const ControlLayout kLayout[] = {
     {IDC_CAPTION_FIRST + 10, nullptr, L"Description interne de windows", 0, 470, 340, 418, 18},
     {IDC_RICHTEXTBOX2, MSFTEDIT_CLASS, L"", kRich, 470, 360, 418, 288},
 };
+
+// Whether the two columns fit side by side in a client area of this size.
+bool Wide(const Window& window, SIZE client) { return client.cx >= window.Scale(kClientWidth); }
+
+// Where an entry of the layout table goes in the canvas. The left column keeps its place; the two
+// descriptions take the room the window gives, beside the left column when it is wide enough, below
+// it otherwise.
+RECT AreaOf(const Window& window, const ControlLayout& entry, const RECT& canvas) {
+    auto scale = [&](int length96) { return window.Scale(length96); };
+    const int width = canvas.right - canvas.left;
+    const int height = canvas.bottom - canvas.top;
+    RECT area{scale(entry.x), scale(entry.y), scale(entry.x + entry.w), scale(entry.y + entry.h)};
+    if (entry.x >= kRightColumn) {
+        const bool second = entry.id == IDC_CAPTION_FIRST + 10 || entry.id == IDC_RICHTEXTBOX2;
+        const bool box = entry.id == IDC_RICHTEXTBOX1 || entry.id == IDC_RICHTEXTBOX2;
+        const int right = width - scale(12);
+        if (Wide(window, SIZE{width, height})) {
+            // The first description takes half the added height, the second moves down by it and takes the rest.
+            const int slack = std::max(0, height - scale(kClientHeight));
+            const int moved = second ? slack / 2 : 0;
+            const int grown = box ? (second ? slack - slack / 2 : slack / 2) : 0;
+            area = RECT{scale(kRightColumn), area.top + moved, right, area.bottom + moved + grown};
+        } else {
+            // Caption, its box, a gap, the second caption, its box.
+            const int each = scale(kStackedDescription) + std::max(0, height - scale(kStackedHeight)) / 2;
+            int top = scale(kStackedTop) + (second ? scale(30) + each : 0) + (box ? scale(20) : 0);
+            area = RECT{scale(12), top, right, top + (box ? each : scale(18))};
+        }
+    }
+    OffsetRect(&area, canvas.left, canvas.top);
+    return area;
+}
 
 // The menu bar, in the order of its menus; '&' marks each caption's underlined letter.
 std::vector<MenuEntry> MenuBarTable() {
@@ -340,7 +382,8 @@ void Fen1::CreateControls() {
         if (it != bound.end()) it->second->Attach(hwnd);
     }
     CreateFont();
-    LayoutControls();
+    SetMinimumLayout(kLeftColumnWidth, kShortestClient);
+    Relayout();
     LabEtat.AttachToolTip(toolTip_);
     for (Label* marker : {&LabStart, &LabStop, &LabAuto, &LabManu, &LabDisa}) {
         markerColours_[marker->Handle()] = ActiveBorderColour();
@@ -357,9 +400,14 @@ void Fen1::CreateControls() {
     CbNomSys.onSelect = [this] { OnCbNomSys(); };
 }
 
-void Fen1::LayoutControls() {
+SIZE Fen1::LayoutSize(SIZE client) const {
+    if (Wide(*this, client)) return SIZE{Scale(kClientWidth), Scale(kClientHeight)};
+    return SIZE{Scale(kLeftColumnWidth), Scale(kStackedHeight)};
+}
+
+void Fen1::Arrange(const RECT& canvas) {
     for (const ControlLayout& entry : kLayout) {
-        RECT area{Scale(entry.x), Scale(entry.y), Scale(entry.x + entry.w), Scale(entry.y + entry.h)};
+        RECT area = AreaOf(*this, entry, canvas);
         if (!entry.className) {
             Caption& caption = entry.id == IDC_LABEL3         ? Label3
                                : entry.id == IDC_LABEL4       ? Label4
@@ -378,7 +426,7 @@ void Fen1::LayoutControls() {
 void Fen1::OnDpiChanged(WPARAM wp, LPARAM lp) {
     SetDpi(HIWORD(wp));
     CreateFont();
-    LayoutControls();
+    Relayout();
     SendMessageW(toolTip_, TTM_SETMAXTIPWIDTH, 0, Scale(400));
     TakeDpiChange(wp, lp);
 }

@@ -164,7 +164,8 @@ private:
     void CreateControls();
     void CreateMenuBar();
     void CreateFont();
-    void LayoutControls();
+    SIZE LayoutSize(SIZE client) const override;
+    void Arrange(const RECT& canvas) override;
     void OnDpiChanged(WPARAM wp, LPARAM lp);
     void OnCommand(UINT id, UINT code, HWND control);
     void OnActivate(bool active);

@@ -14,6 +14,9 @@ constexpr int kList = 6003;
 constexpr int kCopy = 6004;
 constexpr int kWidth = 720;
 constexpr int kHeight = 420;
+// Below this the list would show too few lines to be read; the window scrolls instead.
+constexpr int kMinimumWidth = 320;
+constexpr int kMinimumHeight = 200;
 }  // namespace
 
 PreviewWindow::PreviewWindow(AppContext& app) : app_(app) {}
@@ -26,7 +29,7 @@ PreviewWindow::~PreviewWindow() {
 void PreviewWindow::Show(HWND owner, const std::wstring& title, const std::wstring& heading, const std::vector<std::wstring>& lines,
                 std::function<void()> apply) {
     if (!Handle() && !CreateTopLevel(L"KestranePreview", title,
-                                     WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, kWidth,
+                                     WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, kWidth,
                                      kHeight, nullptr, owner))
         return;
     SetWindowTextW(Handle(), title.c_str());
@@ -104,17 +107,19 @@ void PreviewWindow::CreateControls() {
     BtAppliquer.Attach(make(L"BUTTON", texts::kPreviewApply, BS_PUSHBUTTON | WS_TABSTOP, kApply));
     BtFermer.Attach(make(L"BUTTON", texts::kPreviewClose, BS_DEFPUSHBUTTON | WS_TABSTOP, kClose));
     BtCopier.Attach(make(L"BUTTON", texts::kReportCopy, BS_PUSHBUTTON | WS_TABSTOP, kCopy));
-    Layout();
+    SetMinimumLayout(kMinimumWidth, kMinimumHeight);
+    Relayout();
 }
 
-void PreviewWindow::Layout() {
-    SetWindowPos(list_, nullptr, Scale(12), Scale(34), Scale(kWidth - 24), Scale(kHeight - 34 - 56), SWP_NOZORDER);
-    SetWindowPos(BtAppliquer.Handle(), nullptr, Scale(kWidth - 12 - 260), Scale(kHeight - 42), Scale(124), Scale(30),
-                 SWP_NOZORDER);
-    SetWindowPos(BtFermer.Handle(), nullptr, Scale(kWidth - 12 - 124), Scale(kHeight - 42), Scale(124), Scale(30),
-                 SWP_NOZORDER);
-    SetWindowPos(BtCopier.Handle(), nullptr, Scale(kWidth - 12 - 260), Scale(kHeight - 42), Scale(124), Scale(30),
-                 SWP_NOZORDER);
+void PreviewWindow::Arrange(const RECT& canvas) {
+    // The list takes what the window gives; the buttons keep to its lower right corner.
+    const int right = canvas.right - Scale(12);
+    const int buttonTop = canvas.bottom - Scale(42);
+    SetWindowPos(list_, nullptr, canvas.left + Scale(12), canvas.top + Scale(34), right - canvas.left - Scale(12),
+                 buttonTop - Scale(14) - canvas.top - Scale(34), SWP_NOZORDER);
+    SetWindowPos(BtAppliquer.Handle(), nullptr, right - Scale(260), buttonTop, Scale(124), Scale(30), SWP_NOZORDER);
+    SetWindowPos(BtFermer.Handle(), nullptr, right - Scale(124), buttonTop, Scale(124), Scale(30), SWP_NOZORDER);
+    SetWindowPos(BtCopier.Handle(), nullptr, right - Scale(260), buttonTop, Scale(124), Scale(30), SWP_NOZORDER);
 }
 
 LRESULT PreviewWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
@@ -133,15 +138,15 @@ LRESULT PreviewWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         HGDIOBJ old = SelectObject(dc, font_);
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-        RECT area{Scale(12), Scale(10), client.right - Scale(12), Scale(32)};
+        RECT canvas = Canvas();
+        RECT area{canvas.left + Scale(12), canvas.top + Scale(10), canvas.right - Scale(12), canvas.top + Scale(32)};
         DrawTextW(dc, heading_.c_str(), -1, &area, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
         SelectObject(dc, old);
         return 1;
     }
     case WM_DPICHANGED:
         TakeDpiChange(wp, lp, font_);
-        Layout();
-        InvalidateRect(Handle(), nullptr, TRUE);
+        Relayout();
         return 0;
     case WM_CLOSE:
         Close();

@@ -40,7 +40,7 @@ protected:
 private:
     void CreateControls();
     void OnButton(int id);
-    void Layout();
+    void Arrange(const RECT& canvas) override;
 
     AppContext& app_;
     std::function<void()> apply_;

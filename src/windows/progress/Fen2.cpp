@@ -21,6 +21,7 @@ void Fen2::Open(HWND owner) {
         int x = ownerArea.left + ((ownerArea.right - ownerArea.left) - (mine.right - mine.left)) / 2;
         int y = ownerArea.top + ((ownerArea.bottom - ownerArea.top) - (mine.bottom - mine.top)) / 2;
         SetWindowPos(Handle(), HWND_TOP, x, y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+        KeepInsideWorkArea();
     }
     ShowWindow(Handle(), SW_SHOWNOACTIVATE);
     UpdateWindow(Handle());
@@ -44,12 +45,11 @@ void Fen2::SetValue(int value) {
     while (PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) DispatchMessageW(&msg);
 }
 
-void Fen2::Layout() {
-    RECT client;
-    GetClientRect(Handle(), &client);
+void Fen2::Arrange(const RECT& canvas) {
     int margin = Scale(10);
-    SetWindowPos(label_, nullptr, margin, margin, client.right - 2 * margin, Scale(20), SWP_NOZORDER);
-    SetWindowPos(bar_, nullptr, margin, Scale(38), client.right - 2 * margin, Scale(24), SWP_NOZORDER);
+    int width = canvas.right - canvas.left - 2 * margin;
+    SetWindowPos(label_, nullptr, canvas.left + margin, canvas.top + margin, width, Scale(20), SWP_NOZORDER);
+    SetWindowPos(bar_, nullptr, canvas.left + margin, canvas.top + Scale(38), width, Scale(24), SWP_NOZORDER);
 }
 
 LRESULT Fen2::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
@@ -63,9 +63,6 @@ LRESULT Fen2::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         if (font_) SendMessageW(label_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
         return 0;
     }
-    case WM_SIZE:
-        Layout();
-        return 0;
     case WM_ERASEBKGND: {
         RECT client;
         GetClientRect(Handle(), &client);
@@ -74,6 +71,7 @@ LRESULT Fen2::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     }
     case WM_DPICHANGED: {
         TakeDpiChange(wp, lp, font_, FW_BOLD);
+        Relayout();
         return 0;
     }
     case WM_CLOSE:

@@ -24,7 +24,7 @@ protected:
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
 
 private:
-    void Layout();
+    void Arrange(const RECT& canvas) override;
     HWND label_ = nullptr;
     HWND bar_ = nullptr;
     HFONT font_ = nullptr;
