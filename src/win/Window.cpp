@@ -97,7 +97,7 @@ void Window::Relayout() {
     if (!hwnd_ || arranging_) return;
     UpdateScrollBars();
     Arrange(Canvas());
-    InvalidateRect(hwnd_, nullptr, TRUE);
+    RepaintAll();
 }
 
 void Window::UpdateScrollBars() {
@@ -136,7 +136,12 @@ void Window::ScrollTo(int x, int y) {
     SetScrollPos(hwnd_, SB_HORZ, x, TRUE);
     SetScrollPos(hwnd_, SB_VERT, y, TRUE);
     Arrange(Canvas());
-    InvalidateRect(hwnd_, nullptr, TRUE);
+    RepaintAll();
+}
+
+void Window::RepaintAll() {
+    // The controls moved: what they showed where they were is stale, theirs and the window's alike.
+    RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void Window::OnScroll(int bar, int request) {
@@ -189,8 +194,12 @@ void Window::KeepInsideWorkArea() {
     RECT work = WorkAreaOf(hwnd_);
     RECT r{};
     GetWindowRect(hwnd_, &r);
-    int width = std::min<int>(r.right - r.left, work.right - work.left);
-    int height = std::min<int>(r.bottom - r.top, work.bottom - work.top);
+    int width = r.right - r.left, height = r.bottom - r.top;
+    // A window cut in one direction scrolls in it: room is made for that scroll bar where the screen has it.
+    if (height > work.bottom - work.top) width += GetSystemMetrics(SM_CXVSCROLL);
+    if (width > work.right - work.left) height += GetSystemMetrics(SM_CYHSCROLL);
+    width = std::min<int>(width, work.right - work.left);
+    height = std::min<int>(height, work.bottom - work.top);
     int x = std::clamp<int>(r.left, work.left, work.right - width);
     int y = std::clamp<int>(r.top, work.top, work.bottom - height);
     SetWindowPos(hwnd_, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);

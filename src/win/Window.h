@@ -70,6 +70,7 @@ private:
     void UpdateScrollBars();
     void ScrollTo(int x, int y);
     void OnScroll(int bar, int request);
+    void RepaintAll();
     HWND hwnd_ = nullptr;
     UINT dpi_ = 0;
     SIZE minimum96_{0, 0};

@@ -5,12 +5,18 @@
 #include "windows/resource.h"
 #include "profile/Apply.h"
 #include "windows/preview/PreviewWindow.h"
+#include "windows/details/Fen5.h"
+#include "windows/editor/Fen4.h"
+#include "windows/export/Fen3.h"
+#include "windows/progress/Fen2.h"
 #include "profile/Plan.h"
 #include "base/TextFile.h"
 #include "profile/Undo.h"
 #include "commandline/Unattended.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <set>
 
 namespace kestrane::test {
@@ -185,6 +191,148 @@ TEST_F(ProfileTools, ExportsWriteTheChosenConfigurationWhereTheUserSays) {
     EXPECT_EQ(ReadFileBytes(documents + L"\\sans-fenetre.ps1"), script);
     EXPECT_EQ(run({L"/exporter:ansible", L"profil", documents + L"\\absent\\x.yml"}), 2);
     EXPECT_EQ(run({L"/exporter:ansible", L"profil"}), 2);
+}
+
+
+// ---- Small screens ----
+// Run on a screen of the size and DPI named in KESTRANE_SCREEN ("144 1024 768") by
+// scripts/screen-tests.sh; skipped elsewhere. With KESTRANE_SHOTS set to a folder, each window is also
+// saved there as the screen shows it (a bitmap named after the window).
+
+struct ScreenAsked {
+    UINT dpi = 0;
+    int width = 0, height = 0;
+};
+
+std::optional<ScreenAsked> AskedScreen() {
+    const char* asked = std::getenv("KESTRANE_SCREEN");
+    ScreenAsked screen;
+    if (!asked || std::sscanf(asked, "%u %d %d", &screen.dpi, &screen.width, &screen.height) != 3) return std::nullopt;
+    return screen;
+}
+
+RECT WorkArea(HWND hwnd) {
+    MONITORINFO info{};
+    info.cbSize = sizeof(info);
+    GetMonitorInfoW(MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), &info);
+    return info.rcWork;
+}
+
+bool Inside(const RECT& inner, const RECT& outer) {
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
+}
+
+std::string Describe(const RECT& r) {
+    return "(" + std::to_string(r.left) + "," + std::to_string(r.top) + ")-(" + std::to_string(r.right) + "," +
+           std::to_string(r.bottom) + ")";
+}
+
+// The screen as the user sees it, saved as a 24-bit bitmap.
+void SaveScreen(const std::wstring& path) {
+    HDC screen = GetDC(nullptr);
+    int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    GdiFlush();
+    DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
+    BITMAPFILEHEADER file{0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER) + stride * height),
+                          0, 0, sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)};
+    std::string bytes(reinterpret_cast<const char*>(&file), sizeof(file));
+    bytes.append(reinterpret_cast<const char*>(&info.bmiHeader), sizeof(BITMAPINFOHEADER));
+    bytes.append(static_cast<const char*>(bits), stride * static_cast<DWORD>(height));
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    AppendFileBytes(path, bytes);
+}
+
+class SmallScreen : public ProfileTools {
+protected:
+    void SetUp() override {
+        screen_ = AskedScreen();
+        if (!screen_) GTEST_SKIP() << "needs KESTRANE_SCREEN, given by scripts/screen-tests.sh";
+        ProfileTools::SetUp();
+    }
+    // The window lies in the work area, and each of its controls, brought into view as the keyboard
+    // brings it, lies wholly in the client area; every caption it paints lies where scrolling reaches.
+    void ExpectWhole(Window& window, const char* name, std::vector<const Caption*> captions = {}) {
+        SCOPED_TRACE(name);
+        HWND hwnd = window.Handle();
+        ASSERT_TRUE(hwnd);
+        ShowWindow(hwnd, SW_SHOWNORMAL);
+        UpdateWindow(hwnd);
+        RECT frame{};
+        GetWindowRect(hwnd, &frame);
+        EXPECT_TRUE(Inside(frame, WorkArea(hwnd))) << "window " << Describe(frame) << " outside the work area "
+                                                   << Describe(WorkArea(hwnd));
+        int checked = 0;
+        for (HWND child = GetWindow(hwnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            if (!(GetWindowLongPtrW(child, GWL_STYLE) & WS_VISIBLE)) continue;
+            window.ScrollIntoView(child);
+            RECT client{}, r{};
+            GetClientRect(hwnd, &client);
+            GetWindowRect(child, &r);
+            MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&r), 2);
+            wchar_t className[64] = {};
+            GetClassNameW(child, className, 64);
+            EXPECT_TRUE(Inside(r, client)) << "control " << std::string(className, className + wcslen(className)) << " \""
+                                           << std::string(WindowText(child).begin(), WindowText(child).end()) << "\" at "
+                                           << Describe(r) << " outside the client area " << Describe(client);
+            ++checked;
+        }
+        EXPECT_GT(checked, 0);
+        RECT canvas = window.Canvas();
+        for (const Caption* caption : captions)
+            EXPECT_TRUE(Inside(caption->Area(), canvas)) << "caption at " << Describe(caption->Area());
+        if (const char* shots = std::getenv("KESTRANE_SHOTS")) {
+            SendMessageW(hwnd, WM_VSCROLL, SB_TOP, 0);
+            SendMessageW(hwnd, WM_HSCROLL, SB_LEFT, 0);
+            SetForegroundWindow(hwnd);
+            WaitPainting(300);
+            SaveScreen(std::wstring(shots, shots + strlen(shots)) + L"\\" + std::wstring(name, name + strlen(name)) + L".bmp");
+        }
+    }
+    std::optional<ScreenAsked> screen_;
+};
+
+TEST_F(SmallScreen, EveryWindowFitsTheWorkAreaAndEveryControlCanBeReached) {
+    // The screen is the one asked for: a larger one would prove nothing.
+    RECT work = WorkArea(fen->Handle());
+    ASSERT_EQ(work.right - work.left, screen_->width);
+    ASSERT_LE(work.bottom - work.top, screen_->height);
+    ASSERT_EQ(fen->Dpi(), screen_->dpi);
+    ExpectWhole(*fen, "main", fen->Captions());
+
+    ASSERT_TRUE(fen->CbNomSys.SelectText(L"Spooler"));
+    Command(IDM_DETAILSERV);
+    ASSERT_NE(app.windows.Find<Fen5>(), nullptr);
+    ExpectWhole(*app.windows.Find<Fen5>(), "details");
+
+    Command(IDM_APERCU);
+    ASSERT_NE(app.windows.Find<PreviewWindow>(), nullptr);
+    ExpectWhole(*app.windows.Find<PreviewWindow>(), "preview");
+
+    std::wstring path = folder.Root() + L"\\profil-externe.cfg";
+    AppendFileBytes(path, kEveryKind);
+    dialogs.files.push_back(FileChoice{path, L"profil-externe.cfg"});
+    Command(IDM_EXTERNE);
+    ASSERT_NE(app.windows.Find<Fen4>(), nullptr);
+    ExpectWhole(*app.windows.Find<Fen4>(), "editor");
+
+    Command(IDM_EXPORTCONF);
+    ASSERT_NE(app.windows.Find<Fen3>(), nullptr);
+    ExpectWhole(*app.windows.Find<Fen3>(), "export");
+
+    Fen2 progress;
+    progress.Open(fen->Handle());
+    ExpectWhole(progress, "progress");
 }
 
 }  // namespace

@@ -113,6 +113,14 @@ RECT AreaOf(const Window& window, const ControlLayout& entry, const RECT& canvas
     const int width = canvas.right - canvas.left;
     const int height = canvas.bottom - canvas.top;
     RECT area{scale(entry.x), scale(entry.y), scale(entry.x + entry.w), scale(entry.y + entry.h)};
+    if (entry.x < kRightColumn && !Wide(window, SIZE{width, height})) {
+        // Alone in its width, the left column stretches to it.
+        const int margin = scale(12), base = scale(kLeftColumnWidth - 24), room = width - 2 * margin;
+        if (room > base) {
+            area.left = margin + MulDiv(area.left - margin, room, base);
+            area.right = margin + MulDiv(area.right - margin, room, base);
+        }
+    }
     if (entry.x >= kRightColumn) {
         const bool second = entry.id == IDC_CAPTION_FIRST + 10 || entry.id == IDC_RICHTEXTBOX2;
         const bool box = entry.id == IDC_RICHTEXTBOX1 || entry.id == IDC_RICHTEXTBOX2;
