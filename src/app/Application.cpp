@@ -25,6 +25,7 @@ int Application::Run() {
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         // Tab, Shift+Tab and the arrow keys move between the controls of whichever window has the focus.
         bool key = msg.message == WM_KEYDOWN || msg.message == WM_SYSCHAR;
+        if (Window::TakeMnemonic(msg)) continue;
         if (!(fen1_->Handle() && IsDialogMessageW(fen1_->Handle(), &msg)) && !context_.windows.TranslateDialogMessage(msg)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);

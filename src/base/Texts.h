@@ -119,11 +119,11 @@ inline constexpr const wchar_t* kImportTitle = L"Configuration a importer";
 inline constexpr const wchar_t* kNotAConfig = L"le fichier choisi n'est pas une configuration : ";
 inline constexpr const wchar_t* kExportWindowTitle = L"Export ";
 inline constexpr const wchar_t* kExportTitle = L"Configuration a exporter";
-inline constexpr const wchar_t* kExportButton = L"Exporter la configuration";
-inline constexpr const wchar_t* kConfigListCaption = L"Liste des configurations disponnibles";
-inline constexpr const wchar_t* kCreationListCaption = L"Configuration en cours de création";
-inline constexpr const wchar_t* kCommand1Apply = L"Configuration automatique";
-inline constexpr const wchar_t* kCommand1Add = L"Ajouter au fichier de configuration";
+inline constexpr const wchar_t* kExportButton = L"&Exporter la configuration";
+inline constexpr const wchar_t* kConfigListCaption = L"L&iste des configurations disponnibles";
+inline constexpr const wchar_t* kCreationListCaption = L"Conf&iguration en cours de création";
+inline constexpr const wchar_t* kCommand1Apply = L"Con&figuration automatique";
+inline constexpr const wchar_t* kCommand1Add = L"Ajouter au &fichier de configuration";
 inline constexpr const wchar_t* kCreationMissingTitle = L"attention";
 inline constexpr const wchar_t* kCreationMissing =
     L"un élément n'a pas été selectionné ou le fichier de configuration n'est défini.";
@@ -132,7 +132,7 @@ inline constexpr const wchar_t* kFilterNothing = L"Il n'y pas de service a affic
 
 // ---- Details window ----
 inline constexpr const wchar_t* kDetailsTitle = L"Informations détaillées";
-inline constexpr const wchar_t* kQuit = L"Quitter";
+inline constexpr const wchar_t* kQuit = L"&Quitter";
 
 // ---- Preview, comparison, undo ----
 inline constexpr const wchar_t* kPreviewTitle = L"Aperçu des changements";
@@ -141,10 +141,10 @@ inline constexpr const wchar_t* kPreviewHeading = L"Ce que l'application de la c
 inline constexpr const wchar_t* kCompareHeading = L"Différences entre la machine et la configuration : ";
 inline constexpr const wchar_t* kPreviewNothing = L"aucun changement : la machine est déjà dans l'état voulu";
 inline constexpr const wchar_t* kCompareNothing = L"aucune différence : la machine correspond à la configuration";
-inline constexpr const wchar_t* kPreviewApply = L"Appliquer";
-inline constexpr const wchar_t* kPreviewCancel = L"Annuler";
-inline constexpr const wchar_t* kPreviewClose = L"Fermer";
-inline constexpr const wchar_t* kReportCopy = L"Copier";
+inline constexpr const wchar_t* kPreviewApply = L"&Appliquer";
+inline constexpr const wchar_t* kPreviewCancel = L"A&nnuler";
+inline constexpr const wchar_t* kPreviewClose = L"&Fermer";
+inline constexpr const wchar_t* kReportCopy = L"&Copier";
 inline constexpr const wchar_t* kReportTitle = L"Compte rendu de l'application";
 inline constexpr const wchar_t* kReportCalls = L" appels, ";
 inline constexpr const wchar_t* kReportRefused = L" refusés, ";

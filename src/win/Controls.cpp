@@ -7,6 +7,7 @@
 #include <richedit.h>
 
 #include <algorithm>
+#include <cwctype>
 #include <vector>
 
 namespace kestrane {
@@ -141,6 +142,15 @@ std::wstring Label::ShownToolTip() const {
     return buffer.data();
 }
 
+wchar_t MnemonicOf(const std::wstring& caption) {
+    for (size_t i = 0; i + 1 < caption.size(); ++i) {
+        if (caption[i] != L'&') continue;
+        if (caption[i + 1] != L'&') return static_cast<wchar_t>(towlower(caption[i + 1]));
+        ++i;
+    }
+    return 0;
+}
+
 void Caption::Place(HWND owner, const RECT& area, const std::wstring& text) {
     owner_ = owner;
     area_ = area;
@@ -154,7 +164,8 @@ void Caption::SetText(const std::wstring& text) {
 
 void Caption::Paint(HDC dc) const {
     RECT area = area_;
-    DrawTextW(dc, text_.c_str(), static_cast<int>(text_.size()), &area, DT_LEFT | DT_TOP | DT_NOPREFIX | DT_WORDBREAK);
+    // The captions are the program's own texts: their '&' marks the mnemonic, drawn underlined.
+    DrawTextW(dc, text_.c_str(), static_cast<int>(text_.size()), &area, DT_LEFT | DT_TOP | DT_WORDBREAK);
 }
 
 namespace {

@@ -13,6 +13,10 @@ namespace kestrane {
 
 std::wstring WindowText(HWND hwnd);
 
+// The letter a caption marks with '&' as its mnemonic, in lower case ("&&" is an ampersand, not a
+// mark); 0 where it marks none.
+wchar_t MnemonicOf(const std::wstring& caption);
+
 class Control {
 public:
     HWND Handle() const { return hwnd_; }

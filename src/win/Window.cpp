@@ -4,6 +4,7 @@
 #include "base/Texts.h"
 
 #include <algorithm>
+#include <cwctype>
 #include <exception>
 #include <stdexcept>
 
@@ -188,6 +189,18 @@ void Window::FollowFocus() {
     if (GetWindowLongPtrW(root, GWLP_WNDPROC) != reinterpret_cast<LONG_PTR>(&Window::Procedure)) return;
     auto* self = reinterpret_cast<Window*>(GetWindowLongPtrW(root, GWLP_USERDATA));
     if (self && self->minimum96_.cx) self->ScrollIntoView(focus);
+}
+
+bool Window::FocusMnemonic(wchar_t) { return false; }
+
+bool Window::TakeMnemonic(const MSG& msg) {
+    if (msg.message != WM_SYSCHAR || !msg.hwnd) return false;
+    HWND root = GetAncestor(msg.hwnd, GA_ROOT);
+    if (!root || GetWindowLongPtrW(root, GWLP_WNDPROC) != reinterpret_cast<LONG_PTR>(&Window::Procedure)) return false;
+    auto* self = reinterpret_cast<Window*>(GetWindowLongPtrW(root, GWLP_USERDATA));
+    if (!self || !self->FocusMnemonic(static_cast<wchar_t>(towlower(static_cast<wint_t>(msg.wParam))))) return false;
+    self->ScrollIntoView(GetFocus());
+    return true;
 }
 
 void Window::KeepInsideWorkArea() {

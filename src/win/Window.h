@@ -33,6 +33,10 @@ public:
     void ScrollIntoView(HWND child);
     // Brings the control with the keyboard focus into view in whichever of the program's windows holds it.
     static void FollowFocus();
+    // Alt and a letter that a window paints beside a field (where no control of its own carries the
+    // caption) moves the focus to that field. True if the key was taken; the dialog manager handles
+    // the mnemonics of the controls themselves.
+    static bool TakeMnemonic(const MSG& msg);
 
 protected:
     // Registers the class once and creates the window with a client area of the given size (at 96 DPI,
@@ -49,6 +53,8 @@ protected:
     virtual SIZE LayoutSize(SIZE client) const;
     // Places the controls in the canvas. Called on every size, scroll and DPI change.
     virtual void Arrange(const RECT& canvas);
+    // Moves the focus to the field whose painted caption has this mnemonic (lower case); false if none has.
+    virtual bool FocusMnemonic(wchar_t letter);
     // Lays the window out again (after its DPI or what it shows changed).
     void Relayout();
     // Moves the window (and makes it smaller where it must) so that it lies wholly in its monitor's work area.

@@ -58,6 +58,15 @@ void DialogKey(HWND window, HWND control, WPARAM key) {
     }
 }
 
+std::wstring Shown(const std::wstring& caption) {
+    std::wstring out;
+    for (size_t i = 0; i < caption.size(); ++i) {
+        if (caption[i] == L'&' && i + 1 < caption.size()) ++i;
+        out += caption[i];
+    }
+    return out;
+}
+
 void PumpMessages() {
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {

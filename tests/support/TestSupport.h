@@ -39,6 +39,9 @@ private:
     std::optional<FileChoice> NextFile(const FileDialogOptions& options);
 };
 
+// A caption as the user reads it: without the '&' that marks its mnemonic.
+std::wstring Shown(const std::wstring& caption);
+
 // Messages posted to the windows of this thread are handled (a posted resynchronisation, say).
 void PumpMessages();
 

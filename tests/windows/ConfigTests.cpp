@@ -421,8 +421,8 @@ TEST_F(Configurations, CreationModeComposesAFileOneServiceAtATime) {
     Command(IDM_CREERCONF);
     EXPECT_TRUE(fen->CreationMode());
     EXPECT_EQ(fen->CbListeConf.Text(), L"7-12-2026");
-    EXPECT_EQ(fen->Command1.Text(), L"Ajouter au fichier de configuration");
-    EXPECT_EQ(fen->LabListeConf.Text(), L"Configuration en cours de création");
+    EXPECT_EQ(Shown(fen->Command1.Text()), L"Ajouter au fichier de configuration");
+    EXPECT_EQ(Shown(fen->LabListeConf.Text()), L"Configuration en cours de création");
     EXPECT_EQ(fen->BackgroundPath(), L"");  // no picture in this folder, and no failure either
     for (const std::wstring& name : Fen1::CreationModeDisabled()) EXPECT_FALSE(fen->menus.Enabled(name)) << name.size();
     EXPECT_FALSE(fen->BtRefreshServ.Enabled());
@@ -491,8 +491,8 @@ TEST_F(Configurations, CreationModeComposesAFileOneServiceAtATime) {
     // The item greyed before the mode is not made available by leaving it.
     EXPECT_FALSE(fen->menus.Enabled(L"MnuExterne"));
     EXPECT_TRUE(fen->BtRefreshServ.Enabled());
-    EXPECT_EQ(fen->Command1.Text(), L"Configuration automatique");
-    EXPECT_EQ(fen->LabListeConf.Text(), L"Liste des configurations disponnibles");
+    EXPECT_EQ(Shown(fen->Command1.Text()), L"Configuration automatique");
+    EXPECT_EQ(Shown(fen->LabListeConf.Text()), L"Liste des configurations disponnibles");
     EXPECT_NE(fen->CbListeConf.FindExact(L"autre.cfg"), -1);
 
     // Re-entering with the same name starts that file afresh.

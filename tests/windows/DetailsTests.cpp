@@ -36,7 +36,7 @@ TEST_F(Details, EveryPropertyWithItsExplanationAndItsValueInFull) {
     EXPECT_EQ(rows[0].value.Text(), L"Spooler");
     EXPECT_EQ(rows[1].value.Text(), L"Spouleur d'impression");
     EXPECT_EQ(rows[3].value.Text(), L"C:\\Windows\\System32\\spoolsv.exe");
-    EXPECT_EQ(rows[4].name.Text(), L"Description ");
+    EXPECT_EQ(Shown(rows[4].name.Text()), L"Description ");
     EXPECT_EQ(details->RichTextBox1.PlainText(), L"Gère l'impression.");
     EXPECT_EQ(rows[8].value.Text(), L"Running");
     EXPECT_EQ(rows[10].value.Text(), L"Auto");
@@ -49,7 +49,7 @@ TEST_F(Details, EveryPropertyWithItsExplanationAndItsValueInFull) {
     // Each value is also its own tool tip, so that a long one can be read whole.
     for (size_t i = 0; i < rows.size(); ++i)
         if (i != 4) EXPECT_EQ(rows[i].value.ShownToolTip(), rows[i].value.Text()) << i;
-    EXPECT_EQ(WindowText(details->ReyCommand1.Handle()), L"Quitter");
+    EXPECT_EQ(Shown(WindowText(details->ReyCommand1.Handle())), L"Quitter");
     // Escape quits, as "Quitter" does.
     DialogKey(details->Handle(), details->ReyCommand1.Handle(), VK_ESCAPE);
     EXPECT_FALSE(details->IsOpen());

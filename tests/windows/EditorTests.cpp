@@ -90,7 +90,7 @@ TEST_F(Editor, OpensOnAWorkingCopyWithTheNavigationListSortedAndTheFileOrderKept
         {L"BtQuitte", L"Quitter le lecteur de configuration"}};
     for (const auto& [name, caption] : captions) {
         ASSERT_NE(editor->FindButton(name), nullptr) << name;
-        EXPECT_EQ(WindowText(editor->FindButton(name)->control.Handle()), caption);
+        EXPECT_EQ(Shown(WindowText(editor->FindButton(name)->control.Handle())), caption);
     }
 }
 

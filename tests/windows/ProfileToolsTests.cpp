@@ -17,6 +17,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <map>
 #include <set>
 
 namespace kestrane::test {
@@ -193,11 +195,7 @@ TEST_F(ProfileTools, ExportsWriteTheChosenConfigurationWhereTheUserSays) {
     EXPECT_EQ(run({L"/exporter:ansible", L"profil"}), 2);
 }
 
-
-// ---- Small screens ----
-// Run on a screen of the size and DPI named in KESTRANE_SCREEN ("144 1024 768") by
-// scripts/screen-tests.sh; skipped elsewhere. With KESTRANE_SHOTS set to a folder, each window is also
-// saved there as the screen shows it (a bitmap named after the window).
+// ---- Every window ----
 
 struct ScreenAsked {
     UINT dpi = 0;
@@ -253,12 +251,113 @@ void SaveScreen(const std::wstring& path) {
     AppendFileBytes(path, bytes);
 }
 
-class SmallScreen : public ProfileTools {
+// Opens each window of the program in turn, on the demo machine with a configuration chosen.
+class EveryWindow : public ProfileTools {
+protected:
+    // Calls `check` with each window and its name while it is open: main, details, preview, editor, export, progress.
+    void ForEachWindow(const std::function<void(Window&, const char*)>& check) {
+        check(*fen, "main");
+        EXPECT_TRUE(fen->CbNomSys.SelectText(L"Spooler"));
+        Command(IDM_DETAILSERV);
+        ASSERT_NE(app.windows.Find<Fen5>(), nullptr);
+        check(*app.windows.Find<Fen5>(), "details");
+        Command(IDM_APERCU);
+        ASSERT_NE(app.windows.Find<PreviewWindow>(), nullptr);
+        check(*app.windows.Find<PreviewWindow>(), "preview");
+        std::wstring path = folder.Root() + L"\\profil-externe.cfg";
+        AppendFileBytes(path, kEveryKind);
+        dialogs.files.push_back(FileChoice{path, L"profil-externe.cfg"});
+        Command(IDM_EXTERNE);
+        ASSERT_NE(app.windows.Find<Fen4>(), nullptr);
+        check(*app.windows.Find<Fen4>(), "editor");
+        Command(IDM_EXPORTCONF);
+        ASSERT_NE(app.windows.Find<Fen3>(), nullptr);
+        check(*app.windows.Find<Fen3>(), "export");
+        Fen2 progress;
+        progress.Open(fen->Handle());
+        check(progress, "progress");
+    }
+};
+
+// ---- Mnemonics ----
+
+std::string Narrow(const std::wstring& text) {
+    std::string out;
+    for (wchar_t c : text) out += c < 128 ? static_cast<char>(c) : '?';
+    return out;
+}
+
+// Every button and captioned field of a window has a letter of its own, none of them the menu bar's;
+// Alt and the letter of a caption the window paints reaches the field it labels.
+TEST_F(EveryWindow, EachButtonAndCaptionedFieldHasAMnemonicOfItsOwn) {
+    ForEachWindow([&](Window& window, const char* name) {
+        SCOPED_TRACE(name);
+        HWND hwnd = window.Handle();
+        std::vector<std::pair<wchar_t, std::string>> letters;
+        std::set<HWND> reached;
+        // The captions the window paints, found as the user finds them: Alt and each letter in turn.
+        for (wchar_t letter = L'a'; letter <= L'z'; ++letter) {
+            SetFocus(hwnd);
+            MSG msg{hwnd, WM_SYSCHAR, letter, 0x20000001, 0, {}};
+            if (!Window::TakeMnemonic(msg)) continue;
+            letters.push_back({letter, "painted caption"});
+            HWND focus = GetFocus();
+            EXPECT_NE(focus, hwnd) << "Alt+" << static_cast<char>(letter) << " reached nothing";
+            while (focus && GetParent(focus) != hwnd) focus = GetParent(focus);  // a combo box's edit field
+            reached.insert(focus);
+        }
+        std::vector<HWND> fields;
+        for (HWND child = GetWindow(hwnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            LONG_PTR style = GetWindowLongPtrW(child, GWL_STYLE);
+            if (!(style & WS_VISIBLE)) continue;
+            wchar_t className[32] = {};
+            GetClassNameW(child, className, 32);
+            std::wstring kind = className, text = WindowText(child);
+            if (kind == L"Button") {
+                EXPECT_NE(MnemonicOf(text), 0) << "button without a mnemonic: " << Narrow(text);
+                letters.push_back({MnemonicOf(text), "button " + Narrow(text)});
+            } else if (kind == L"Static" && !(style & SS_NOPREFIX) && MnemonicOf(text)) {
+                // The dialog manager gives the focus to the control after the label.
+                letters.push_back({MnemonicOf(text), "label " + Narrow(text)});
+                reached.insert(GetWindow(child, GW_HWNDNEXT));
+            } else if (style & WS_TABSTOP) {
+                fields.push_back(child);
+            }
+        }
+        if (HMENU bar = GetMenu(hwnd))
+            for (int i = 0; i < GetMenuItemCount(bar); ++i) {
+                wchar_t caption[64] = {};
+                GetMenuStringW(bar, static_cast<UINT>(i), caption, 64, MF_BYPOSITION);
+                letters.push_back({MnemonicOf(caption), "menu " + Narrow(caption)});
+            }
+        std::map<wchar_t, std::string> owner;
+        for (const auto& [letter, what] : letters) {
+            auto [it, added] = owner.insert({letter, what});
+            EXPECT_TRUE(added) << "Alt+" << static_cast<char>(letter) << ": " << what << " and " << it->second;
+        }
+        // Every field has a caption with a letter, but the preview's list (its heading is the file's name)
+        // and the editor's comment box (the buttons above it say what it shows).
+        for (HWND field : fields) {
+            wchar_t className[32] = {};
+            GetClassNameW(field, className, 32);
+            bool uncaptioned = (std::string(name) == "preview" && std::wstring(className) == L"ListBox") ||
+                               (std::string(name) == "editor" && std::wstring(className) != L"ComboBox" &&
+                                std::wstring(className) != L"Edit");
+            if (!uncaptioned) EXPECT_EQ(reached.count(field), 1u) << "a field no Alt key reaches: " << Narrow(className);
+        }
+    });
+}
+
+// ---- Small screens ----
+// Run on a screen of the size and DPI named in KESTRANE_SCREEN ("144 1024 768") by
+// scripts/screen-tests.sh; skipped elsewhere. With KESTRANE_SHOTS set to a folder, each window is also
+// saved there as the screen shows it (a bitmap named after the window).
+class SmallScreen : public EveryWindow {
 protected:
     void SetUp() override {
         screen_ = AskedScreen();
         if (!screen_) GTEST_SKIP() << "needs KESTRANE_SCREEN, given by scripts/screen-tests.sh";
-        ProfileTools::SetUp();
+        EveryWindow::SetUp();
     }
     // The window lies in the work area, and each of its controls, brought into view as the keyboard
     // brings it, lies wholly in the client area; every caption it paints lies where scrolling reaches.
@@ -308,31 +407,9 @@ TEST_F(SmallScreen, EveryWindowFitsTheWorkAreaAndEveryControlCanBeReached) {
     ASSERT_EQ(work.right - work.left, screen_->width);
     ASSERT_LE(work.bottom - work.top, screen_->height);
     ASSERT_EQ(fen->Dpi(), screen_->dpi);
-    ExpectWhole(*fen, "main", fen->Captions());
-
-    ASSERT_TRUE(fen->CbNomSys.SelectText(L"Spooler"));
-    Command(IDM_DETAILSERV);
-    ASSERT_NE(app.windows.Find<Fen5>(), nullptr);
-    ExpectWhole(*app.windows.Find<Fen5>(), "details");
-
-    Command(IDM_APERCU);
-    ASSERT_NE(app.windows.Find<PreviewWindow>(), nullptr);
-    ExpectWhole(*app.windows.Find<PreviewWindow>(), "preview");
-
-    std::wstring path = folder.Root() + L"\\profil-externe.cfg";
-    AppendFileBytes(path, kEveryKind);
-    dialogs.files.push_back(FileChoice{path, L"profil-externe.cfg"});
-    Command(IDM_EXTERNE);
-    ASSERT_NE(app.windows.Find<Fen4>(), nullptr);
-    ExpectWhole(*app.windows.Find<Fen4>(), "editor");
-
-    Command(IDM_EXPORTCONF);
-    ASSERT_NE(app.windows.Find<Fen3>(), nullptr);
-    ExpectWhole(*app.windows.Find<Fen3>(), "export");
-
-    Fen2 progress;
-    progress.Open(fen->Handle());
-    ExpectWhole(progress, "progress");
+    ForEachWindow([&](Window& window, const char* name) {
+        ExpectWhole(window, name, &window == fen.get() ? fen->Captions() : std::vector<const Caption*>{});
+    });
 }
 
 }  // namespace

@@ -40,7 +40,7 @@ const Property kProperties[] = {
     {&ServiceInfo::Caption, L"Caption", L"Description courte de l'objet"},
     {&ServiceInfo::PathName, L"PathName",
      L"Chemin totalement défini vers le fichier binaire de service qui implémente le service"},
-    {&ServiceInfo::Description, L"Description ", L"Description complête du service"},
+    {&ServiceInfo::Description, L"&Description ", L"Description complête du service"},
     {&ServiceInfo::ServiceType, L"ServiceType", L"Type de service transmis aux processus appelants"},
     {&ServiceInfo::AcceptPause, L"AcceptPause", L"Indique si le service peut être suspendu"},
     {&ServiceInfo::AcceptStop, L"AcceptStop", L"Indique si le service peut être arrêté"},

@@ -34,19 +34,19 @@ struct ButtonRow {
 
 // The window's buttons in their tab order, with where they stand at 96 DPI.
 const ButtonRow kButtons[] = {
-    {L"BtPrec", L"Service précédent", nullptr, &Fen4::OnBtPrec, nullptr, 16, 74, 150, 28},
-    {L"BtSuiv", L"Service suivant", nullptr, &Fen4::OnBtSuiv, nullptr, 174, 74, 150, 28},
-    {L"BtAuto", L"Auto", nullptr, nullptr, &SetAuto, 360, 54, 80, 28},
-    {L"BtManu", L"Manual", nullptr, nullptr, &SetManual, 448, 54, 80, 28},
-    {L"BtDisab", L"Disabled", nullptr, nullptr, &SetDisabled, 536, 54, 80, 28},
-    {L"BtRunn", L"Running", nullptr, nullptr, &SetRunning, 360, 136, 80, 28},
-    {L"BtStopp", L"Stopped", nullptr, nullptr, &SetStopped, 448, 136, 80, 28},
-    {L"BtComInterne", L"Commentaire interne", nullptr, &Fen4::OnBtComInterne, nullptr, 16, 232, 150, 28},
-    {L"BtComKestrane", L"commentaire Kestrane", nullptr, &Fen4::OnBtComKestrane, nullptr, 174, 232, 150, 28},
-    {L"BtAppli", L"Enregistrer", texts::kEditorSaveTip, &Fen4::OnBtAppli, nullptr, 16, 432, 140, 30},
-    {L"BtAppliSous", L"Enregistrer sous", texts::kEditorSaveAsTip, &Fen4::OnBtAppliSous, nullptr, 164, 432, 140, 30},
-    {L"BtAppliModif", L"Modifier", texts::kEditorModifyTip, &Fen4::OnBtAppliModif, nullptr, 312, 432, 140, 30},
-    {L"BtQuitte", L"Quitter le lecteur de configuration", texts::kEditorQuitTip, &Fen4::OnBtQuitte, nullptr, 400, 472,
+    {L"BtPrec", L"Service &précédent", nullptr, &Fen4::OnBtPrec, nullptr, 16, 74, 150, 28},
+    {L"BtSuiv", L"Service &suivant", nullptr, &Fen4::OnBtSuiv, nullptr, 174, 74, 150, 28},
+    {L"BtAuto", L"A&uto", nullptr, nullptr, &SetAuto, 360, 54, 80, 28},
+    {L"BtManu", L"M&anual", nullptr, nullptr, &SetManual, 448, 54, 80, 28},
+    {L"BtDisab", L"D&isabled", nullptr, nullptr, &SetDisabled, 536, 54, 80, 28},
+    {L"BtRunn", L"&Running", nullptr, nullptr, &SetRunning, 360, 136, 80, 28},
+    {L"BtStopp", L"S&topped", nullptr, nullptr, &SetStopped, 448, 136, 80, 28},
+    {L"BtComInterne", L"&Commentaire interne", nullptr, &Fen4::OnBtComInterne, nullptr, 16, 232, 150, 28},
+    {L"BtComKestrane", L"commentaire &Kestrane", nullptr, &Fen4::OnBtComKestrane, nullptr, 174, 232, 150, 28},
+    {L"BtAppli", L"Enre&gistrer", texts::kEditorSaveTip, &Fen4::OnBtAppli, nullptr, 16, 432, 140, 30},
+    {L"BtAppliSous", L"&Enregistrer sous", texts::kEditorSaveAsTip, &Fen4::OnBtAppliSous, nullptr, 164, 432, 140, 30},
+    {L"BtAppliModif", L"M&odifier", texts::kEditorModifyTip, &Fen4::OnBtAppliModif, nullptr, 312, 432, 140, 30},
+    {L"BtQuitte", L"&Quitter le lecteur de configuration", texts::kEditorQuitTip, &Fen4::OnBtQuitte, nullptr, 400, 472,
      232, 30},
 };
 
@@ -56,10 +56,10 @@ struct Label96 {
     int x, y, width, height;
 };
 const Label96 kTexts[] = {
-    {L"Nom du service", 16, 12, 300, 18},
-    {L"Nom interne", 16, 116, 300, 18},
-    {L"Etat du service", 16, 160, 150, 18},
-    {L"Mode de démarrage", 174, 160, 150, 18},
+    {L"&Nom du service", 16, 12, 300, 18},
+    {L"No&m interne", 16, 116, 300, 18},
+    {L"Etat du ser&vice", 16, 160, 150, 18},
+    {L"Mo&de de démarrage", 174, 160, 150, 18},
     {L"Configuration du démarrage", 352, 12, 280, 18},
     {L"Configuration de l'état", 352, 94, 280, 18},
 };
@@ -334,6 +334,17 @@ void Fen4::Arrange(const RECT& canvas) {
     Skipping([&] { CbName.FitDropDown(font_); });
 }
 
+bool Fen4::FocusMnemonic(wchar_t letter) {
+    // The first four painted captions label the four fields, in order; the others name groups of buttons.
+    const Control* fields[] = {&CbName, &TbCbNameInterne, &TbCbEta, &TbCbDem};
+    for (size_t i = 0; i < std::size(fields); ++i) {
+        if (MnemonicOf(kTexts[i].text) != letter) continue;
+        SetFocus(fields[i]->Handle());
+        return true;
+    }
+    return false;
+}
+
 void Fen4::OnCommand(int id, int code) {
     // Escape quits the editor as "Quitter le lecteur" does: the file read is left as it is.
     if (id == IDCANCEL && code == BN_CLICKED) {
@@ -366,7 +377,7 @@ void Fen4::PaintBackground(HDC dc) {
     for (const Label96& text : kTexts) {
         RECT area{Scale(text.x), Scale(text.y), Scale(text.x + text.width), Scale(text.y + text.height)};
         OffsetRect(&area, canvas.left, canvas.top);
-        DrawTextW(dc, text.text, -1, &area, DT_LEFT | DT_TOP | DT_NOPREFIX | DT_SINGLELINE);
+        DrawTextW(dc, text.text, -1, &area, DT_LEFT | DT_TOP | DT_SINGLELINE);
     }
     if (oldFont) SelectObject(dc, oldFont);
 }

@@ -77,6 +77,7 @@ protected:
 private:
     void CreateControls();
     void Arrange(const RECT& canvas) override;
+    bool FocusMnemonic(wchar_t letter) override;
     void OnCommand(int id, int code);
     void PaintBackground(HDC dc);
     void Load();

@@ -82,6 +82,12 @@ void Fen3::OnBtExportConf() {
     Close();
 }
 
+bool Fen3::FocusMnemonic(wchar_t letter) {
+    if (MnemonicOf(texts::kConfigListCaption) != letter) return false;
+    SetFocus(list_);
+    return true;
+}
+
 void Fen3::Arrange(const RECT& canvas) {
     int margin = Scale(12);
     labelArea_ = {canvas.left + margin, canvas.top + margin, canvas.right - margin, canvas.top + margin + Scale(18)};
@@ -120,7 +126,7 @@ LRESULT Fen3::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
         RECT area = labelArea_;
-        DrawTextW(dc, texts::kConfigListCaption, -1, &area, DT_LEFT | DT_TOP | DT_NOPREFIX | DT_SINGLELINE);
+        DrawTextW(dc, texts::kConfigListCaption, -1, &area, DT_LEFT | DT_TOP | DT_SINGLELINE);
         if (old) SelectObject(dc, old);
         return 1;
     }

@@ -38,6 +38,7 @@ protected:
 private:
     void Fill();
     void Arrange(const RECT& canvas) override;
+    bool FocusMnemonic(wchar_t letter) override;
 
     AppContext& app_;
     std::function<void()> exported_;

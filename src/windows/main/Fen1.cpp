@@ -57,48 +57,48 @@ constexpr DWORD kValue = kChild | SS_NOTIFY | SS_LEFT | SS_NOPREFIX | WS_BORDER;
 constexpr DWORD kRich = kChild | WS_TABSTOP | WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL;
 
 const ControlLayout kLayout[] = {
-    {IDC_CAPTION_FIRST + 0, nullptr, L"Nom  (denomination dans le service manager)", 0, 12, 10, 438, 18},
+    {IDC_CAPTION_FIRST + 0, nullptr, L"&Nom  (denomination dans le service manager)", 0, 12, 10, 438, 18},
     {IDC_CBNOMVUETRIER, L"COMBOBOX", L"", kList | CBS_SORT, 12, 30, 438, 400},
-    {IDC_CAPTION_FIRST + 1, nullptr, L"Nom dans le systeme", 0, 12, 62, 438, 18},
+    {IDC_CAPTION_FIRST + 1, nullptr, L"Nom dans le s&ysteme", 0, 12, 62, 438, 18},
     {IDC_CBNOMSYS, L"COMBOBOX", L"", kList, 12, 82, 438, 400},
     {IDC_CBNOMVUE, L"COMBOBOX", L"", (kList & ~WS_VISIBLE), 12, 82, 438, 400},
-    {IDC_BTDEFILEHAUT, L"BUTTON", L"< Précédent", kButton, 12, 114, 124, 26},
-    {IDC_BTDEFILEBAS, L"BUTTON", L"Suivant >", kButton, 144, 114, 124, 26},
-    {IDC_BTREFRESHSERV, L"BUTTON", L"Rafraichir l'état", kButton, 276, 114, 174, 26},
+    {IDC_BTDEFILEHAUT, L"BUTTON", L"< P&récédent", kButton, 12, 114, 124, 26},
+    {IDC_BTDEFILEBAS, L"BUTTON", L"S&uivant >", kButton, 144, 114, 124, 26},
+    {IDC_BTREFRESHSERV, L"BUTTON", L"Rafraic&hir l'état", kButton, 276, 114, 174, 26},
     {IDC_CAPTION_FIRST + 2, nullptr, L"Nombre de service trouvée dans le système", 0, 12, 153, 300, 18},
     {IDC_LABNB, L"STATIC", L"", kValue, 316, 150, 134, 20},
     {IDC_CAPTION_FIRST + 3, nullptr, L"Etat système", 0, 12, 181, 90, 18},
     {IDC_LABETAT, L"STATIC", L"", kValue, 104, 178, 346, 36},
-    {IDC_CAPTION_FIRST + 4, nullptr, L"Liste des services ayant besoin du service selectionné", 0, 12, 222, 438, 18},
+    {IDC_CAPTION_FIRST + 4, nullptr, L"Liste des services ayant &besoin du service selectionné", 0, 12, 222, 438, 18},
     {IDC_COMBO1, L"COMBOBOX", L"", kList, 12, 242, 438, 300},
-    {IDC_CAPTION_FIRST + 5, nullptr, L"Service nécessaire au démarrage du service selectionné", 0, 12, 274, 438, 18},
+    {IDC_CAPTION_FIRST + 5, nullptr, L"&Service nécessaire au démarrage du service selectionné", 0, 12, 274, 438, 18},
     {IDC_COMBO2, L"COMBOBOX", L"", kList, 12, 294, 438, 300},
-    {IDC_CAPTION_FIRST + 6, nullptr, L"Chemin du service", 0, 12, 330, 438, 18},
+    {IDC_CAPTION_FIRST + 6, nullptr, L"&Chemin du service", 0, 12, 330, 438, 18},
     {IDC_TBCHEM, L"EDIT", L"", kField, 12, 348, 438, 22},
-    {IDC_LABEL4, nullptr, L"Mode de démarrage", 0, 12, 378, 142, 18},
+    {IDC_LABEL4, nullptr, L"&Mode de démarrage", 0, 12, 378, 142, 18},
     {IDC_TBDEMARRE, L"EDIT", L"", kField, 12, 396, 142, 22},
-    {IDC_LABEL3, nullptr, L"Etat du service", 0, 160, 378, 142, 18},
+    {IDC_LABEL3, nullptr, L"&Etat du service", 0, 160, 378, 142, 18},
     {IDC_TBETAT, L"EDIT", L"", kField, 160, 396, 142, 22},
-    {IDC_CAPTION_FIRST + 7, nullptr, L"Type de service", 0, 308, 378, 142, 18},
+    {IDC_CAPTION_FIRST + 7, nullptr, L"&Type de service", 0, 308, 378, 142, 18},
     {IDC_TBTYPE, L"EDIT", L"", kField, 308, 396, 142, 22},
-    {IDC_CAPTION_FIRST + 8, nullptr, L"Nom du compte sous lequel s'éxecute le service", 0, 12, 426, 438, 18},
+    {IDC_CAPTION_FIRST + 8, nullptr, L"Nom du compte sous lequel s'é&xecute le service", 0, 12, 426, 438, 18},
     {IDC_TBNOMCOMPTE, L"EDIT", L"", kField, 12, 444, 438, 22},
-    {IDC_BTSTARTSERV, L"BUTTON", L"Démarrer le service", kButton, 12, 478, 220, 28},
+    {IDC_BTSTARTSERV, L"BUTTON", L"&Démarrer le service", kButton, 12, 478, 220, 28},
     {IDC_LABSTART, L"STATIC", L"", kChild | WS_BORDER, 235, 478, 12, 28},
-    {IDC_BTSTOPSERV, L"BUTTON", L"Arrêter le service", kButton, 252, 478, 183, 28},
+    {IDC_BTSTOPSERV, L"BUTTON", L"Arrêter &le service", kButton, 252, 478, 183, 28},
     {IDC_LABSTOP, L"STATIC", L"", kChild | WS_BORDER, 438, 478, 12, 28},
-    {IDC_BTCONFSERVAUTO, L"BUTTON", L"Démarrage automatique du service", kButton, 12, 512, 220, 28},
+    {IDC_BTCONFSERVAUTO, L"BUTTON", L"Démarrage automati&que du service", kButton, 12, 512, 220, 28},
     {IDC_LABAUTO, L"STATIC", L"", kChild | WS_BORDER, 235, 512, 12, 28},
-    {IDC_BTCONFSERVMANU, L"BUTTON", L"Démarrage manuel du service", kButton, 252, 512, 183, 28},
+    {IDC_BTCONFSERVMANU, L"BUTTON", L"Démarra&ge manuel du service", kButton, 252, 512, 183, 28},
     {IDC_LABMANU, L"STATIC", L"", kChild | WS_BORDER, 438, 512, 12, 28},
-    {IDC_BTCONFSERVSTOP, L"BUTTON", L"Désactivation du service", kButton, 12, 546, 220, 28},
+    {IDC_BTCONFSERVSTOP, L"BUTTON", L"Désacti&vation du service", kButton, 12, 546, 220, 28},
     {IDC_LABDISA, L"STATIC", L"", kChild | WS_BORDER, 235, 546, 12, 28},
-    {IDC_LABLISTECONF, nullptr, L"Liste des configurations disponnibles", 0, 12, 588, 438, 18},
+    {IDC_LABLISTECONF, nullptr, texts::kConfigListCaption, 0, 12, 588, 438, 18},
     {IDC_CBLISTECONF, L"COMBOBOX", L"", kChild | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL, 12, 608, 196, 300},
-    {IDC_COMMAND1, L"BUTTON", L"Configuration automatique", kButton, 214, 606, 236, 28},
-    {IDC_CAPTION_FIRST + 9, nullptr, L"Description du service depuis la base de Kestrane", 0, 470, 10, 418, 18},
+    {IDC_COMMAND1, L"BUTTON", texts::kCommand1Apply, kButton, 214, 606, 236, 28},
+    {IDC_CAPTION_FIRST + 9, nullptr, L"Description du service depuis la base de &Kestrane", 0, 470, 10, 418, 18},
     {IDC_RICHTEXTBOX1, MSFTEDIT_CLASS, L"", kRich, 470, 30, 418, 300},
-    {IDC_CAPTION_FIRST + 10, nullptr, L"Description interne de windows", 0, 470, 340, 418, 18},
+    {IDC_CAPTION_FIRST + 10, nullptr, L"Description interne de &windows", 0, 470, 340, 418, 18},
     {IDC_RICHTEXTBOX2, MSFTEDIT_CLASS, L"", kRich, 470, 360, 418, 288},
 };
 
@@ -375,10 +375,7 @@ void Fen1::CreateControls() {
     };
     for (const ControlLayout& entry : kLayout) {
         if (!entry.className) {
-            Caption& caption = entry.id == IDC_LABEL3         ? Label3
-                               : entry.id == IDC_LABEL4       ? Label4
-                               : entry.id == IDC_LABLISTECONF ? LabListeConf
-                                                             : captions_[entry.id];
+            Caption& caption = CaptionOf(entry.id);
             caption.Place(Handle(), RECT{}, entry.text);
             continue;
         }
@@ -408,6 +405,26 @@ void Fen1::CreateControls() {
     CbNomSys.onSelect = [this] { OnCbNomSys(); };
 }
 
+Caption& Fen1::CaptionOf(int id) {
+    return id == IDC_LABEL3 ? Label3 : id == IDC_LABEL4 ? Label4 : id == IDC_LABLISTECONF ? LabListeConf : captions_[id];
+}
+
+bool Fen1::FocusMnemonic(wchar_t letter) {
+    // A caption labels the first control after it in the layout that takes the focus and is shown.
+    const size_t count = std::size(kLayout);
+    for (size_t i = 0; i < count; ++i) {
+        if (kLayout[i].className || MnemonicOf(CaptionOf(kLayout[i].id).Text()) != letter) continue;
+        for (size_t j = i + 1; j < count; ++j) {
+            if (!kLayout[j].className || !(kLayout[j].style & WS_TABSTOP)) continue;
+            HWND target = controls_[kLayout[j].id];
+            if (!(GetWindowLongPtrW(target, GWL_STYLE) & WS_VISIBLE) || !IsWindowEnabled(target)) continue;
+            SetFocus(target);
+            return true;
+        }
+    }
+    return false;
+}
+
 SIZE Fen1::LayoutSize(SIZE client) const {
     if (Wide(*this, client)) return SIZE{Scale(kClientWidth), Scale(kClientHeight)};
     return SIZE{Scale(kLeftColumnWidth), Scale(kStackedHeight)};
@@ -417,24 +434,21 @@ void Fen1::Arrange(const RECT& canvas) {
     for (const ControlLayout& entry : kLayout) {
         RECT area = AreaOf(*this, entry, canvas);
         if (!entry.className) {
-            Caption& caption = entry.id == IDC_LABEL3         ? Label3
-                               : entry.id == IDC_LABEL4       ? Label4
-                               : entry.id == IDC_LABLISTECONF ? LabListeConf
-                                                             : captions_[entry.id];
+            Caption& caption = CaptionOf(entry.id);
             caption.SetArea(area);
             continue;
         }
         SetWindowPos(controls_[entry.id], nullptr, area.left, area.top, area.right - area.left, area.bottom - area.top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    for (ComboBox* list : {&CbNomSys, &CbNomVueTrier, &Combo1, &Combo2, &CbListeConf}) list->FitDropDown(font_);
-    if (Handle()) InvalidateRect(Handle(), nullptr, TRUE);
 }
 
 void Fen1::OnDpiChanged(WPARAM wp, LPARAM lp) {
     SetDpi(HIWORD(wp));
     CreateFont();
     Relayout();
+    // The entries are as long as they were, in a larger font.
+    for (ComboBox* list : {&CbNomSys, &CbNomVueTrier, &Combo1, &Combo2, &CbListeConf}) list->FitDropDown(font_);
     SendMessageW(toolTip_, TTM_SETMAXTIPWIDTH, 0, Scale(400));
     TakeDpiChange(wp, lp);
 }

@@ -165,6 +165,8 @@ private:
     void CreateMenuBar();
     void CreateFont();
     SIZE LayoutSize(SIZE client) const override;
+    bool FocusMnemonic(wchar_t letter) override;
+    Caption& CaptionOf(int id);
     void Arrange(const RECT& canvas) override;
     void OnDpiChanged(WPARAM wp, LPARAM lp);
     void OnCommand(UINT id, UINT code, HWND control);
