@@ -19,6 +19,10 @@ inline constexpr const wchar_t* kNoDescription =
     L"pas d'information disponnible. ce service n'est probablement pas un service natif sous windows.";
 inline constexpr const wchar_t* kRequestRunning = L"éxécution de la requête en cours";
 inline constexpr const wchar_t* kServiceNotFound = L"service introuvable : ";
+// A field the service database gives empty (a driver has no account), and one it could not be read for.
+inline constexpr const wchar_t* kNotGiven = L"non renseigné";
+inline constexpr const wchar_t* kFieldUnreadable = L"illisible";
+inline constexpr const wchar_t* kServiceUnreadable = L"propriétés du service illisibles : ";
 inline constexpr const wchar_t* kListUnreadable = L"liste des services illisible : ";
 
 // Messages of the control orders, by method return code 0..24.

@@ -255,8 +255,9 @@ std::optional<ServiceInfo> ScmServiceManager::Find(const std::wstring& name) {
     if (!QueryConfig(service.Get(), configBuffer, error)) Fail("QueryServiceConfigW", error);
     const auto& config = *configBuffer.As<QUERY_SERVICE_CONFIGW>();
 
+    // A description that cannot be read is shown as none: the other properties are still worth showing.
     Text description;
-    if (!QueryDescription(service.Get(), description, error)) Fail("QueryServiceConfig2W", error);
+    if (!QueryDescription(service.Get(), description, error)) description = std::nullopt;
 
     SERVICE_STATUS_PROCESS status{};
     DWORD needed = 0;

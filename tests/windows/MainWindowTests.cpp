@@ -206,6 +206,23 @@ TEST_F(Fen1Lists, UnknownSelectedNameEmptiesTheFieldsAndTheLowerBox) {
     EXPECT_EQ(fen->RichTextBox2.PlainText(), L"");
 }
 
+TEST_F(Fen1Lists, AServiceThatCannotBeReadSaysSoAndAValueTheDatabaseLeavesEmptyIsNamed) {
+    AddDemoServices(machine);
+    machine.Add({L"Pilote", L"Afd", L"Running", L"Auto", std::nullopt, L"", L"", L"Kernel Driver"});
+    Open();
+    ASSERT_TRUE(fen->CbNomSys.SelectText(L"Pilote"));
+    EXPECT_EQ(fen->TbChem.Text(), L"non renseigné");
+    EXPECT_EQ(fen->TbNomCompte.Text(), L"non renseigné");
+    EXPECT_EQ(fen->TbType.Text(), L"Kernel Driver");
+    EXPECT_EQ(fen->TbEtat.Text(), L"Running");
+    // A lookup that fails leaves none of the driver's values under the next service's name.
+    machine.FailFind(true);
+    ASSERT_TRUE(fen->CbNomSys.SelectText(L"Spooler"));
+    for (const Control* field : {&fen->TbChem, &fen->TbDemarre, &fen->TbEtat, &fen->TbNomCompte, &fen->TbType})
+        EXPECT_EQ(field->Text(), L"illisible");
+    EXPECT_EQ(fen->LabEtat.Text().rfind(L"propriétés du service illisibles : ", 0), 0u) << fen->LabEtat.Text().size();
+}
+
 TEST_F(Fen1Lists, HelpReplacesTheServiceTextButNotItsDescription) {
     AddDemoServices(machine);
     folder.Write(L"ServTxt\\help\\help.txt", "Aide de Kestrane : d\xe9marrer un service\r\n");

@@ -8,6 +8,7 @@
 #include "windows/details/Fen5.h"
 #include "profile/ProgramFolders.h"
 #include "service/Programme.h"
+#include "base/FailureText.h"
 #include "base/Handles.h"
 #include "base/Skipping.h"
 #include "base/Texts.h"
@@ -734,11 +735,7 @@ void Fen1::OnCbNomSys() {
     Skipping([&] { ChargeDependances(name); });
     // One lookup serves the fields and the description.
     std::optional<ServiceInfo> info;
-    bool found = false;
-    Skipping([&] {
-        info = app.services->Find(name);
-        found = true;
-    });
+    bool found = ReadService(name, info);
     if (found) Skipping([&] { ShowFields(info); });
     // A service's name from the machine names a text of the folder only when it can be a file name there.
     Skipping([&] { ShowTexts(IsBareFileName(name) ? L"ServTxt\\serv\\" + name : L"ServTxt\\serv\\", found ? &info : nullptr); });
@@ -790,14 +787,33 @@ void Fen1::ChargeDependances(const std::wstring& name) {
     Combo2.FitDropDown(font_);
 }
 
-void Fen1::AfficheServ() { ShowFields(app.services->Find(CbNomSys.SelectedText())); }
+void Fen1::AfficheServ() {
+    std::optional<ServiceInfo> info;
+    if (ReadService(CbNomSys.SelectedText(), info)) ShowFields(info);
+}
+
+bool Fen1::ReadService(const std::wstring& name, std::optional<ServiceInfo>& info) {
+    try {
+        info = app.services->Find(name);
+        return true;
+    } catch (...) {
+        // Never the previous service's values under this one's name: each field says it could not be
+        // read, the state line why.
+        std::wstring reason = CurrentExceptionText();
+        for (Control* field : {&TbChem, &TbDemarre, &TbEtat, &TbNomCompte, &TbType}) field->SetText(texts::kFieldUnreadable);
+        LabEtat.SetText(texts::kServiceUnreadable + reason);
+        return false;
+    }
+}
 
 void Fen1::ShowFields(const std::optional<ServiceInfo>& found) {
     ServiceInfo none;
     const ServiceInfo& info = found ? *found : none;
-    auto show = [](Control& field, const Text& value) { field.SetText(value.value_or(L"")); };
+    // A service no longer there empties the fields; one the database gives no value for says so.
+    auto shown = [&](const std::wstring& value) { return value.empty() && found ? std::wstring(texts::kNotGiven) : value; };
+    auto show = [&](Control& field, const Text& value) { field.SetText(shown(value.value_or(L""))); };
     show(TbChem, info.PathName);
-    TbDemarre.SetText(StartModeShown(info));
+    TbDemarre.SetText(shown(StartModeShown(info)));
     show(TbEtat, info.State);
     show(TbNomCompte, info.StartName);
     show(TbType, info.ServiceType);
