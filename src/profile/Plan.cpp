@@ -14,21 +14,44 @@ namespace kestrane {
 
 namespace {
 
-// The machine as the plan sees it while it runs through the application.
+// The machine as the plan sees it while it runs through the application. One enumeration gives every
+// service and its state; a start mode is read only for the services the plan looks at (a query each,
+// which the whole machine's would multiply by its every service).
 struct Model {
     struct Service {
         std::wstring state, mode, displayName;
+        // As the machine had them when the model was made: what an undo brings back.
+        std::wstring initialState, initialMode;
+        bool modeRead = false;
     };
     std::map<std::wstring, Service, ServiceNameLess> services;
     std::vector<ServiceEntry> inventory;
 
-    explicit Model(ServiceManager& machine) : inventory(machine.Inventory(true)) {
-        for (const ServiceEntry& entry : inventory)
-            services[entry.Name] = {entry.State.value_or(L""), entry.StartMode.value_or(L""), entry.DisplayName};
+    explicit Model(ServiceManager& machine) : inventory(machine.Inventory(false)), machine_(machine) {
+        for (const ServiceEntry& entry : inventory) {
+            std::wstring state = entry.State.value_or(L"");
+            services[entry.Name] = {state, L"", entry.DisplayName, state, L"", false};
+        }
     }
     Service* Get(const std::wstring& name) {
         auto found = services.find(name);
         return found == services.end() ? nullptr : &found->second;
+    }
+    // Reads together the start modes of those of the records' services the machine has.
+    void ReadModes(const std::vector<ConfigRecord>& records) {
+        std::vector<std::wstring> names;
+        std::set<std::wstring, ServiceNameLess> asked;
+        for (const ConfigRecord& record : records) {
+            Service* service = Get(record.Name);
+            if (service && !service->modeRead && asked.insert(record.Name).second) names.push_back(record.Name);
+        }
+        std::vector<Text> modes = machine_.StartModes(names);
+        for (size_t i = 0; i < names.size() && i < modes.size(); ++i) Take(*Get(names[i]), modes[i]);
+    }
+    // The start mode the plan has for a service of the machine, read the first time it is asked for.
+    std::wstring& Mode(Service& service, const std::wstring& name) {
+        if (!service.modeRead) Take(service, machine_.StartModes({name}).at(0));
+        return service.mode;
     }
     // The dependency lists, read once each.
     const std::vector<std::wstring>& Prerequisites(ServiceManager& machine, const std::wstring& name) {
@@ -43,6 +66,11 @@ struct Model {
     }
 
 private:
+    static void Take(Service& service, const Text& mode) {
+        service.mode = service.initialMode = mode.value_or(L"");
+        service.modeRead = true;
+    }
+    ServiceManager& machine_;
     std::map<std::wstring, std::vector<std::wstring>, ServiceNameLess> prerequisites, dependents;
 };
 
@@ -63,7 +91,7 @@ public:
         Model::Service* service = model_.Get(prerequisite);
         state = !service                                              ? State::Missing
                 : Active(service->state) || started_.count(prerequisite) ? State::Active
-                : service->mode == L"Disabled"                        ? State::Disabled
+                : model_.Mode(*service, prerequisite) == L"Disabled"  ? State::Disabled
                                                                       : State::Stopped;
         return ReturnCode::Success;
     }
@@ -84,10 +112,11 @@ class Planner {
 public:
     Planner(ServiceManager& services, const std::vector<ConfigRecord>& records,
             const std::vector<ForbiddenEntry>& forbiddenList, ApplyOrder order)
-        : services_(services), forbiddenList_(forbiddenList), order_(order), model_(services), initial_(model_) {
+        : services_(services), forbiddenList_(forbiddenList), order_(order), model_(services) {
         PerUserResolution resolved = ResolvePerUser(records, model_.inventory);
         records_ = std::move(resolved.records);
         notes_ = std::move(resolved.notes);
+        model_.ReadModes(records_);
         facts_ = LearnFacts(services_, records_, forbiddenList, [&](const std::wstring& name) { return model_.Get(name) != nullptr; });
     }
 
@@ -101,7 +130,7 @@ public:
             for (const ConfigRecord& record : records_) State(pass, record);
         // An undo disables last what had to run first.
         for (const ConfigRecord& record : records_)
-            if (DisabledLast(record) && model_.Get(record.Name)) model_.Get(record.Name)->mode = L"Disabled";
+            if (DisabledLast(record) && model_.Get(record.Name)) model_.Mode(*model_.Get(record.Name), record.Name) = L"Disabled";
         return std::move(plan_);
     }
 
@@ -116,8 +145,9 @@ private:
     // Kept as it was before its first change: what an undo brings back.
     void Touch(const std::wstring& name, const std::wstring& wantedDisplay) {
         if (!touched_.insert(name).second) return;
-        const Model::Service& was = initial_.services.at(name);
-        plan_.before.push_back({name, was.state, was.mode, was.displayName.empty() ? wantedDisplay : was.displayName});
+        Model::Service& was = model_.services.at(name);
+        model_.Mode(was, name);  // read before anything changes it, if it was not yet
+        plan_.before.push_back({name, was.initialState, was.initialMode, was.displayName.empty() ? wantedDisplay : was.displayName});
     }
     void WarnIfDiscouraged(const std::wstring& name, Mark mark) {
         if (mark == Mark::Discouraged && listed_.insert(name).second)
@@ -136,7 +166,7 @@ private:
     // Whether the machine is not as the record wants it, in what an application sets.
     bool Differs(const ConfigRecord& record) {
         Model::Service* service = model_.Get(record.Name);
-        return service && ((AppliedStartMode(record.StartMode) && service->mode != record.StartMode) ||
+        return service && ((AppliedStartMode(record.StartMode) && model_.Mode(*service, record.Name) != record.StartMode) ||
                            (AppliedState(record.State) && service->state != record.State));
     }
     // Passes 2 to 4.
@@ -158,19 +188,20 @@ private:
         Model::Service* service = model_.Get(record.Name);
         const RecordFacts& f = facts_[record.Name];
         if (!service || f.mark == Mark::Forbidden || !AppliedStartMode(record.StartMode)) return;
-        if (service->mode != record.StartMode) {
+        std::wstring& mode = model_.Mode(*service, record.Name);
+        if (mode != record.StartMode) {
             WarnIfDiscouraged(record.Name, f.mark);
-            Line(PlanLine::Kind::StartMode, record.Name, record.Name + texts::kPreviewStartMode + Arrow(service->mode, record.StartMode));
+            Line(PlanLine::Kind::StartMode, record.Name, record.Name + texts::kPreviewStartMode + Arrow(mode, record.StartMode));
             Touch(record.Name, record.DisplayName);
         }
-        service->mode = DisabledLast(record) ? std::wstring(L"Manual") : record.StartMode;
+        mode = DisabledLast(record) ? std::wstring(L"Manual") : record.StartMode;
     }
     void Start(const ConfigRecord& record, const RecordFacts& f) {
         Model::Service* service = model_.Get(record.Name);
         if (service->state == record.State) return;
         WarnIfDiscouraged(record.Name, f.mark);
         std::wstring change = record.Name + texts::kPreviewState + Arrow(service->state, record.State);
-        if (service->mode == L"Disabled") {
+        if (model_.Mode(*service, record.Name) == L"Disabled") {
             Line(PlanLine::Kind::State, record.Name, change + texts::kPreviewStartRefused);
             return;
         }
@@ -220,7 +251,6 @@ private:
     const std::vector<ForbiddenEntry>& forbiddenList_;
     ApplyOrder order_;
     Model model_;
-    const Model initial_;
     FactsByName facts_;
     Plan plan_;
     std::set<std::wstring, ServiceNameLess> listed_;  // services with a forbidden, discouraged or absent line
@@ -239,6 +269,7 @@ std::vector<PlanLine> CompareMachine(ServiceManager& services, const std::vector
     Model model(services);
     PerUserResolution resolved = ResolvePerUser(asSaved, model.inventory);
     const std::vector<ConfigRecord>& records = resolved.records;
+    model.ReadModes(records);
     for (const std::wstring& note : resolved.notes) lines.push_back({PlanLine::Kind::PerUser, L"", note});
     // A service the file itself keeps from its wanted state is a conflict of the file, not a difference
     // that another application would remove.
@@ -261,7 +292,7 @@ std::vector<PlanLine> CompareMachine(ServiceManager& services, const std::vector
             lines.push_back({PlanLine::Kind::Absent, record.Name, texts::kApplyAbsent + record.Name});
             continue;
         }
-        if (AppliedStartMode(record.StartMode) && service->mode != record.StartMode)
+        if (AppliedStartMode(record.StartMode) && model.Mode(*service, record.Name) != record.StartMode)
             lines.push_back({PlanLine::Kind::StartMode, record.Name,
                              record.Name + texts::kCompareStartMode + service->mode + texts::kCompareWanted + record.StartMode});
         // A paused service is not a stopped one, nor a running one.
@@ -275,23 +306,32 @@ std::vector<PlanLine> CompareMachine(ServiceManager& services, const std::vector
 
 int NotInWantedState(ServiceManager& services, const std::vector<ConfigRecord>& records, int patienceMs,
                      const std::function<void(int)>& wait) {
+    // The machine is read once; then, while some services are still starting or stopping, only those
+    // are read again.
+    Model model(services);
+    std::vector<ConfigRecord> wanted;
+    std::set<std::wstring, ServiceNameLess> seen;
+    for (const ConfigRecord& record : ResolvePerUser(records, model.inventory).records)
+        if (model.Get(record.Name) && seen.insert(record.Name).second) wanted.push_back(record);
+    model.ReadModes(wanted);
     const int step = 250;
     for (int waited = 0;; waited += step) {
-        Model model(services);
         int differing = 0;
-        bool pending = false;
-        std::set<std::wstring, ServiceNameLess> seen;
-        for (const ConfigRecord& record : ResolvePerUser(records, model.inventory).records) {
-            Model::Service* service = model.Get(record.Name);
-            if (!service || !seen.insert(record.Name).second) continue;
-            bool modeDiffers = AppliedStartMode(record.StartMode) && service->mode != record.StartMode;
-            bool stateDiffers = AppliedState(record.State) && service->state != record.State;
+        std::vector<std::wstring> pending;
+        for (const ConfigRecord& record : wanted) {
+            Model::Service& service = *model.Get(record.Name);
+            bool modeDiffers = AppliedStartMode(record.StartMode) && model.Mode(service, record.Name) != record.StartMode;
+            bool stateDiffers = AppliedState(record.State) && service.state != record.State;
             if (modeDiffers || stateDiffers) ++differing;
-            if (stateDiffers && service->state.find(L"Pending") != std::wstring::npos) pending = true;
+            if (stateDiffers && service.state.find(L"Pending") != std::wstring::npos) pending.push_back(record.Name);
         }
-        if (!pending || waited >= patienceMs) return differing;
+        if (pending.empty() || waited >= patienceMs) return differing;
         if (wait) wait(step);
         else Sleep(step);
+        for (const std::wstring& name : pending) {
+            std::optional<ServiceInfo> info = services.Find(name);
+            model.Get(name)->state = info && info->State ? *info->State : L"";
+        }
     }
 }
 

@@ -58,4 +58,14 @@ std::wstring StartModeShown(const ServiceInfo& info) {
     return mode;
 }
 
+std::vector<Text> ServiceManager::StartModes(const std::vector<std::wstring>& names) {
+    std::vector<Text> modes;
+    modes.reserve(names.size());
+    for (const std::wstring& name : names) {
+        std::optional<ServiceInfo> info = Find(name);
+        modes.push_back(info ? info->StartMode : std::nullopt);
+    }
+    return modes;
+}
+
 }  // namespace kestrane

@@ -240,6 +240,17 @@ ServiceInfo Describe(const std::wstring& exactName, const QUERY_SERVICE_CONFIGW&
 
 }  // namespace
 
+std::vector<Text> ScmServiceManager::StartModes(const std::vector<std::wstring>& names) {
+    ManagerHandle manager(Session(), SC_MANAGER_CONNECT);
+    if (!manager) Fail("OpenSCManagerW", GetLastError());
+    std::vector<Text> modes(names.size());
+    ForEachIndex(names.size(), [&](size_t i) {
+        DWORD startType = 0;
+        if (StartTypeFromManager(manager.Get(), names[i].c_str(), startType)) modes[i] = StartModeText(startType);
+    });
+    return modes;
+}
+
 std::optional<ServiceInfo> ScmServiceManager::Find(const std::wstring& name) {
     ManagerHandle manager(Session(), SC_MANAGER_CONNECT);
     if (!manager) Fail("OpenSCManagerW", GetLastError());

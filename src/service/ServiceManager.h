@@ -136,6 +136,11 @@ public:
     // when the lookup itself fails.
     virtual std::optional<ServiceInfo> Find(const std::wstring& name) = 0;
 
+    // The start modes of the named services, as the inventory gives them, in the order of the names; null
+    // for one that is not there or cannot be read. For a few services this costs far less than an
+    // inventory with every start mode. By default each is looked up.
+    virtual std::vector<Text> StartModes(const std::vector<std::wstring>& names);
+
     // Control methods. Each returns a method return code; failures of the service database itself,
     // including a service that vanished since it was looked up, come back as codes too.
     virtual int StartService(const std::wstring& name) = 0;

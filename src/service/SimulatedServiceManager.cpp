@@ -107,6 +107,17 @@ std::vector<ServiceEntry> SimulatedServiceManager::Inventory(bool withStartModes
     return out;
 }
 
+std::vector<Text> SimulatedServiceManager::StartModes(const std::vector<std::wstring>& names) {
+    if (failInventory_) throw ServiceError("inventory refused", kAccessDenied);
+    std::vector<Text> modes;
+    for (const std::wstring& name : names) {
+        Track(L"mode:" + name);
+        auto it = Locate(name);
+        modes.push_back(it == services_.end() ? std::nullopt : Text(it->StartMode));
+    }
+    return modes;
+}
+
 std::optional<ServiceInfo> SimulatedServiceManager::Find(const std::wstring& name) {
     Count(Op::Find, name, nullptr);
     Track(L"find:" + name);

@@ -160,6 +160,40 @@ TEST_F(ProfileTools, TheComparisonSaysHowTheMachineDiffers) {
     EXPECT_EQ(window->Lines(), std::vector<std::wstring>{L"aucune différence : la machine correspond à la configuration"});
 }
 
+// What a command reads of the machine grows with what it is asked about, not with the machine: the
+// start modes of services no record names are never read, and a filter on the state reads none.
+TEST_F(ProfileTools, CommandsReadTheStartModesOfTheRecordsServicesOnly) {
+    for (int i = 0; i < 20; ++i) machine.Add({L"Autre" + std::to_wstring(i), L"Autre " + std::to_wstring(i), L"Running", L"Auto"});
+    auto modesRead = [&] {
+        std::vector<std::wstring> read;
+        for (const std::wstring& call : machine.CallLog())
+            if (call == L"inventory+modes" || call.rfind(L"mode:Autre", 0) == 0) read.push_back(call);
+        machine.ClearCounts();
+        return read;
+    };
+    modesRead();
+    Command(IDM_FILTER_FIRST + 1);  // Stopped
+    EXPECT_EQ(modesRead(), std::vector<std::wstring>{});
+    Command(IDM_FILTER_FIRST + 2);  // Auto: every start mode is what it asks
+    EXPECT_EQ(modesRead(), std::vector<std::wstring>{L"inventory+modes"});
+    Command(IDM_REFRESH);
+    ASSERT_TRUE(fen->CbListeConf.SelectText(L"profil.cfg"));
+    modesRead();
+    Command(IDM_APERCU);
+    EXPECT_EQ(modesRead(), std::vector<std::wstring>{});
+    Command(IDM_COMPARER);
+    EXPECT_EQ(modesRead(), std::vector<std::wstring>{});
+    std::wstring documents = folder.Root() + L"\\Documents";
+    CreateDirectoryW(documents.c_str(), nullptr);
+    dialogs.files.push_back(FileChoice{documents + L"\\profil.ps1", L"profil.ps1"});
+    Command(IDM_EXPORTPOWERSHELL);
+    EXPECT_EQ(modesRead(), std::vector<std::wstring>{});
+    dialogs.answers = {IDYES};  // Audiosrv, marked 0
+    Command(IDM_CHARGECONF);
+    EXPECT_EQ(modesRead(), std::vector<std::wstring>{});
+    EXPECT_EQ(UndoFiles(folder.App()).size(), 1u);
+}
+
 TEST_F(ProfileTools, ExportsWriteTheChosenConfigurationWhereTheUserSays) {
     std::wstring documents = folder.Root() + L"\\Documents";
     CreateDirectoryW(documents.c_str(), nullptr);

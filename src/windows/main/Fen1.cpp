@@ -735,7 +735,7 @@ void Fen1::OnCbNomSys() {
     Skipping([&] { ChargeDependances(name); });
     // One lookup serves the fields and the description.
     std::optional<ServiceInfo> info;
-    bool found = ReadService(name, info);
+    bool found = ReadService(name, info, true);
     if (found) Skipping([&] { ShowFields(info); });
     // A service's name from the machine names a text of the folder only when it can be a file name there.
     Skipping([&] { ShowTexts(IsBareFileName(name) ? L"ServTxt\\serv\\" + name : L"ServTxt\\serv\\", found ? &info : nullptr); });
@@ -789,10 +789,11 @@ void Fen1::ChargeDependances(const std::wstring& name) {
 
 void Fen1::AfficheServ() {
     std::optional<ServiceInfo> info;
-    if (ReadService(CbNomSys.SelectedText(), info)) ShowFields(info);
+    // After an order the state line keeps what became of it.
+    if (ReadService(CbNomSys.SelectedText(), info, false)) ShowFields(info);
 }
 
-bool Fen1::ReadService(const std::wstring& name, std::optional<ServiceInfo>& info) {
+bool Fen1::ReadService(const std::wstring& name, std::optional<ServiceInfo>& info, bool tellWhy) {
     try {
         info = app.services->Find(name);
         return true;
@@ -801,7 +802,7 @@ bool Fen1::ReadService(const std::wstring& name, std::optional<ServiceInfo>& inf
         // read, the state line why.
         std::wstring reason = CurrentExceptionText();
         for (Control* field : {&TbChem, &TbDemarre, &TbEtat, &TbNomCompte, &TbType}) field->SetText(texts::kFieldUnreadable);
-        LabEtat.SetText(texts::kServiceUnreadable + reason);
+        if (tellWhy) LabEtat.SetText(texts::kServiceUnreadable + reason);
         return false;
     }
 }

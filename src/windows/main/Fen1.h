@@ -175,8 +175,9 @@ private:
     void OnPaintBackground(HDC dc);
     HBRUSH OnControlColour(HDC dc, HWND control);
     void ShowSelectedInLists();
-    // Looks the service up; false (with every field and the state line saying so) if it cannot be read.
-    bool ReadService(const std::wstring& name, std::optional<ServiceInfo>& info);
+    // Looks the service up; false if it cannot be read, every field then saying so (and the state line
+    // why, with `tellWhy`).
+    bool ReadService(const std::wstring& name, std::optional<ServiceInfo>& info, bool tellWhy);
     void ShowFields(const std::optional<ServiceInfo>& info);
     void ShowTexts(const std::wstring& relativePath, const std::optional<ServiceInfo>* info);
     // Fills the three lists with the services `keep` accepts (all when it is empty): the one way the

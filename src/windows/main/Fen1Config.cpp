@@ -463,7 +463,8 @@ void Fen1::ChargeServicesTri(const std::wstring& state, const std::wstring& mode
     CbNomVueTrier.Clear();
     CbNomSys.Clear();
     CbNomVue.Clear();
-    std::vector<ServiceEntry> services = app.services->Inventory(true);
+    // A filter on the state alone needs no start mode (a query per service).
+    std::vector<ServiceEntry> services = app.services->Inventory(kind != L"1");
     int count = FillLists(services, [&](const ServiceEntry& s) {
         if (kind == L"1") return s.State && *s.State == state;
         if (kind == L"2") return s.StartMode && *s.StartMode == mode;
