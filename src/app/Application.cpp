@@ -1,5 +1,6 @@
 #include "app/Application.h"
 
+#include "service/Responsive.h"
 #include "service/ScmServiceManager.h"
 
 namespace kestrane {
@@ -16,6 +17,8 @@ Application::~Application() {
 }
 
 bool Application::Start() {
+    // Long reads of the machine let the windows repaint meanwhile.
+    SetResponsiveHook(&PaintPending);
     fen1_ = std::make_unique<Fen1>(context_);
     return fen1_->Create(true);
 }

@@ -3,6 +3,7 @@
 #include "profile/Records.h"
 #include "service/Prerequisites.h"
 #include "service/Programme.h"
+#include "service/Responsive.h"
 #include "base/Texts.h"
 
 #include <algorithm>
@@ -122,12 +123,21 @@ public:
 
     Plan Run() {
         for (const std::wstring& note : notes_) Line(PlanLine::Kind::PerUser, L"", note);
-        for (const ConfigRecord& record : records_) Untouched(record);
+        for (const ConfigRecord& record : records_) {
+            Untouched(record);
+            StayResponsive();
+        }
         for (const Conflict& conflict : Conflicts(services_, records_, facts_))
             Line(PlanLine::Kind::Conflict, conflict.stopped, conflict.Line());
-        for (const ConfigRecord& record : records_) StartMode(record);
+        for (const ConfigRecord& record : records_) {
+            StartMode(record);
+            StayResponsive();
+        }
         for (int pass = 2; pass <= 4; ++pass)
-            for (const ConfigRecord& record : records_) State(pass, record);
+            for (const ConfigRecord& record : records_) {
+                State(pass, record);
+                StayResponsive();
+            }
         // An undo disables last what had to run first.
         for (const ConfigRecord& record : records_)
             if (DisabledLast(record) && model_.Get(record.Name)) model_.Mode(*model_.Get(record.Name), record.Name) = L"Disabled";
@@ -286,6 +296,7 @@ std::vector<PlanLine> CompareMachine(ServiceManager& services, const std::vector
     }
     std::set<std::wstring, ServiceNameLess> seen;
     for (const ConfigRecord& record : records) {
+        StayResponsive();
         if (!seen.insert(record.Name).second) continue;
         Model::Service* service = model.Get(record.Name);
         if (!service) {
@@ -344,6 +355,7 @@ std::vector<ExportEntry> ExportEntriesFor(ServiceManager& services, const std::v
     std::vector<ExportEntry> entries;
     std::set<std::wstring, ServiceNameLess> written;
     for (const ConfigRecord& record : resolved.records) {
+        StayResponsive();
         // A per-user instance exists on one machine at one sign-in: a fleet sets its template's start
         // mode, which every user's instance takes; the state wanted stays a comment.
         auto instance = resolved.templateOf.find(record.Name);

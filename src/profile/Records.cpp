@@ -3,6 +3,7 @@
 #include "base/TextFile.h"
 #include "base/Texts.h"
 #include "service/PerUserServices.h"
+#include "service/Responsive.h"
 
 #include <algorithm>
 #include <set>
@@ -42,6 +43,7 @@ FactsByName LearnFacts(ServiceManager& services, const std::vector<ConfigRecord>
                        const std::function<bool(const std::wstring&)>& present) {
     FactsByName facts;
     for (const ConfigRecord& record : records) {
+        StayResponsive();
         auto [entry, fresh] = facts.try_emplace(record.Name);
         if (!fresh) continue;
         RecordFacts& f = entry->second;

@@ -2,6 +2,7 @@
 // queries and the wait on pending states.
 #pragma once
 
+#include "service/Responsive.h"
 #include "service/ServiceManager.h"
 #include "base/Handles.h"
 
@@ -100,7 +101,10 @@ void ForEachIndex(size_t count, Body body) {
     std::vector<std::exception_ptr> errors(stride);
     auto run = [&](size_t first) {
         try {
-            for (size_t i = first; i < count; i += stride) body(i);
+            for (size_t i = first; i < count; i += stride) {
+                body(i);
+                StayResponsive();  // on the windows' thread only
+            }
         } catch (...) {
             errors[first] = std::current_exception();
         }

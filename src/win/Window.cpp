@@ -47,14 +47,26 @@ UINT WindowDpi(HWND hwnd) {
     return dpi > 0 ? static_cast<UINT>(dpi) : 96;
 }
 
+void PaintPending() {
+    // Sent messages are handled by PeekMessage itself; only paint messages are taken from the queue.
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT)) DispatchMessageW(&msg);
+}
+
 void WaitPainting(int milliseconds) {
     const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(milliseconds > 0 ? milliseconds : 0);
     for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_PAINT | QS_SENDMESSAGE);
-        // Sent messages are handled by PeekMessage itself; only paint messages are taken from the queue.
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT)) DispatchMessageW(&msg);
+        PaintPending();
     }
+}
+
+int WaitCursor::depth_ = 0;
+
+WaitCursor::WaitCursor() : previous_(SetCursor(LoadCursorW(nullptr, IDC_WAIT))) { ++depth_; }
+
+WaitCursor::~WaitCursor() {
+    if (--depth_ == 0) SetCursor(previous_);
 }
 
 HFONT CreateMessageFont(UINT dpi, int weight) {
@@ -221,6 +233,12 @@ void Window::KeepInsideWorkArea() {
 bool Window::HandleLayoutMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     result = 0;
     switch (msg) {
+    case WM_SETCURSOR:
+        // The windows still paint during a long command: the mouse over them says it is under way.
+        if (!WaitCursor::Shown() || LOWORD(lp) != HTCLIENT) return false;
+        SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+        result = TRUE;
+        return true;
     case WM_SIZE:
         if (wp != SIZE_MINIMIZED) Relayout();
         return true;

@@ -88,6 +88,23 @@ private:
 // the system DPI otherwise.
 UINT WindowDpi(HWND hwnd);
 
+// While one lives, the program's windows show the wait cursor: a command that takes long is under way.
+class WaitCursor {
+public:
+    WaitCursor();
+    ~WaitCursor();
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+    static bool Shown() { return depth_ > 0; }
+
+private:
+    HCURSOR previous_;
+    static int depth_;
+};
+
+// Repaints the windows of this thread that need it (and answers what other threads send them), once.
+void PaintPending();
+
 // Waits `milliseconds` while the windows of this thread keep painting (and answer what other threads
 // send them); what the user types or clicks meanwhile waits in the queue.
 void WaitPainting(int milliseconds);

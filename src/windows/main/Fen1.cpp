@@ -758,6 +758,7 @@ void Fen1::OnMnuPlus() {
 void Fen1::OnMnuRefresh() {
     int position = CbNomSys.Selected();
     try {
+        WaitCursor busy;
         ChargeServices();
     } catch (const ServiceError& e) {
         // The lists stay empty; say why rather than leave an empty window unexplained.

@@ -58,6 +58,7 @@ void Fen1::OnMnuSauveConf() {
     Skipping([&] { AfficheServ(); });
     var.SauveConfig = true;
     try {
+        WaitCursor busy;
         ChargeServices();
     } catch (const FileError& e) {
         var.SauveConfig = false;
@@ -153,6 +154,7 @@ bool Fen1::ApplyRecordsFromWindow(const std::vector<ConfigRecord>& records, std:
     CommandScope command(*app.services);
     std::optional<Plan> plan;
     try {
+        WaitCursor busy;
         plan = PlanApplication(*app.services, records, guard, order);
     } catch (...) {
         // Without the plan no undo file can be written: the user decides before anything changes.
@@ -166,6 +168,7 @@ bool Fen1::ApplyRecordsFromWindow(const std::vector<ConfigRecord>& records, std:
     } else if (AskDiscouraged(*plan, guard)) {
         // What the user declined stays as it is: the undo file keeps only what will change.
         try {
+            WaitCursor busy;
             plan = PlanApplication(*app.services, records, guard, order);
         } catch (...) {
             plan.reset();
@@ -228,6 +231,7 @@ bool Fen1::SaveUndoFirst(const std::optional<Plan>& plan) {
 
 ApplyReport Fen1::ApplyWithProgress(const std::vector<ConfigRecord>& records, const std::vector<ForbiddenEntry>& guard,
                                     ApplyOrder order) {
+    WaitCursor busy;
     Fen2& progress = app.windows.Get<Fen2>();
     progress.Open(Handle());
     ApplyReport report;
@@ -256,6 +260,7 @@ void Fen1::ShowClosingReport(const ApplyReport& report, const std::vector<Config
     // while services still starting or stopping are given time.
     std::optional<int> notYet;
     try {
+        WaitCursor busy;
         notYet = NotInWantedState(*app.services, records, 3000, WaitPainting);
         lines.push_back(texts::kNotYetInWantedState + std::to_wstring(*notYet));
     } catch (...) {
@@ -303,6 +308,7 @@ void Fen1::ShowPreview(const std::wstring& path, const std::wstring& heading, Ap
     std::vector<ConfigRecord> records = RecordsIn(bytes);
     Plan plan;
     {
+        WaitCursor busy;
         CommandScope command(*app.services);
         plan = PlanApplication(*app.services, records, *forbidden, order);
     }
@@ -341,6 +347,7 @@ void Fen1::OnMnuComparer() {
     std::vector<ConfigRecord> records = RecordsToApply(var.CheminAppli + L"Config\\" + *name);
     std::vector<PlanLine> differences;
     {
+        WaitCursor busy;
         CommandScope command(*app.services);
         differences = CompareMachine(*app.services, records);
     }
@@ -359,6 +366,7 @@ void Fen1::OnMnuExportFleet(bool ansible) {
     std::wstring base = name->substr(0, name->rfind(L'.'));
     std::string exported;
     {
+        WaitCursor busy;
         CommandScope command(*app.services);
         exported = FleetExport(*app.services, records, *forbidden, *name, ansible ? FleetTool::Ansible : FleetTool::PowerShell);
     }
@@ -463,14 +471,18 @@ void Fen1::ChargeServicesTri(const std::wstring& state, const std::wstring& mode
     CbNomVueTrier.Clear();
     CbNomSys.Clear();
     CbNomVue.Clear();
-    // A filter on the state alone needs no start mode (a query per service).
-    std::vector<ServiceEntry> services = app.services->Inventory(kind != L"1");
-    int count = FillLists(services, [&](const ServiceEntry& s) {
-        if (kind == L"1") return s.State && *s.State == state;
-        if (kind == L"2") return s.StartMode && *s.StartMode == mode;
-        if (kind == L"3") return s.State && s.StartMode && *s.State == state && *s.StartMode == mode;
-        return false;
-    });
+    int count = 0;
+    {
+        WaitCursor busy;
+        // A filter on the state alone needs no start mode (a query per service).
+        std::vector<ServiceEntry> services = app.services->Inventory(kind != L"1");
+        count = FillLists(services, [&](const ServiceEntry& s) {
+            if (kind == L"1") return s.State && *s.State == state;
+            if (kind == L"2") return s.StartMode && *s.StartMode == mode;
+            if (kind == L"3") return s.State && s.StartMode && *s.State == state && *s.StartMode == mode;
+            return false;
+        });
+    }
     if (count == 0) {
         app.dialogs->Message(Handle(), texts::kFilterNothing, texts::kFilterTitle, BoxStyle::InformationOk);
         ChargeServices();
