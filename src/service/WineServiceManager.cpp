@@ -113,20 +113,26 @@ WineServiceManager::~WineServiceManager() {
 }
 
 std::vector<std::wstring> WineServiceManager::ServicesDependedOn(const std::wstring& name) {
-    std::vector<std::wstring> out;
-    for (std::wstring& entry : ReadList(name, L"DependOnService"))
-        if (!entry.empty() && entry[0] != SC_GROUP_IDENTIFIERW) out.push_back(std::move(entry));
-    return out;
+    // The scan that lists who needs whom has read what each service needs: no registry call of its own.
+    const DependentsMap& needs = CurrentMaps().needs;
+    auto it = needs.find(name);
+    return it == needs.end() ? std::vector<std::wstring>{} : it->second;
 }
 
 std::vector<std::wstring> WineServiceManager::DependentServices(const std::wstring& name) { return DependentsOf(name); }
 
 const std::vector<std::wstring>& WineServiceManager::DependentsOf(const std::wstring& name) {
     static const std::vector<std::wstring> kNone;
+    const DependentsMap& dependents = CurrentMaps().dependents;
+    auto it = dependents.find(name);
+    return it == dependents.end() ? kNone : it->second;
+}
+
+const WineServiceManager::DependencyMaps& WineServiceManager::CurrentMaps() {
     if (prefetch_.valid()) {
         ++rebuilds_;
         try {
-            dependents_ = prefetch_.get();
+            maps_ = prefetch_.get();
             dependentsValid_ = prefetchNotified_;
         } catch (...) {
             dependentsValid_ = false;  // built again below, where its failure reaches the caller
@@ -135,8 +141,7 @@ const std::vector<std::wstring>& WineServiceManager::DependentsOf(const std::wst
     // Without the notification the map cannot be known to be current: it is built for every call.
     bool current = dependentsValid_ && changed_ && WaitForSingleObject(changed_.Get(), 0) == WAIT_TIMEOUT;
     if (!current) RebuildDependents();
-    auto it = dependents_.find(name);
-    return it == dependents_.end() ? kNone : it->second;
+    return maps_;
 }
 
 bool WineServiceManager::ArmNotification() {
@@ -150,14 +155,15 @@ bool WineServiceManager::ArmNotification() {
 void WineServiceManager::RebuildDependents() {
     ++rebuilds_;
     dependentsValid_ = false;
-    dependents_.clear();
+    maps_ = DependencyMaps{};
     bool notified = ArmNotification();
-    dependents_ = ScanDependents();
+    maps_ = ScanDependents();
     dependentsValid_ = notified;
 }
 
-WineServiceManager::DependentsMap WineServiceManager::ScanDependents() const {
-    DependentsMap map;
+WineServiceManager::DependencyMaps WineServiceManager::ScanDependents() const {
+    DependencyMaps maps;
+    DependentsMap& map = maps.dependents;
     RegKey scanKey;
     // Its own handle: the scan may run on another thread than the one that watches the key.
     LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kServicesKey, 0, KEY_READ, scanKey.Receive());
@@ -171,7 +177,8 @@ WineServiceManager::DependentsMap WineServiceManager::ScanDependents() const {
     std::vector<ServiceKey> keys(keyCount);
     ForEachIndex(keyCount, [&](size_t index) { keys[index] = ReadServiceKey(services, static_cast<DWORD>(index)); });
     // In the order of the service keys, as a scan for one service would list them.
-    for (ServiceKey& key : keys)
+    for (ServiceKey& key : keys) {
+        if (!key.name.empty()) maps.needs[key.name] = key.needs;
         for (const std::wstring& needed : key.needs) {
             std::vector<std::wstring>& list = map[needed];
             bool listed = false;
@@ -179,7 +186,8 @@ WineServiceManager::DependentsMap WineServiceManager::ScanDependents() const {
                 if (SameServiceName(already, key.name)) listed = true;
             if (!listed) list.push_back(key.name);
         }
-    return map;
+    }
+    return maps;
 }
 
 

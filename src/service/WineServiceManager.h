@@ -47,14 +47,20 @@ public:
 
 private:
     using DependentsMap = std::map<std::wstring, std::vector<std::wstring>, ServiceNameLess>;
+    // Both directions of one scan: who needs a service, and whom a service needs.
+    struct DependencyMaps {
+        DependentsMap dependents, needs;
+    };
 
     class Walk;
     const std::vector<std::wstring>& DependentsOf(const std::wstring& name);
+    // The maps, rebuilt first if the service database changed since they were.
+    const DependencyMaps& CurrentMaps();
     void RebuildDependents();
     bool ArmNotification();
     // Who depends on whom, from one scan of the service keys. Touches nothing of this object but its
     // constants, so that it can run on another thread.
-    DependentsMap ScanDependents() const;
+    DependencyMaps ScanDependents() const;
 
     // Prerequisites that failed during the current command, with the code they failed with: a second
     // service needing one of them gets the answer without waiting for it again.
@@ -62,13 +68,13 @@ private:
 
     // Who depends on whom, from one scan of the service keys; rebuilt whenever the service database
     // changed since (a notification on the services key, checked when the map is used).
-    DependentsMap dependents_;
+    DependencyMaps maps_;
     RegKey servicesKey_;
     KernelHandle changed_;
     bool dependentsValid_ = false;
     int rebuilds_ = 0;
     // The first map, built on another thread from construction until its first use.
-    std::future<DependentsMap> prefetch_;
+    std::future<DependencyMaps> prefetch_;
     bool prefetchNotified_ = false;
 };
 

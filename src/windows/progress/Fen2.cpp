@@ -41,6 +41,10 @@ void Fen2::SetValue(int value) {
     SendMessageW(bar_, PBM_SETPOS, static_cast<WPARAM>(value), 0);
     // Only paint messages are handled while an application runs: the bar moves and the windows stay
     // drawn (and are not shown as not responding), but nothing the user does is acted on meanwhile.
+    // Painting at every step would cost more than the steps themselves: a few times a second is enough.
+    ULONGLONG now = GetTickCount64();
+    if (now - lastPainted_ < 40 && value < maximum_) return;
+    lastPainted_ = now;
     MSG msg;
     while (PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) DispatchMessageW(&msg);
 }

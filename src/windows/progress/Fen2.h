@@ -30,6 +30,7 @@ private:
     HFONT font_ = nullptr;
     int maximum_ = 0;
     int value_ = 0;
+    ULONGLONG lastPainted_ = 0;
 };
 
 }  // namespace kestrane
