@@ -25,6 +25,7 @@
 #include "windows/preview/PreviewWindow.h"
 #include "profile/ConfigFormat.h"
 #include "profile/Plan.h"
+#include "windows/progress/Fen2.h"
 
 #include <commctrl.h>
 #include <shlobj.h>
@@ -407,12 +408,22 @@ void ApplyFloor(FloorWindow& floor, const std::vector<kestrane::ConfigRecord>& r
         ChangeServiceConfigW(service.Get(), SERVICE_NO_CHANGE, r.StartMode == L"Auto" ? SERVICE_AUTO_START : SERVICE_DEMAND_START,
                              SERVICE_NO_CHANGE, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
     }
+    // The same result as the program's: the services started or stopped have got there (the program
+    // waits for them, and a service left stopping would be waited for by the next run).
+    std::vector<std::pair<ScHandle, DWORD>> moving;
     for (const auto& r : records) {
-        ScHandle service(OpenServiceW(floor.manager.Get(), r.Name.c_str(), SERVICE_START | SERVICE_STOP));
+        ScHandle service(OpenServiceW(floor.manager.Get(), r.Name.c_str(), SERVICE_START | SERVICE_STOP | SERVICE_QUERY_STATUS));
         SERVICE_STATUS status{};
-        if (r.State == L"Running") StartServiceW(service.Get(), 0, nullptr);
-        else ControlService(service.Get(), SERVICE_CONTROL_STOP, &status);
+        bool sent = r.State == L"Running" ? StartServiceW(service.Get(), 0, nullptr) != FALSE
+                                           : ControlService(service.Get(), SERVICE_CONTROL_STOP, &status) != FALSE;
+        if (sent) moving.emplace_back(std::move(service), r.State == L"Running" ? SERVICE_RUNNING : SERVICE_STOPPED);
     }
+    for (auto& [service, wanted] : moving)
+        for (int i = 0; i < 200; ++i) {
+            SERVICE_STATUS status{};
+            if (!QueryServiceStatus(service.Get(), &status) || status.dwCurrentState == wanted) break;
+            Sleep(20);
+        }
 }
 
 int Rows(kestrane::Fen1& fen, kestrane::AppContext& app, SilentDialogs& dialogs, const std::vector<std::wstring>& names,
@@ -574,6 +585,14 @@ int wmain(int argc, wchar_t** argv) {
         time("layer ServicesDependedOn", [&] { layer->ServicesDependedOn(name); });
         time("layer Inventory(false)", [&] { layer->Inventory(false); });
         time("floor Select", [&] { floor.Select(name); });
+        time("layer ChangeStartMode", [&] { layer->ChangeStartMode(name, L"Manual"); });
+        time("ChangeServiceConfigW", [&] {
+            ScHandle s(OpenServiceW(manager.Get(), name.c_str(), SERVICE_CHANGE_CONFIG));
+            ChangeServiceConfigW(s.Get(), SERVICE_NO_CHANGE, SERVICE_DEMAND_START, SERVICE_NO_CHANGE, nullptr, nullptr, nullptr,
+                                 nullptr, nullptr, nullptr, nullptr);
+        });
+        time("layer StopService (stopped)", [&] { layer->StopService(name); });
+        time("layer Find", [&] { layer->Find(name); });
         return 0;
     }
 
@@ -679,6 +698,16 @@ int wmain(int argc, wchar_t** argv) {
             t0 = Clock::now();
             kestrane::ApplyRecords(*services, records, {}, none, kestrane::ApplyOrder::Configuration);
             double applied = Milliseconds(t0);
+            Sleep(1500);
+            kestrane::Fen2 progress;
+            progress.Open(nullptr);
+            t0 = Clock::now();
+            kestrane::ApplyRecords(*services, i % 2 == 0 ? b : a, {}, progress, kestrane::ApplyOrder::Configuration);
+            double withWindow = Milliseconds(t0);
+            progress.Close();
+            Sleep(1500);
+            kestrane::ApplyRecords(*services, records, {}, none, kestrane::ApplyOrder::Configuration);
+            std::printf("with the progress window %.1f ms\n", withWindow);
             t0 = Clock::now();
             int notYet = kestrane::NotInWantedState(*services, records, 3000, nullptr);
             double checked = Milliseconds(t0);

@@ -38,13 +38,14 @@ void Fen2::SetMaximum(int maximum) {
 
 void Fen2::SetValue(int value) {
     value_ = value;
-    SendMessageW(bar_, PBM_SETPOS, static_cast<WPARAM>(value), 0);
     // Only paint messages are handled while an application runs: the bar moves and the windows stay
     // drawn (and are not shown as not responding), but nothing the user does is acted on meanwhile.
-    // Painting at every step would cost more than the steps themselves: a few times a second is enough.
+    // Moving and painting the bar at every step would cost more than the steps themselves: a few times a
+    // second is enough, and the last step always shows.
     ULONGLONG now = GetTickCount64();
     if (now - lastPainted_ < 40 && value < maximum_) return;
     lastPainted_ = now;
+    SendMessageW(bar_, PBM_SETPOS, static_cast<WPARAM>(value), 0);
     MSG msg;
     while (PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) DispatchMessageW(&msg);
 }
