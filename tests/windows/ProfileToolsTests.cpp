@@ -425,11 +425,19 @@ protected:
         for (const Caption* caption : captions)
             EXPECT_TRUE(Inside(caption->Area(), canvas)) << "caption at " << Describe(caption->Area());
         if (const char* shots = std::getenv("KESTRANE_SHOTS")) {
+            const std::wstring folder(shots, shots + strlen(shots));
+            const std::wstring file = folder + L"\\" + std::wstring(name, name + strlen(name));
             SendMessageW(hwnd, WM_VSCROLL, SB_TOP, 0);
             SendMessageW(hwnd, WM_HSCROLL, SB_LEFT, 0);
             SetForegroundWindow(hwnd);
             WaitPainting(300);
-            SaveScreen(std::wstring(shots, shots + strlen(shots)) + L"\\" + std::wstring(name, name + strlen(name)) + L".bmp");
+            SaveScreen(file + L".bmp");
+            // A window that scrolls is also shown at its end: together the two show every control.
+            if (GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_VSCROLL) {
+                SendMessageW(hwnd, WM_VSCROLL, SB_BOTTOM, 0);
+                WaitPainting(300);
+                SaveScreen(file + L"-end.bmp");
+            }
         }
     }
     std::optional<ScreenAsked> screen_;
