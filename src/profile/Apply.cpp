@@ -4,6 +4,7 @@
 #include "base/TextFile.h"
 #include "service/Prerequisites.h"
 #include "service/Programme.h"
+#include "service/Parallel.h"
 #include "base/Texts.h"
 
 #include <algorithm>
@@ -65,7 +66,8 @@ public:
         progress_.SetMaximum(maximum_);
         try {
             Learn();
-            for (int pass = 1; pass <= 4; ++pass)
+            StartModes();
+            for (int pass = 2; pass <= 4; ++pass)
                 for (size_t index = 0; index < records_.size(); ++index) Step(pass, index);
             for (const ConfigRecord& record : records_) DisableLast(record);
             TellUntouched();
@@ -116,22 +118,57 @@ private:
             stateSettled_[index] = true;
             return;
         }
-        if (pass == 1) SetStartMode(record, f);
-        else if (SetsStateIn(pass, f.statePass, order_, record.State)) SetState(index, f);
+        if (SetsStateIn(pass, f.statePass, order_, record.State)) SetState(index, f);
     }
 
-    void SetStartMode(const ConfigRecord& record, const RecordFacts& f) {
+    // Pass 1. The start modes are independent of one another: where the service layer takes calls from
+    // several threads, they are changed together; the report is written in the records' order either way.
+    void StartModes() {
+        std::vector<StartModeChange> changes(records_.size());
+        auto change = [&](size_t index) {
+            const RecordFacts& f = facts_.at(records_[index].Name);  // read only: other threads read it too
+            if (f.present && f.mark != Mark::Forbidden) changes[index] = ChangeStartMode(records_[index], f);
+        };
+        if (services_.TakesConcurrentCalls()) {
+            ForEachIndex(records_.size(), change);
+        } else {
+            for (size_t index = 0; index < records_.size(); ++index) change(index);
+        }
+        for (size_t index = 0; index < records_.size(); ++index) {
+            progress_.SetValue(std::min(counter_++, maximum_));
+            const RecordFacts& f = facts_[records_[index].Name];
+            if (!f.present || f.mark == Mark::Forbidden) stateSettled_[index] = true;
+            else Report(records_[index], changes[index]);
+        }
+    }
+
+    struct StartModeChange {
+        bool asked = false;
+        int code = ReturnCode::Success;
+        bool discouragedChanged = false;
+    };
+
+    // Touches nothing of the application but what it returns: it may run on another thread.
+    StartModeChange ChangeStartMode(const ConfigRecord& record, const RecordFacts& f) {
+        StartModeChange out;
         const std::wstring asked = DisabledLast(record) ? std::wstring(L"Manual") : record.StartMode;
         const wchar_t* argument = StartModeArgument(asked);
-        if (!argument) return;
+        if (!argument) return out;
+        out.asked = true;
         bool discouraged = f.mark == Mark::Discouraged;
         std::wstring before = discouraged ? ModeNow(record.Name) : L"";
-        int code = services_.ChangeStartMode(record.Name, argument);
-        ++report_.callsMade;
+        out.code = services_.ChangeStartMode(record.Name, argument);
         // A start mode refused where the service already has it is where the application wants it.
-        if (code != ReturnCode::Success && ModeNow(record.Name) == asked) code = ReturnCode::Success;
-        if (discouraged && code == ReturnCode::Success && before != asked) AddOnce(report_.discouraged, record.Name);
-        if (code != ReturnCode::Success) report_.refused.push_back(record.Name + L" : " + ModifyMessage(code));
+        if (out.code != ReturnCode::Success && ModeNow(record.Name) == asked) out.code = ReturnCode::Success;
+        out.discouragedChanged = discouraged && out.code == ReturnCode::Success && before != asked;
+        return out;
+    }
+
+    void Report(const ConfigRecord& record, const StartModeChange& change) {
+        if (!change.asked) return;
+        ++report_.callsMade;
+        if (change.discouragedChanged) AddOnce(report_.discouraged, record.Name);
+        if (change.code != ReturnCode::Success) report_.refused.push_back(record.Name + L" : " + ModifyMessage(change.code));
     }
 
     void SetState(size_t index, const RecordFacts& f) {

@@ -20,6 +20,7 @@ public:
     std::vector<ServiceEntry> Inventory(bool withStartModes) override;
     std::optional<ServiceInfo> Find(const std::wstring& name) override;
     std::vector<Text> StartModes(const std::vector<std::wstring>& names) override;
+    bool TakesConcurrentCalls() const override { return true; }
     int StartService(const std::wstring& name) override;
     int StopService(const std::wstring& name) override;
     int PauseService(const std::wstring& name) override;

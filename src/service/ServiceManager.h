@@ -164,6 +164,9 @@ public:
     // what it learnt of failing services during an earlier command is forgotten. Use CommandScope.
     virtual void BeginCommand() {}
     virtual void EndCommand() {}
+    // Whether calls for different services may be made from several threads at once (the service
+    // database's may; a simulation need not).
+    virtual bool TakesConcurrentCalls() const { return false; }
 
     // System names of the services that depend on `name` (they need it running). Throws ServiceError.
     virtual std::vector<std::wstring> DependentServices(const std::wstring& name) = 0;
