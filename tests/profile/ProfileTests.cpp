@@ -10,6 +10,7 @@
 #include "base/TextFile.h"
 
 #include <algorithm>
+#include <mutex>
 #include <set>
 
 namespace kestrane::test {
@@ -97,6 +98,76 @@ TEST_F(Applying, RefusalsAbsencesAndTheForbiddenListAreReported) {
                                   // The file wants Spooler stopped and Fax, which needs it, running.
                                   L"Spooler : voulu arrêté, mais nécessaire à Fax, voulu démarré",
                               }));
+}
+
+// The simulated machine behind a lock, taking calls from several threads as the service database does:
+// an application then changes its start modes together.
+class ConcurrentMachine : public ServiceManager {
+    template <typename F>
+    auto Locked(F f) {
+        std::lock_guard<std::mutex> hold(lock_);
+        return f();
+    }
+
+public:
+    explicit ConcurrentMachine(SimulatedServiceManager& machine) : machine_(machine) {}
+    bool TakesConcurrentCalls() const override { return true; }
+    std::set<DWORD> threads;  // the threads that changed a start mode
+
+    std::vector<ServiceEntry> Inventory(bool modes) override { return Locked([&] { return machine_.Inventory(modes); }); }
+    std::optional<ServiceInfo> Find(const std::wstring& n) override { return Locked([&] { return machine_.Find(n); }); }
+    std::vector<Text> StartModes(const std::vector<std::wstring>& n) override { return Locked([&] { return machine_.StartModes(n); }); }
+    int StartService(const std::wstring& n) override { return Locked([&] { return machine_.StartService(n); }); }
+    int StopService(const std::wstring& n) override { return Locked([&] { return machine_.StopService(n); }); }
+    int PauseService(const std::wstring& n) override { return Locked([&] { return machine_.PauseService(n); }); }
+    int ResumeService(const std::wstring& n) override { return Locked([&] { return machine_.ResumeService(n); }); }
+    int ChangeStartMode(const std::wstring& n, const std::wstring& m) override {
+        Sleep(1);  // long enough for the threads to overlap
+        return Locked([&] {
+            threads.insert(GetCurrentThreadId());
+            return machine_.ChangeStartMode(n, m);
+        });
+    }
+    int Delete(const std::wstring& n) override { return Locked([&] { return machine_.Delete(n); }); }
+    int SetDelayedAutoStart(const std::wstring& n, bool d) override { return Locked([&] { return machine_.SetDelayedAutoStart(n, d); }); }
+    bool WaitWhilePending(const std::wstring& n) override { return Locked([&] { return machine_.WaitWhilePending(n); }); }
+    std::vector<std::wstring> DependentServices(const std::wstring& n) override { return Locked([&] { return machine_.DependentServices(n); }); }
+    std::vector<std::wstring> ServicesDependedOn(const std::wstring& n) override { return Locked([&] { return machine_.ServicesDependedOn(n); }); }
+
+private:
+    SimulatedServiceManager& machine_;
+    std::mutex lock_;
+};
+
+TEST_F(Applying, StartModesChangedTogetherReportAsWhenChangedOneByOne) {
+    // Enough records for several threads, some refused, one discouraged, one forbidden.
+    std::string file;
+    for (int i = 0; i < 150; ++i) {
+        std::wstring name = L"S" + std::to_wstring(1000 + i);
+        machine.Add({name, name, L"Stopped", L"Manual"});
+        if (i % 37 == 5) machine.ForceCode(Op::ChangeStartMode, name, ReturnCode::AccessDenied);
+        file += "\"" + std::string(name.begin(), name.end()) + "\",\"Stopped\",\"" + (i % 2 ? "Auto" : "Disabled") + "\",\"x\"\r\n";
+    }
+    const std::string list = "\"S1003\",0\r\n\"S1004\",1\r\n";
+    folder.Write(L"Config\\essai.cfg", file);
+    std::vector<ConfigRecord> records = RecordsToApply(folder.App() + L"Config\\essai.cfg");
+    SimulatedServiceManager serialMachine;
+    AddDemoServices(serialMachine);
+    for (int i = 0; i < 150; ++i) {
+        std::wstring name = L"S" + std::to_wstring(1000 + i);
+        serialMachine.Add({name, name, L"Stopped", L"Manual"});
+        if (i % 37 == 5) serialMachine.ForceCode(Op::ChangeStartMode, name, ReturnCode::AccessDenied);
+    }
+    ApplyReport serial = ApplyRecords(serialMachine, records, ParseForbiddenList(list), progress, ApplyOrder::Configuration);
+    ConcurrentMachine concurrent(machine);
+    Progress together;
+    ApplyReport report = ApplyRecords(concurrent, records, ParseForbiddenList(list), together, ApplyOrder::Configuration);
+    EXPECT_GT(concurrent.threads.size(), 1u) << "the start modes were not changed together";
+    EXPECT_EQ(report.Lines(), serial.Lines());
+    EXPECT_EQ(report.callsMade, serial.callsMade);
+    EXPECT_EQ(together.values, progress.values);
+    EXPECT_EQ(MachineSnapshot(machine), MachineSnapshot(serialMachine));
+    EXPECT_FALSE(report.refused.empty());
 }
 
 class Planning : public ::testing::Test {
