@@ -6,6 +6,7 @@
 //   kestrane_bench startup               process creation to the first service shown
 //   kestrane_bench startup-floor         the same for a window that only lists the services and shows one
 //   kestrane_bench apply-files           writes the changes of the apply row as two batch files of sc commands
+//   kestrane_bench apply-parts RUNS      where an application of the apply row's records spends its time
 //   kestrane_bench probe RUNS [NAME]     the cost of each call a refresh makes, one by one
 //   kestrane_bench startup-parts         where start-up spends its time
 // The rows: fill of the service lists, selection of a service, filter by state (Stopped) and by start mode

@@ -136,7 +136,7 @@ private:
         }
         for (size_t index = 0; index < records_.size(); ++index) {
             progress_.SetValue(std::min(counter_++, maximum_));
-            const RecordFacts& f = facts_[records_[index].Name];
+            const RecordFacts& f = facts_.at(records_[index].Name);
             if (!f.present || f.mark == Mark::Forbidden) stateSettled_[index] = true;
             else Report(records_[index], changes[index]);
         }

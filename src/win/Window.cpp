@@ -113,7 +113,21 @@ void Window::Relayout() {
     RepaintAll();
 }
 
+POINT Window::Reachable(POINT position) const {
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    SIZE need = LayoutSize(SIZE{client.right, client.bottom});
+    return POINT{std::clamp<int>(position.x, 0, std::max<int>(0, need.cx - client.right)),
+                 std::clamp<int>(position.y, 0, std::max<int>(0, need.cy - client.bottom))};
+}
+
 void Window::UpdateScrollBars() {
+    // A page larger than its range hides the bar.
+    auto setBar = [&](int bar, int need, int page, int position) {
+        SCROLLINFO info{sizeof(info), SIF_RANGE | SIF_PAGE | SIF_POS, 0, std::max<int>(0, need - 1),
+                        static_cast<UINT>(need > page ? page : need + 1), position, 0};
+        SetScrollInfo(hwnd_, bar, &info, TRUE);
+    };
     // Showing or hiding a scroll bar changes the client area, which may change what the other needs;
     // the size messages this sends come back here and are left to this loop.
     arranging_ = true;
@@ -121,16 +135,9 @@ void Window::UpdateScrollBars() {
         RECT client{};
         GetClientRect(hwnd_, &client);
         SIZE need = LayoutSize(SIZE{client.right, client.bottom});
-        scroll_.x = std::clamp<int>(scroll_.x, 0, std::max<int>(0, need.cx - client.right));
-        scroll_.y = std::clamp<int>(scroll_.y, 0, std::max<int>(0, need.cy - client.bottom));
-        SCROLLINFO info{sizeof(info), SIF_RANGE | SIF_PAGE | SIF_POS, 0, std::max<int>(0, need.cx - 1),
-                        static_cast<UINT>(client.right + 1), scroll_.x, 0};
-        if (need.cx > client.right) info.nPage = static_cast<UINT>(client.right);
-        SetScrollInfo(hwnd_, SB_HORZ, &info, TRUE);
-        info.nMax = std::max<int>(0, need.cy - 1);
-        info.nPage = static_cast<UINT>(need.cy > client.bottom ? client.bottom : need.cy + 1);
-        info.nPos = scroll_.y;
-        SetScrollInfo(hwnd_, SB_VERT, &info, TRUE);
+        scroll_ = Reachable(scroll_);
+        setBar(SB_HORZ, need.cx, client.right, scroll_.x);
+        setBar(SB_VERT, need.cy, client.bottom, scroll_.y);
         RECT after{};
         GetClientRect(hwnd_, &after);
         if (EqualRect(&after, &client)) break;
@@ -139,11 +146,9 @@ void Window::UpdateScrollBars() {
 }
 
 void Window::ScrollTo(int x, int y) {
-    RECT client{};
-    GetClientRect(hwnd_, &client);
-    SIZE need = LayoutSize(SIZE{client.right, client.bottom});
-    x = std::clamp<int>(x, 0, std::max<int>(0, need.cx - client.right));
-    y = std::clamp<int>(y, 0, std::max<int>(0, need.cy - client.bottom));
+    POINT position = Reachable(POINT{x, y});
+    x = position.x;
+    y = position.y;
     if (x == scroll_.x && y == scroll_.y) return;
     scroll_ = POINT{x, y};
     SetScrollPos(hwnd_, SB_HORZ, x, TRUE);
@@ -193,23 +198,24 @@ void Window::ScrollIntoView(HWND child) {
     ScrollTo(x, y);
 }
 
+Window* Window::OwnTopLevel(HWND inside) {
+    HWND root = inside ? GetAncestor(inside, GA_ROOT) : nullptr;
+    // Only the program's own windows: their procedure is this class's.
+    if (!root || GetWindowLongPtrW(root, GWLP_WNDPROC) != reinterpret_cast<LONG_PTR>(&Window::Procedure)) return nullptr;
+    return reinterpret_cast<Window*>(GetWindowLongPtrW(root, GWLP_USERDATA));
+}
+
 void Window::FollowFocus() {
     HWND focus = GetFocus();
-    HWND root = focus ? GetAncestor(focus, GA_ROOT) : nullptr;
-    if (!root || root == focus) return;
-    // Only the program's own windows: their procedure is this class's.
-    if (GetWindowLongPtrW(root, GWLP_WNDPROC) != reinterpret_cast<LONG_PTR>(&Window::Procedure)) return;
-    auto* self = reinterpret_cast<Window*>(GetWindowLongPtrW(root, GWLP_USERDATA));
-    if (self && self->minimum96_.cx) self->ScrollIntoView(focus);
+    Window* self = OwnTopLevel(focus);
+    if (self && self->hwnd_ != focus && self->minimum96_.cx) self->ScrollIntoView(focus);
 }
 
 bool Window::FocusMnemonic(wchar_t) { return false; }
 
 bool Window::TakeMnemonic(const MSG& msg) {
-    if (msg.message != WM_SYSCHAR || !msg.hwnd) return false;
-    HWND root = GetAncestor(msg.hwnd, GA_ROOT);
-    if (!root || GetWindowLongPtrW(root, GWLP_WNDPROC) != reinterpret_cast<LONG_PTR>(&Window::Procedure)) return false;
-    auto* self = reinterpret_cast<Window*>(GetWindowLongPtrW(root, GWLP_USERDATA));
+    if (msg.message != WM_SYSCHAR) return false;
+    Window* self = OwnTopLevel(msg.hwnd);
     if (!self || !self->FocusMnemonic(static_cast<wchar_t>(towlower(static_cast<wint_t>(msg.wParam))))) return false;
     self->ScrollIntoView(GetFocus());
     return true;

@@ -71,8 +71,13 @@ protected:
 
 private:
     static LRESULT CALLBACK Procedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-    // Size, scroll and minimum-size messages of a window with a minimum layout; true if handled.
+    // The messages every window answers alike: size (the layout), scroll, wheel and minimum size (where
+    // the window named a minimum layout), the wait cursor. True if handled.
     bool HandleLayoutMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+    // The program's own top-level window that holds `inside` (or is it); null for any other.
+    static Window* OwnTopLevel(HWND inside);
+    // The scroll position nearest to `position` that the layout allows.
+    POINT Reachable(POINT position) const;
     void UpdateScrollBars();
     void ScrollTo(int x, int y);
     void OnScroll(int bar, int request);

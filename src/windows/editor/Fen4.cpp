@@ -331,7 +331,6 @@ void Fen4::Arrange(const RECT& canvas) {
         place(buttons_[i].control.Handle(), row.x, row.y, row.width, row.height, last ? dx : 0, below ? dy : 0);
     }
     place(RichTextBox1.Handle(), 16, 270, 616, kCommentBottom - 270, 0, 0, dx, dy);
-    Skipping([&] { CbName.FitDropDown(font_); });
 }
 
 bool Fen4::FocusMnemonic(wchar_t letter) {
@@ -396,6 +395,8 @@ LRESULT Fen4::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_DPICHANGED:
         TakeDpiChange(wp, lp, font_);
         Relayout();
+        // The names are as long as they were, in a larger font.
+        Skipping([&] { CbName.FitDropDown(font_); });
         return 0;
     case WM_CLOSE:
         Close();

@@ -46,8 +46,7 @@ void Fen2::SetValue(int value) {
     if (now - lastPainted_ < 40 && value < maximum_) return;
     lastPainted_ = now;
     SendMessageW(bar_, PBM_SETPOS, static_cast<WPARAM>(value), 0);
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) DispatchMessageW(&msg);
+    PaintPending();
 }
 
 void Fen2::Arrange(const RECT& canvas) {
