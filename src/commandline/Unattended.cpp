@@ -177,7 +177,7 @@ struct Runner {
         int notYet = 0;
         bool counted = false;
         try {
-            notYet = NotInWantedState(services, records);
+            notYet = NotInWantedState(services, records, 3000, {}, result.modesSet);
             counted = true;
         } catch (...) {
         }

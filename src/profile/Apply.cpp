@@ -67,8 +67,10 @@ public:
         try {
             Learn();
             StartModes();
-            for (int pass = 2; pass <= 4; ++pass)
+            for (int pass = 2; pass <= 4; ++pass) {
+                ReadStoppedNow(pass);
                 for (size_t index = 0; index < records_.size(); ++index) Step(pass, index);
+            }
             for (const ConfigRecord& record : records_) DisableLast(record);
             TellUntouched();
         } catch (...) {
@@ -95,6 +97,23 @@ private:
             if (std::wstring reason = ReasonOf(record.Name, forbiddenList_); !reason.empty())
                 report_.reasons.try_emplace(record.Name, reason);
         for (const Conflict& conflict : Conflicts(services_, records_, facts_)) report_.notes.push_back(conflict.Line());
+    }
+
+    // Which of the services this pass stops are stopped already, from one enumeration made as the pass
+    // begins: they are not sent a stop (one call less for each, where a machine's services are mostly
+    // stopped). Unknown when the enumeration fails: every stop is then sent, as the database answers it.
+    void ReadStoppedNow(int pass) {
+        stoppedNow_.clear();
+        bool stops = false;
+        for (const ConfigRecord& record : records_)
+            if (record.State == L"Stopped" && SetsStateIn(pass, facts_[record.Name].statePass, order_, record.State)) stops = true;
+        if (!stops) return;
+        try {
+            for (const ServiceEntry& entry : services_.Inventory(false))
+                if (entry.State && *entry.State == L"Stopped") stoppedNow_.insert(entry.Name);
+        } catch (const ServiceError&) {
+            stoppedNow_.clear();
+        }
     }
 
     // The start mode of a service as it is now, read only for the few records that need it.
@@ -169,6 +188,7 @@ private:
         ++report_.callsMade;
         if (change.discouragedChanged) AddOnce(report_.discouraged, record.Name);
         if (change.code != ReturnCode::Success) report_.refused.push_back(record.Name + L" : " + ModifyMessage(change.code));
+        else if (!DisabledLast(record)) report_.modesSet.insert(record.Name);
     }
 
     void SetState(size_t index, const RecordFacts& f) {
@@ -208,7 +228,11 @@ private:
         return code;
     }
 
-    int StopNow(const std::wstring& name, std::wstring& now) {
+    std::optional<int> StopNow(const std::wstring& name, std::wstring& now) {
+        if (stoppedNow_.count(name)) {
+            now = L"Stopped";
+            return std::nullopt;
+        }
         int code = services_.StopService(name);
         ++report_.callsMade;
         if (code == ReturnCode::ServiceNotActive) code = ReturnCode::Success;
@@ -235,6 +259,8 @@ private:
         ++report_.callsMade;
         // Already running is where the file wants it.
         if (code == ReturnCode::ServiceAlreadyRunning) code = ReturnCode::Success;
+        stoppedNow_.erase(name);  // a start, and what it starts first, may change what the pass found
+        for (const std::wstring& started : toStart_) stoppedNow_.erase(started);
         if (code == ReturnCode::Success && now == L"Stopped") {
             now = L"Running";
             for (const std::wstring& started : toStart_) {
@@ -252,6 +278,7 @@ private:
         int code = services_.ChangeStartMode(record.Name, L"Disabled");
         ++report_.callsMade;
         if (code != ReturnCode::Success) report_.refused.push_back(record.Name + L" : " + ModifyMessage(code));
+        else report_.modesSet.insert(record.Name);
     }
 
     // A service the forbidden list keeps from being changed is told only where the machine is not as
@@ -283,6 +310,7 @@ private:
     FactsByName facts_;
     std::map<std::wstring, std::wstring, ServiceNameLess> states_;  // the machine's states as the application left them
     std::vector<std::wstring> toStart_;                              // what the next start starts first
+    std::set<std::wstring, ServiceNameLess> stoppedNow_;             // stopped as the current pass began
     std::vector<bool> stateSettled_;  // whether each record's state was set (or needed no call)
     int maximum_ = 0;
     int counter_ = 1;

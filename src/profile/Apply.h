@@ -9,6 +9,7 @@
 #include "service/ServiceManager.h"
 
 #include <map>
+#include <set>
 #include <optional>
 #include <string>
 #include <vector>
@@ -40,6 +41,9 @@ struct ApplyReport {
     std::map<std::wstring, std::wstring, ServiceNameLess> reasons;  // what the forbidden list says of a service it names
     std::wstring reason;                 // why it was interrupted
     std::vector<std::wstring> pending;   // interrupted: the names whose state had still to be set
+    // The services whose start mode the service database confirmed set to the one the file wants: the
+    // closing check need not read them again.
+    std::set<std::wstring, ServiceNameLess> modesSet;
 
     // The lines of the closing message after its first line, in this order: refused calls, absent
     // services, forbidden ones left untouched, discouraged ones changed, notes.

@@ -316,22 +316,28 @@ std::vector<PlanLine> CompareMachine(ServiceManager& services, const std::vector
 }
 
 int NotInWantedState(ServiceManager& services, const std::vector<ConfigRecord>& records, int patienceMs,
-                     const std::function<void(int)>& wait) {
+                     const std::function<void(int)>& wait, const std::set<std::wstring, ServiceNameLess>& modesSet) {
     // The machine is read once; then, while some services are still starting or stopping, only those
     // are read again.
     Model model(services);
-    std::vector<ConfigRecord> wanted;
+    std::vector<ConfigRecord> wanted, modesToRead;
     std::set<std::wstring, ServiceNameLess> seen;
     for (const ConfigRecord& record : ResolvePerUser(records, model.inventory).records)
-        if (model.Get(record.Name) && seen.insert(record.Name).second) wanted.push_back(record);
-    model.ReadModes(wanted);
-    const int step = 250;
+        if (model.Get(record.Name) && seen.insert(record.Name).second) {
+            wanted.push_back(record);
+            if (!modesSet.count(record.Name)) modesToRead.push_back(record);
+        }
+    model.ReadModes(modesToRead);
+    // Short steps: a service settles in a few tens of milliseconds as a rule, and only those still
+    // pending are read again.
+    const int step = 50;
     for (int waited = 0;; waited += step) {
         int differing = 0;
         std::vector<std::wstring> pending;
         for (const ConfigRecord& record : wanted) {
             Model::Service& service = *model.Get(record.Name);
-            bool modeDiffers = AppliedStartMode(record.StartMode) && model.Mode(service, record.Name) != record.StartMode;
+            bool modeDiffers = AppliedStartMode(record.StartMode) && !modesSet.count(record.Name) &&
+                               model.Mode(service, record.Name) != record.StartMode;
             bool stateDiffers = AppliedState(record.State) && service.state != record.State;
             if (modeDiffers || stateDiffers) ++differing;
             if (stateDiffers && service.state.find(L"Pending") != std::wstring::npos) pending.push_back(record.Name);

@@ -11,6 +11,7 @@
 #include "service/ServiceManager.h"
 
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -60,9 +61,12 @@ std::vector<PlanLine> CompareMachine(ServiceManager& services, const std::vector
 
 // The number of services of `records` present on this machine whose state or start mode is not the one
 // wanted. Services still starting or stopping are given up to `patienceMs` milliseconds to settle, in
-// steps that `wait` spends (a window keeps painting meanwhile; Sleep when it is empty). Throws ServiceError.
+// steps that `wait` spends (a window keeps painting meanwhile; Sleep when it is empty). The start modes of
+// `modesSet` (an application's ApplyReport::modesSet) are known to be the ones wanted and not read again.
+// Throws ServiceError.
 int NotInWantedState(ServiceManager& services, const std::vector<ConfigRecord>& records, int patienceMs = 3000,
-                     const std::function<void(int)>& wait = {});
+                     const std::function<void(int)>& wait = {},
+                     const std::set<std::wstring, ServiceNameLess>& modesSet = {});
 
 // The records with what an export needs to know of each: its state pass on this machine (a service this
 // machine lacks is taken as needing none) and its mark in the forbidden list. Throws ServiceError.

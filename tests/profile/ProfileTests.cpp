@@ -64,6 +64,19 @@ TEST_F(Applying, StartModesFirstThenStatesInDependencyOrder) {
     EXPECT_EQ(machine.Calls(Op::Dependents), 3);
     EXPECT_EQ(machine.Calls(Op::DependedOn), 3);
     EXPECT_LE(machine.MethodLog().size(), 6u);
+
+    // A service the pass finds stopped is sent no stop (C); one that a start earlier in the same pass
+    // started (B, for D, which E needs) is sent one all the same.
+    machine.Add({L"D", L"Service D", L"Stopped", L"Manual", std::nullopt, L"d.exe", L"LocalSystem", L"Own Process", {L"B"}});
+    machine.Add({L"E", L"Service E", L"Stopped", L"Manual", std::nullopt, L"e.exe", L"LocalSystem", L"Own Process", {L"D"}});
+    for (const wchar_t* name : {L"A", L"B", L"C"}) machine.Get(name)->State = L"Stopped";
+    report = Apply("\"D\",\"Running\",\"Manual\",\"d\"\r\n\"B\",\"Stopped\",\"Manual\",\"b\"\r\n"
+                   "\"C\",\"Stopped\",\"Manual\",\"c\"\r\n");
+    std::vector<std::wstring> log = machine.MethodLog();
+    std::string said;
+    for (const std::wstring& call : log) said += ToUtf8(call) + " ";
+    EXPECT_EQ(std::count(log.begin(), log.end(), L"stop:B"), 1) << said;
+    EXPECT_EQ(std::count(log.begin(), log.end(), L"stop:C"), 0) << said;
 }
 
 TEST_F(Applying, OtherValuesChangeNothingAndEmptyNamesAreSkipped) {
@@ -168,6 +181,11 @@ TEST_F(Applying, StartModesChangedTogetherReportAsWhenChangedOneByOne) {
     EXPECT_EQ(together.values, progress.values);
     EXPECT_EQ(MachineSnapshot(machine), MachineSnapshot(serialMachine));
     EXPECT_FALSE(report.refused.empty());
+    // The closing check, trusting the start modes the application set, counts what reading them counts:
+    // the refused ones among them.
+    int counted = NotInWantedState(machine, records, 0);
+    EXPECT_GT(counted, 0);
+    EXPECT_EQ(NotInWantedState(machine, records, 0, {}, report.modesSet), counted);
 }
 
 class Planning : public ::testing::Test {

@@ -261,7 +261,7 @@ void Fen1::ShowClosingReport(const ApplyReport& report, const std::vector<Config
     std::optional<int> notYet;
     try {
         WaitCursor busy;
-        notYet = NotInWantedState(*app.services, records, 3000, WaitPainting);
+        notYet = NotInWantedState(*app.services, records, 3000, WaitPainting, report.modesSet);
         lines.push_back(texts::kNotYetInWantedState + std::to_wstring(*notYet));
     } catch (...) {
     }
