@@ -409,8 +409,11 @@ std::string ExportFloor(FloorWindow& floor, const std::vector<kestrane::ConfigRe
     return text;
 }
 
-// The bare calls of an application: each start mode set, then each service started or stopped.
+// The bare calls of an application: each start mode set, then each service that is not in its wanted
+// state (one enumeration tells) started or stopped.
 void ApplyFloor(FloorWindow& floor, const std::vector<kestrane::ConfigRecord>& records) {
+    std::map<std::wstring, DWORD> states;
+    for (const Listed& entry : floor.Enumerate()) states[entry.name] = entry.state;
     for (const auto& r : records) {
         ScHandle service(OpenServiceW(floor.manager.Get(), r.Name.c_str(), SERVICE_CHANGE_CONFIG));
         ChangeServiceConfigW(service.Get(), SERVICE_NO_CHANGE, r.StartMode == L"Auto" ? SERVICE_AUTO_START : SERVICE_DEMAND_START,
@@ -420,6 +423,7 @@ void ApplyFloor(FloorWindow& floor, const std::vector<kestrane::ConfigRecord>& r
     // waits for them, and a service left stopping would be waited for by the next run).
     std::vector<std::pair<ScHandle, DWORD>> moving;
     for (const auto& r : records) {
+        if (states[r.Name] == (r.State == L"Running" ? SERVICE_RUNNING : SERVICE_STOPPED)) continue;
         ScHandle service(OpenServiceW(floor.manager.Get(), r.Name.c_str(), SERVICE_START | SERVICE_STOP | SERVICE_QUERY_STATUS));
         SERVICE_STATUS status{};
         bool sent = r.State == L"Running" ? StartServiceW(service.Get(), 0, nullptr) != FALSE

@@ -59,33 +59,48 @@ bool Started(DWORD state) {
 }
 
 // A service key that names the services it needs, with their names; empty for any other key.
+// One service key as a scan finds it: its name and when it was last written, from the enumeration of
+// the services key; what it needs, read only when `previous` has it older or not at all.
 struct ServiceKey {
     std::wstring name;
+    FILETIME written{};
     std::vector<std::wstring> needs;
 };
 
-// The key at `index` of the services key, read for what it needs. Throws ServiceError.
-ServiceKey ReadServiceKey(HKEY services, DWORD index) {
-    // Key names of services are at most 256 characters; a longer key cannot be a service.
+bool SameTime(const FILETIME& a, const FILETIME& b) {
+    return a.dwLowDateTime == b.dwLowDateTime && a.dwHighDateTime == b.dwHighDateTime;
+}
+
+template <class KeysRead>
+ServiceKey ReadServiceKey(HKEY services, DWORD index, const KeysRead& previous) {
     wchar_t keyName[257];
     DWORD length = static_cast<DWORD>(std::size(keyName));
+    ServiceKey key;
     LSTATUS enumStatus =
-        RegEnumKeyExW(services, index, keyName, &length, nullptr, nullptr, nullptr, nullptr);
-    // Keys deleted during the scan shorten the list; a name too long is no service.
+        RegEnumKeyExW(services, index, keyName, &length, nullptr, nullptr, nullptr, &key.written);
     if (enumStatus == ERROR_NO_MORE_ITEMS || enumStatus == ERROR_MORE_DATA) return {};
     if (enumStatus != ERROR_SUCCESS) Fail("RegEnumKeyExW(Services)", static_cast<DWORD>(enumStatus));
-    // One call for the value (each registry call is a round trip to the wineserver); the key is opened
-    // for its type only when the service needs others.
+    key.name.assign(keyName, length);
+    auto known = previous.find(key.name);
+    if (known != previous.end() && SameTime(known->second.written, key.written)) {
+        key.needs = known->second.needs;
+        return key;
+    }
+    // A key that could not be read is read again by the next scan, whether it was written or not.
+    auto unread = [&](LSTATUS status) {
+        if (status != ERROR_FILE_NOT_FOUND) key.written = {};
+        return key;
+    };
     std::vector<wchar_t> data(256);
-    if (ReadMultiString(services, keyName, L"DependOnService", data) != ERROR_SUCCESS || !data[0]) return {};
-    // Only Win32 services count, as in the inventory.
+    if (LSTATUS status = ReadMultiString(services, keyName, L"DependOnService", data); status != ERROR_SUCCESS)
+        return unread(status);
+    if (!data[0]) return key;
     DWORD type = 0;
     DWORD size = sizeof(type);
-    if (RegGetValueW(services, keyName, L"Type", RRF_RT_REG_DWORD, nullptr, &type, &size) != ERROR_SUCCESS ||
-        !(type & SERVICE_WIN32))
-        return {};
-    ServiceKey key;
-    key.name.assign(keyName, length);
+    if (LSTATUS status = RegGetValueW(services, keyName, L"Type", RRF_RT_REG_DWORD, nullptr, &type, &size);
+        status != ERROR_SUCCESS)
+        return unread(status);
+    if (!(type & SERVICE_WIN32)) return key;
     for (const wchar_t* entry = data.data(); *entry; entry += wcslen(entry) + 1)
         if (*entry != SC_GROUP_IDENTIFIERW) key.needs.emplace_back(entry);
     return key;
@@ -102,7 +117,7 @@ WineServiceManager::WineServiceManager() {
     // selection. The notification is asked for here, on the thread that will check it.
     prefetchNotified_ = ArmNotification();
     try {
-        prefetch_ = std::async(std::launch::async, [this] { return ScanDependents(); });
+        prefetch_ = std::async(std::launch::async, [this] { return ScanDependents({}); });
     } catch (const std::system_error&) {
         // No thread to be had: the map is built at its first use.
     }
@@ -155,13 +170,14 @@ bool WineServiceManager::ArmNotification() {
 void WineServiceManager::RebuildDependents() {
     ++rebuilds_;
     dependentsValid_ = false;
+    DependencyMaps previous = std::move(maps_);
     maps_ = DependencyMaps{};
     bool notified = ArmNotification();
-    maps_ = ScanDependents();
+    maps_ = ScanDependents(previous.keys);
     dependentsValid_ = notified;
 }
 
-WineServiceManager::DependencyMaps WineServiceManager::ScanDependents() const {
+WineServiceManager::DependencyMaps WineServiceManager::ScanDependents(const KeysRead& previous) const {
     DependencyMaps maps;
     DependentsMap& map = maps.dependents;
     RegKey scanKey;
@@ -175,10 +191,12 @@ WineServiceManager::DependencyMaps WineServiceManager::ScanDependents() const {
     if (status != ERROR_SUCCESS) Fail("RegQueryInfoKeyW(Services)", static_cast<DWORD>(status));
 
     std::vector<ServiceKey> keys(keyCount);
-    ForEachIndex(keyCount, [&](size_t index) { keys[index] = ReadServiceKey(services, static_cast<DWORD>(index)); });
+    ForEachIndex(keyCount, [&](size_t index) { keys[index] = ReadServiceKey(services, static_cast<DWORD>(index), previous); });
     // In the order of the service keys, as a scan for one service would list them.
     for (ServiceKey& key : keys) {
-        if (!key.name.empty()) maps.needs[key.name] = key.needs;
+        if (key.name.empty()) continue;
+        maps.keys[key.name] = {key.written, key.needs};
+        if (!key.needs.empty()) maps.needs[key.name] = key.needs;
         for (const std::wstring& needed : key.needs) {
             std::vector<std::wstring>& list = map[needed];
             bool listed = false;

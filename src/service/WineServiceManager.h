@@ -47,9 +47,17 @@ public:
 
 private:
     using DependentsMap = std::map<std::wstring, std::vector<std::wstring>, ServiceNameLess>;
-    // Both directions of one scan: who needs a service, and whom a service needs.
+    // What one service key held when it was last read, and when the key was last written then.
+    struct KeyRead {
+        FILETIME written{};
+        std::vector<std::wstring> needs;  // a Win32 service's DependOnService, groups left out
+    };
+    using KeysRead = std::map<std::wstring, KeyRead, ServiceNameLess>;
+    // Both directions of one scan: who needs a service, and whom a service needs; with the keys as read,
+    // so that the next scan reads again only the keys written since.
     struct DependencyMaps {
         DependentsMap dependents, needs;
+        KeysRead keys;
     };
 
     class Walk;
@@ -58,9 +66,10 @@ private:
     const DependencyMaps& CurrentMaps();
     void RebuildDependents();
     bool ArmNotification();
-    // Who depends on whom, from one scan of the service keys. Touches nothing of this object but its
-    // constants, so that it can run on another thread.
-    DependencyMaps ScanDependents() const;
+    // Who depends on whom, from one scan of the service keys: a key written since `previous` read it is
+    // read again, the others are taken from it. Touches nothing of this object but its constants, so
+    // that it can run on another thread.
+    DependencyMaps ScanDependents(const KeysRead& previous) const;
 
     // Prerequisites that failed during the current command, with the code they failed with: a second
     // service needing one of them gets the answer without waiting for it again.
