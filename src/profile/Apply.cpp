@@ -76,6 +76,7 @@ public:
         } catch (...) {
             Interrupted();
         }
+        KeepModesSetOfOneRecord();
     }
 
 private:
@@ -259,8 +260,7 @@ private:
         ++report_.callsMade;
         // Already running is where the file wants it.
         if (code == ReturnCode::ServiceAlreadyRunning) code = ReturnCode::Success;
-        stoppedNow_.erase(name);  // a start, and what it starts first, may change what the pass found
-        for (const std::wstring& started : toStart_) stoppedNow_.erase(started);
+        ForgetStoppedThrough(name);
         if (code == ReturnCode::Success && now == L"Stopped") {
             now = L"Running";
             for (const std::wstring& started : toStart_) {
@@ -270,6 +270,38 @@ private:
         }
         toStart_.clear();
         return code;
+    }
+
+    // A start starts the service and whatever it needs that is stopped then, whatever the application
+    // knew of them: none of them may keep the stopped state the pass found.
+    void ForgetStoppedThrough(const std::wstring& name) {
+        std::vector<std::wstring> todo{name};
+        std::set<std::wstring, ServiceNameLess> seen;
+        try {
+            while (!todo.empty() && !stoppedNow_.empty()) {
+                std::wstring next = std::move(todo.back());
+                todo.pop_back();
+                if (!seen.insert(next).second) continue;
+                stoppedNow_.erase(next);
+                auto known = facts_.find(next);
+                std::vector<std::wstring> needs = known != facts_.end() && known->second.present
+                                                      ? known->second.prerequisites
+                                                      : services_.ServicesDependedOn(next);
+                todo.insert(todo.end(), needs.begin(), needs.end());
+            }
+        } catch (const ServiceError&) {
+            stoppedNow_.clear();  // what it needs is unknown: every later stop is sent
+        }
+    }
+
+    // A service named by several records with a start mode ends with whichever was set last: the
+    // closing check reads its start mode again.
+    void KeepModesSetOfOneRecord() {
+        std::map<std::wstring, int, ServiceNameLess> asked;
+        for (const ConfigRecord& record : records_)
+            if (StartModeArgument(record.StartMode)) ++asked[record.Name];
+        for (const auto& [name, count] : asked)
+            if (count > 1) report_.modesSet.erase(name);
     }
 
     void DisableLast(const ConfigRecord& record) {

@@ -185,7 +185,17 @@ TEST_F(Applying, StartModesChangedTogetherReportAsWhenChangedOneByOne) {
     // the refused ones among them.
     int counted = NotInWantedState(machine, records, 0);
     EXPECT_GT(counted, 0);
+    machine.ClearCounts();
     EXPECT_EQ(NotInWantedState(machine, records, 0, {}, report.modesSet), counted);
+    std::vector<std::wstring> modesRead;
+    for (const std::wstring& call : machine.CallLog())
+        if (call.rfind(L"mode:", 0) == 0) modesRead.push_back(call);
+    EXPECT_EQ(modesRead.size(), records.size() - report.modesSet.size());
+    // A service named twice ends with the start mode set last: it is read again.
+    std::vector<ConfigRecord> twice = {{L"S1001", L"Stopped", L"Auto", L"x"}, {L"S1001", L"Stopped", L"Disabled", L"x"}};
+    ApplyReport again = ApplyRecords(serialMachine, twice, {}, progress, ApplyOrder::Configuration);
+    EXPECT_EQ(NotInWantedState(serialMachine, twice, 0), 1);
+    EXPECT_EQ(NotInWantedState(serialMachine, twice, 0, {}, again.modesSet), 1);
 }
 
 class Planning : public ::testing::Test {
