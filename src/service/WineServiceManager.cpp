@@ -58,7 +58,6 @@ bool Started(DWORD state) {
            state == SERVICE_CONTINUE_PENDING;
 }
 
-// A service key that names the services it needs, with their names; empty for any other key.
 // One service key as a scan finds it: its name and when it was last written, from the enumeration of
 // the services key; what it needs, read only when `previous` has it older or not at all.
 struct ServiceKey {
@@ -71,13 +70,17 @@ bool SameTime(const FILETIME& a, const FILETIME& b) {
     return a.dwLowDateTime == b.dwLowDateTime && a.dwHighDateTime == b.dwHighDateTime;
 }
 
+// The key at `index` of the services key, read for what it needs unless `previous` read it as it is
+// now. Throws ServiceError.
 template <class KeysRead>
 ServiceKey ReadServiceKey(HKEY services, DWORD index, const KeysRead& previous) {
+    // Key names of services are at most 256 characters; a longer key cannot be a service.
     wchar_t keyName[257];
     DWORD length = static_cast<DWORD>(std::size(keyName));
     ServiceKey key;
     LSTATUS enumStatus =
         RegEnumKeyExW(services, index, keyName, &length, nullptr, nullptr, nullptr, &key.written);
+    // Keys deleted during the scan shorten the list; a name too long is no service.
     if (enumStatus == ERROR_NO_MORE_ITEMS || enumStatus == ERROR_MORE_DATA) return {};
     if (enumStatus != ERROR_SUCCESS) Fail("RegEnumKeyExW(Services)", static_cast<DWORD>(enumStatus));
     key.name.assign(keyName, length);
@@ -91,6 +94,8 @@ ServiceKey ReadServiceKey(HKEY services, DWORD index, const KeysRead& previous) 
         if (status != ERROR_FILE_NOT_FOUND) key.written = {};
         return key;
     };
+    // One call for the value (each registry call is a round trip to the wineserver); the key is opened
+    // for its type only when the service needs others.
     std::vector<wchar_t> data(256);
     if (LSTATUS status = ReadMultiString(services, keyName, L"DependOnService", data); status != ERROR_SUCCESS)
         return unread(status);
@@ -100,7 +105,7 @@ ServiceKey ReadServiceKey(HKEY services, DWORD index, const KeysRead& previous) 
     if (LSTATUS status = RegGetValueW(services, keyName, L"Type", RRF_RT_REG_DWORD, nullptr, &type, &size);
         status != ERROR_SUCCESS)
         return unread(status);
-    if (!(type & SERVICE_WIN32)) return key;
+    if (!(type & SERVICE_WIN32)) return key;  // only Win32 services count, as in the inventory
     for (const wchar_t* entry = data.data(); *entry; entry += wcslen(entry) + 1)
         if (*entry != SC_GROUP_IDENTIFIERW) key.needs.emplace_back(entry);
     return key;
