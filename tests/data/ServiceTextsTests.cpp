@@ -2,6 +2,10 @@
 // HKLM\SYSTEM\CurrentControlSet\Services as Windows spells it; in help/ and info/, the help and the information
 // texts. The program shows them in a rich edit control that wraps long lines itself, so each paragraph is a
 // single line: a line cut in the middle of a sentence shows as a ragged paragraph.
+#include "base/CodePage.h"
+#include "base/FailureText.h"
+#include "service/ForbiddenList.h"
+
 #include <gtest/gtest.h>
 
 #include <cstddef>
@@ -10,6 +14,7 @@
 #include <iterator>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,8 +24,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The services of a standard Windows 10 or 11 installation, in the letter case of their keys. A per-user service
-// is named after its template (CDPUserSvc, not the CDPUserSvc_1a2b3 of one session).
+// The services of a standard Windows 10 or 11 installation, in the letter case of their keys, those of its first
+// versions included (HomeGroupListener, tiledatamodelsvc). A per-user service is named after its template
+// (CDPUserSvc, not the CDPUserSvc_1a2b3 of one session).
 constexpr std::string_view kWindowsServices[] = {
     "AarSvc", "AJRouter", "ALG", "AppIDSvc", "Appinfo", "AppMgmt", "AppReadiness", "AppVClient", "AppXSvc",
     "AssignedAccessManagerSvc", "AudioEndpointBuilder", "Audiosrv", "autotimesvc", "AxInstSV",
@@ -50,7 +56,8 @@ constexpr std::string_view kWindowsServices[] = {
     "SharedAccess", "SharedRealitySvc", "ShellHWDetection", "shpamsvc", "smphost", "SmsRouter", "SNMPTrap",
     "Spooler", "sppsvc", "SSDPSRV", "ssh-agent", "SstpSvc", "StateRepository", "stisvc", "StorSvc",
     "svsvc", "swprv", "SysMain", "SystemEventsBroker", "TabletInputService", "TapiSrv", "TermService",
-    "TextInputManagementService", "Themes", "TieringEngineService", "TimeBrokerSvc", "TokenBroker", "TrkWks",
+    "TextInputManagementService", "Themes", "TieringEngineService", "tiledatamodelsvc", "TimeBrokerSvc",
+    "TokenBroker", "TrkWks",
     "TroubleshootingSvc", "TrustedInstaller", "tzautoupdate", "UdkUserSvc", "UevAgentService", "uhssvc",
     "UmRdpService", "UnistoreSvc", "upnphost", "UserDataSvc", "UserManager", "UsoSvc", "VacSvc", "VaultSvc", "vds",
     "vmicguestinterface", "vmicheartbeat", "vmickvpexchange", "vmicrdv", "vmicshutdown", "vmictimesync",
@@ -297,6 +304,89 @@ TEST(ServiceTexts, HelpAndInformationWrittenAsParagraphs) {
         }
         CheckText(relative, *bytes);
     }
+}
+
+
+// One service of Microsoft's guidance on disabling the services of Windows Server 2016
+// (tests/data/ms-service-guidance.tsv): its key name and the recommendation, "Do not disable", "OK to disable" and
+// the like.
+struct Guidance {
+    std::string name;
+    std::string recommendation;
+};
+
+// The services of the guidance's table: one a line, tab-separated name, start type and recommendation, after a
+// comment naming the source and a header line.
+std::vector<Guidance> ReadGuidance(std::string_view table) {
+    std::vector<Guidance> services;
+    for (const std::string_view line : Lines(table)) {
+        if (line.empty() || line.starts_with("#") || line.starts_with("name\t")) continue;
+        std::vector<std::string_view> fields;
+        std::string_view rest = line;
+        for (std::size_t tab; (tab = rest.find('\t')) != std::string_view::npos; rest.remove_prefix(tab + 1))
+            fields.push_back(rest.substr(0, tab));
+        fields.push_back(rest);
+        if (fields.size() != 3 || fields[0].empty()) {
+            ADD_FAILURE() << "not a name, a start type and a recommendation: " << line;
+            continue;
+        }
+        services.push_back({std::string(fields[0]), std::string(fields[2])});
+    }
+    return services;
+}
+
+// Microsoft's guidance is written for a server not used as a desktop, where Kestrane's users run Windows 10 or 11:
+// a text may advise otherwise, and then says why. But a service the guidance says not to disable is never left
+// unguarded: the shipped list refuses it or warns before touching it, and its text tells the user what stops
+// with it. And the list never refuses a service the guidance calls safe to disable.
+TEST(ServiceTexts, TheShippedListAndTextsHeldToMicrosoftsGuidance) {
+    const std::optional<std::string> table = ReadAll(fs::path(KESTRANE_TEST_DATA_DIR) / "ms-service-guidance.tsv");
+    ASSERT_TRUE(table) << "tests/data/ms-service-guidance.tsv is missing";
+    const std::vector<Guidance> guidance = ReadGuidance(*table);
+
+    const std::optional<std::string> list = ReadAll(fs::path(KESTRANE_DATA_DIR) / "liste" / "interdit.txt");
+    ASSERT_TRUE(list) << "data/liste/interdit.txt is missing";
+    std::vector<ForbiddenEntry> entries;
+    try {
+        entries = ParseForbiddenList(*list);
+    } catch (const UserError& error) {
+        FAIL() << ToUtf8(error.Message());
+    }
+    std::map<std::string, Mark> marks;  // by the lower-case name, as the guard finds them: refused wins
+    for (const ForbiddenEntry& entry : entries) {
+        const auto [mark, added] = marks.emplace(AsciiLower(ToUtf8(entry.Name)), entry.mark);
+        if (!added && entry.mark == Mark::Forbidden) mark->second = Mark::Forbidden;
+    }
+    const auto markOf = [&marks](const std::string& name) {
+        const auto found = marks.find(AsciiLower(name));
+        return found == marks.end() ? Mark::None : found->second;
+    };
+
+    std::set<std::string> texts;  // the lower-case names of the services that have a text
+    for (const fs::directory_entry& entry : fs::directory_iterator(fs::path(KESTRANE_DATA_DIR) / "ServTxt" / "serv"))
+        if (entry.path().extension() == kExtension) texts.insert(AsciiLower(entry.path().stem().string()));
+
+    std::size_t notToDisable = 0, safeToDisable = 0;
+    for (const Guidance& service : guidance) {
+        if (service.recommendation == "Do not disable") {
+            ++notToDisable;
+            EXPECT_NE(markOf(service.name), Mark::None)
+                << service.name << ": Microsoft says not to disable it, and the shipped list neither refuses it nor "
+                << "warns before a change";
+            EXPECT_EQ(texts.count(AsciiLower(service.name)), 1u)
+                << service.name << ": Microsoft says not to disable it, and no text data/ServTxt/serv/"
+                << service.name << kExtension << " tells what stops with it";
+        } else if (service.recommendation.starts_with("OK to disable") ||
+                   service.recommendation == "Should be disabled") {
+            ++safeToDisable;
+            EXPECT_NE(markOf(service.name), Mark::Forbidden)
+                << service.name << ": refused (marked 1) by the shipped list, where Microsoft says \""
+                << service.recommendation << "\"";
+        }
+    }
+    // The table read as it is written: a misread one would hold none of them, and check nothing.
+    EXPECT_GE(notToDisable, 25u) << "services Microsoft says not to disable";
+    EXPECT_GE(safeToDisable, 30u) << "services Microsoft calls safe to disable";
 }
 
 }  // namespace
