@@ -19,9 +19,6 @@ std::wstring CurrentExceptionText() {
     }
 }
 
-namespace {
-
-// The system's own words for an error (in the language of the system), without the final line end.
 std::wstring SystemMessage(unsigned long error) {
     wchar_t* text = nullptr;
     DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -32,8 +29,6 @@ std::wstring SystemMessage(unsigned long error) {
         message.pop_back();
     return message;
 }
-
-}  // namespace
 
 std::wstring FileFailureReason(const std::exception& failure) {
     if (const auto* file = dynamic_cast<const FileError*>(&failure)) {

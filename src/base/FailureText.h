@@ -17,6 +17,10 @@ private:
     std::wstring message_;
 };
 
+// The system's own words for a Win32 error (in the language of the system), without the final line end;
+// empty when the system has none.
+std::wstring SystemMessage(unsigned long error);
+
 // The reason of the exception being handled, for the user. Call it only inside a catch block.
 std::wstring CurrentExceptionText();
 

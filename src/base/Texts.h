@@ -166,6 +166,20 @@ inline constexpr const wchar_t* kCompareStartMode = L" : mode de démarrage ";
 inline constexpr const wchar_t* kCompareState = L" : état ";
 inline constexpr const wchar_t* kCompareWanted = L", voulu ";
 inline constexpr const wchar_t* kNotYetInWantedState = L"services pas (encore) dans l'état voulu : ";
+inline constexpr const wchar_t* kStopHeldBy = L" : arrêt refusé, car ce service en dépend et reste en marche : ";
+inline constexpr const wchar_t* kStillPending = L" : toujours en attente (";
+inline constexpr const wchar_t* kStillPendingEnd = L"), le service n'a pas fini de démarrer ou de s'arrêter";
+inline constexpr const wchar_t* kNotSettled = L" : n'a pas fini de démarrer ou de s'arrêter dans le délai qu'il annonçait";
+inline constexpr const wchar_t* kStartFailed = L" : ne s'est pas maintenu en marche";
+inline constexpr const wchar_t* kServiceExitCode = L", code d'erreur du service ";
+inline constexpr const wchar_t* kTriggerNote = L" : démarre et s'arrête à la demande de Windows (service à déclencheur), état ";
+inline constexpr const wchar_t* kTriggerDisabled = L" : « Désactivé » arrête aussi ses déclencheurs : Windows ne le démarrera plus à la demande";
+inline constexpr const wchar_t* kAccessDenied = L" : accès refusé : service protégé par Windows";
+inline constexpr const wchar_t* kDelayedRefused = L" : refusé : Windows n'accepte pas de début différé pour ce service (groupe de chargement), mode de démarrage inchangé";
+inline constexpr const wchar_t* kLockWaiting = L"Une autre application de configuration est en cours (fenêtre ou ligne de commande). Kestrane attend qu'elle se termine.\n\nContinuer d'attendre ?";
+inline constexpr const wchar_t* kUndoGone = L"le fichier d'annulation a été traité entre-temps par une autre annulation : ";
+inline constexpr const wchar_t* kLockTitle = L"application en cours";
+inline constexpr const wchar_t* kLockTimeout = L"une autre application de configuration est en cours depuis trop longtemps : rien n'a été changé";
 inline constexpr const wchar_t* kNoUndo = L"aucune application à annuler";
 inline constexpr const wchar_t* kUndoNotSaved =
     L"l'état actuel des services n'a pas pu être enregistré pour une annulation : ";
@@ -190,6 +204,8 @@ inline constexpr const wchar_t* kRecordNotWritable =
     L"enregistrement impossible à écrire sans ambiguïté (fin de ligne, ou guillemet contre une virgule) : ";
 inline constexpr const wchar_t* kPrerequisiteForbidden = L" : non démarré, car il faudrait démarrer ";
 inline constexpr const wchar_t* kPrerequisiteForbiddenEnd = L", service interdit";
+inline constexpr const wchar_t* kPrerequisiteUnreadable =
+    L" : non démarré, car ce que Windows démarrerait avec lui ne peut pas être lu (service protégé) : ";
 inline constexpr const wchar_t* kPrerequisiteDiscouraged = L"service déconseillé, démarré pour un autre : ";
 inline constexpr const wchar_t* kConflictStopped = L" : voulu arrêté, mais nécessaire à ";
 inline constexpr const wchar_t* kConflictRunning = L", voulu démarré";

@@ -3,6 +3,7 @@
 #include "profile/Apply.h"
 #include "profile/ConfigFiles.h"
 #include "profile/Export.h"
+#include "profile/MachineLock.h"
 #include "profile/Plan.h"
 #include "base/CodePage.h"
 #include "base/FailureText.h"
@@ -13,6 +14,7 @@
 #include "service/ScmServiceManager.h"
 #include "base/Texts.h"
 
+#include <algorithm>
 #include <cwctype>
 #include <memory>
 #include <optional>
@@ -23,7 +25,8 @@ namespace {
 
 constexpr const wchar_t* kUsage =
     L"usage : Kestrane.exe /appliquer FICHIER.cfg | /comparer FICHIER.cfg | /sauvegarder FICHIER.cfg | /annuler "
-    L"| /exporter:ansible FICHIER.cfg SORTIE.yml | /exporter:powershell FICHIER.cfg SORTIE.ps1 [/forcer] [/journal:FICHIER]";
+    L"| /exporter:ansible FICHIER.cfg SORTIE.yml | /exporter:powershell FICHIER.cfg SORTIE.ps1 [/forcer] [/journal:FICHIER] "
+    L"[/attente:SECONDES]";
 
 std::wstring Lower(std::wstring text) {
     for (auto& c : text) c = static_cast<wchar_t>(towlower(c));
@@ -36,6 +39,8 @@ struct Command {
     std::wstring output;  // /exporter: the file written
     bool force = false;
     std::wstring journal;
+    // How long an application, an undo or a save waits for another one to end before giving up.
+    unsigned long waitSeconds = 600;
 };
 
 // The verbs, with the files each takes after it and what a missing one is told.
@@ -78,7 +83,13 @@ std::optional<Command> Parse(const std::vector<std::wstring>& arguments, std::ws
             if (lower == known.name) verb = &known;
         std::optional<std::wstring> problem;
         if (lower == L"/forcer") command.force = true;
-        else if (lower.rfind(L"/journal:", 0) == 0) {
+        else if (lower.rfind(L"/attente:", 0) == 0) {
+            std::wstring seconds = argument.substr(9);
+            bool digits = !seconds.empty() && seconds.size() <= 6 &&
+                          std::all_of(seconds.begin(), seconds.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
+            if (digits) command.waitSeconds = std::wcstoul(seconds.c_str(), nullptr, 10);
+            else problem = L"/attente: demande un nombre de secondes";
+        } else if (lower.rfind(L"/journal:", 0) == 0) {
             command.journal = argument.substr(9);
             if (command.journal.empty()) problem = L"/journal: sans nom de fichier";
         } else if (verb) problem = TakeVerb(*verb, arguments, i, command);
@@ -176,13 +187,15 @@ struct Runner {
         ApplyReport result = ApplyRecords(services, records, forbidden, progress, order);
         int notYet = 0;
         bool counted = false;
+        std::vector<std::wstring> why;
         try {
-            notYet = NotInWantedState(services, records, 3000, {}, result.modesSet);
+            notYet = NotInWantedState(services, records, 3000, {}, result.modesSet, &why);
             counted = true;
         } catch (...) {
         }
         for (const std::wstring& line : result.ClosingLines()) report(line);
         if (counted) report(texts::kNotYetInWantedState + std::to_wstring(notYet));
+        for (const std::wstring& line : why) report(line);
         // A service the forbidden list keeps from being changed is an error only when it is not as the
         // file wants it (counted just above): a profile saved from a machine names them all.
         asWanted = result.outcome == ApplyReport::Outcome::Done && result.refused.empty() && counted && notYet == 0;
@@ -196,6 +209,8 @@ struct Runner {
         int code = ExitCode::Done;
         std::optional<std::vector<ConfigRecord>> records = Records(path, code);
         if (!records) return code;
+        MachineLock lock;
+        if (!lock.Take(command.waitSeconds * 1000)) return Fail(ExitCode::BadUse, texts::kLockTimeout);
         CommandScope scope(services);
         std::optional<Plan> plan;
         try {
@@ -225,6 +240,10 @@ struct Runner {
         int code = ExitCode::Done;
         std::optional<std::vector<ConfigRecord>> records = Records(*latest, code);
         if (!records) return code;
+        MachineLock lock;
+        if (!lock.Take(command.waitSeconds * 1000)) return Fail(ExitCode::BadUse, texts::kLockTimeout);
+        // Another undo may have ended this file while this one waited.
+        if (!FileExists(*latest)) return Fail(ExitCode::Refused, texts::kUndoGone + *latest);
         CommandScope scope(services);
         report(texts::kUnattendedUndoing + *latest);
         bool asWanted = false;
@@ -269,8 +288,9 @@ struct Runner {
         std::vector<PlanLine> differences = CompareMachine(services, *records);
         report(texts::kCompareHeading + path);
         for (const PlanLine& line : differences) report(line.text);
-        if (differences.empty()) report(texts::kCompareNothing);
-        return differences.empty() ? ExitCode::Done : ExitCode::Refused;
+        bool same = std::none_of(differences.begin(), differences.end(), IsDifference);
+        if (same) report(texts::kCompareNothing);
+        return same ? ExitCode::Done : ExitCode::Refused;
     }
 
     int Sauvegarder(const Command& command) {
@@ -278,6 +298,8 @@ struct Runner {
         if (!chosen) return Fail(ExitCode::BadUse, texts::kInvalidConfigName + command.file);
         const std::wstring& path = *chosen;
         std::vector<ConfigRecord> records;
+        MachineLock lock;
+        if (!lock.Take(command.waitSeconds * 1000)) return Fail(ExitCode::BadUse, texts::kLockTimeout);
         {
             CommandScope scope(services);
             for (const ServiceEntry& s : services.Inventory(true))

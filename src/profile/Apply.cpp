@@ -2,7 +2,9 @@
 
 #include "profile/ConfigFormat.h"
 #include "base/TextFile.h"
+#include "service/OrderReach.h"
 #include "service/Prerequisites.h"
+#include "service/Responsive.h"
 #include "service/Programme.h"
 #include "service/Parallel.h"
 #include "base/Texts.h"
@@ -15,39 +17,57 @@ namespace kestrane {
 
 namespace {
 
-void AddOnce(std::vector<std::wstring>& list, const std::wstring& name) {
-    if (std::find(list.begin(), list.end(), name) == list.end()) list.push_back(name);
-}
-
-// The walk of a start's prerequisites on what the application knows of the machine's states, without
-// starting anything: which services the start would start.
-class KnownStatesWalk : public PrerequisiteWalk {
+// Lists of names that hold each name once, in the order first added: a set beside each list keeps the
+// check from searching the list (an application of tens of thousands of absent records stays linear).
+class OnceLists {
 public:
-    KnownStatesWalk(ServiceManager& services, FactsByName& facts, const std::map<std::wstring, std::wstring, ServiceNameLess>& states)
-        : services_(services), facts_(facts), states_(states) {}
+    void Add(std::vector<std::wstring>& list, const std::wstring& name) {
+        if (held_[&list].insert(name).second) list.push_back(name);
+    }
+
+private:
+    std::map<const std::vector<std::wstring>*, std::set<std::wstring>> held_;
+};
+
+// The machine as the application expects it by the time it sends an order: the states it read and has
+// since set itself; a service no inventory lists (a driver) is opened by name.
+class ApplicationLook : public MachineLook {
+public:
+    using Modes = std::map<std::wstring, std::wstring, ServiceNameLess>;
+    ApplicationLook(ServiceManager& services, FactsByName& facts, const std::map<std::wstring, std::wstring, ServiceNameLess>& states,
+                    Modes& modes)
+        : services_(services), facts_(facts), states_(states), modes_(modes), live_(services) {}
+    std::optional<std::wstring> State(const std::wstring& name) override {
+        auto found = states_.find(name);
+        if (found != states_.end()) return found->second;
+        return live_.State(name);
+    }
+    // The start modes are set before any state: once read (or set by the application), they hold.
+    bool Disabled(const std::wstring& name) override {
+        auto known = modes_.find(name);
+        if (known == modes_.end()) {
+            Text mode;
+            try {
+                mode = services_.StartModes({name}).at(0);
+            } catch (const ServiceError&) {
+            }
+            known = modes_.emplace(name, mode.value_or(L"")).first;
+        }
+        return known->second == L"Disabled";
+    }
     std::vector<std::wstring> Needs(const std::wstring& name) override {
         auto known = facts_.find(name);
-        if (known != facts_.end() && known->second.present) return known->second.prerequisites;
-        return services_.ServicesDependedOn(name);
+        if (known != facts_.end() && known->second.present && !known->second.unreadable) return known->second.prerequisites;
+        return services_.ServicesDependedOn(name);  // a protected service refuses again: the walk says so
     }
-    int Look(const std::wstring& prerequisite, State& state) override {
-        auto found = states_.find(prerequisite);
-        state = found == states_.end()                                ? State::Missing
-                : found->second == L"Stopped" && !started_.count(prerequisite) ? State::Stopped
-                                                                             : State::Active;
-        return ReturnCode::Success;
-    }
-    int Reach(const std::wstring& prerequisite, const std::wstring&, bool stopped) override {
-        if (stopped && started_.insert(prerequisite).second) toStart.push_back(prerequisite);
-        return ReturnCode::Success;
-    }
-    std::vector<std::wstring> toStart;
+    std::vector<std::wstring> NeededBy(const std::wstring& name) override { return services_.DependentServices(name); }
 
 private:
     ServiceManager& services_;
     FactsByName& facts_;
     const std::map<std::wstring, std::wstring, ServiceNameLess>& states_;
-    std::set<std::wstring, ServiceNameLess> started_;
+    Modes& modes_;
+    LiveLook live_;
 };
 
 // One application of a configuration's records: pass 1 sets start modes, passes 2 to 4 states; an undo
@@ -90,8 +110,11 @@ private:
         report_.notes = std::move(resolved.notes);
         facts_ = LearnFacts(services_, records_, forbiddenList_,
                             [&](const std::wstring& name) { return states_.count(name) > 0; });
-        for (const ConfigRecord& record : records_)
-            if (!facts_[record.Name].present) AddOnce(report_.absent, record.Name);
+        for (const ConfigRecord& record : records_) {
+            const RecordFacts& f = facts_[record.Name];
+            if (!f.present) once_.Add(report_.absent, record.Name);
+            else if (f.unreadable) once_.Add(report_.refused, RefusedRecordLine(record.Name, f.unreadable));
+        }
         for (const ForbiddenEntry& entry : forbiddenList_)
             if (!entry.Reason.empty()) report_.reasons.try_emplace(entry.Name, entry.Reason);
         for (const ConfigRecord& record : records_)
@@ -119,8 +142,12 @@ private:
 
     // The start mode of a service as it is now, read only for the few records that need it.
     std::wstring ModeNow(const std::wstring& name) {
-        std::optional<ServiceInfo> info = services_.Find(name);
-        return info && info->StartMode ? *info->StartMode : L"";
+        try {
+            std::optional<ServiceInfo> info = services_.Find(name);
+            return info && info->StartMode ? *info->StartMode : L"";
+        } catch (const ServiceError&) {
+            return L"";  // a service Windows protects from being read
+        }
     }
 
     // A record of an undo that brings back a running service whose start mode was Disabled: started
@@ -134,7 +161,7 @@ private:
         const ConfigRecord& record = records_[index];
         progress_.SetValue(std::min(counter_++, maximum_));
         const RecordFacts& f = facts_[record.Name];
-        if (!f.present || f.mark == Mark::Forbidden) {
+        if (!f.Acted()) {
             stateSettled_[index] = true;
             return;
         }
@@ -147,7 +174,7 @@ private:
         std::vector<StartModeChange> changes(records_.size());
         auto change = [&](size_t index) {
             const RecordFacts& f = facts_.at(records_[index].Name);  // read only: other threads read it too
-            if (f.present && f.mark != Mark::Forbidden) changes[index] = ChangeStartMode(records_[index], f);
+            if (f.Acted()) changes[index] = ChangeStartMode(records_[index], f);
         };
         if (services_.TakesConcurrentCalls()) {
             ForEachIndex(records_.size(), change);
@@ -157,7 +184,7 @@ private:
         for (size_t index = 0; index < records_.size(); ++index) {
             progress_.SetValue(std::min(counter_++, maximum_));
             const RecordFacts& f = facts_.at(records_[index].Name);
-            if (!f.present || f.mark == Mark::Forbidden) stateSettled_[index] = true;
+            if (!f.Acted()) stateSettled_[index] = true;
             else Report(records_[index], changes[index]);
         }
     }
@@ -187,9 +214,14 @@ private:
     void Report(const ConfigRecord& record, const StartModeChange& change) {
         if (!change.asked) return;
         ++report_.callsMade;
-        if (change.discouragedChanged) AddOnce(report_.discouraged, record.Name);
-        if (change.code != ReturnCode::Success) report_.refused.push_back(record.Name + L" : " + ModifyMessage(change.code));
-        else if (!DisabledLast(record)) report_.modesSet.insert(record.Name);
+        if (change.discouragedChanged) once_.Add(report_.discouraged, record.Name);
+        if (change.code == ReturnCode::AccessDenied || change.code == ReturnCode::ServiceMarkedForDeletion)
+            report_.refused.push_back(RefusedRecordLine(record.Name, change.code));
+        else if (change.code != ReturnCode::Success) report_.refused.push_back(record.Name + L" : " + ModifyMessage(change.code));
+        else if (!DisabledLast(record)) {
+            report_.modesSet.insert(record.Name);
+            modes_[record.Name] = record.StartMode;
+        }
     }
 
     void SetState(size_t index, const RecordFacts& f) {
@@ -198,16 +230,13 @@ private:
         const std::wstring was = now;
         std::optional<int> code;  // nothing when no call was made
         if (record.State == L"Running" || (order_ == ApplyOrder::Undo && record.State == L"Paused")) code = Bring(record, now);
-        else if (record.State == L"Stopped") code = StopNow(record.Name, now);
+        else if (record.State == L"Stopped") code = StopNow(record, now);
         else if (!record.State.empty() && record.State != now) report_.notes.push_back(StateNotAppliedLine(record));
         // Settled once its call has returned: an interruption during the call leaves it undone.
         stateSettled_[index] = true;
         if (!code) return;
-        if (f.mark == Mark::Discouraged && *code == ReturnCode::Success && now != was) AddOnce(report_.discouraged, record.Name);
-        if (*code != ReturnCode::Success) {
-            const wchar_t* message = ControlMessage(*code);
-            report_.refused.push_back(record.Name + L" : " + (message ? message : texts::kRequestRunning));
-        }
+        if (f.mark == Mark::Discouraged && *code == ReturnCode::Success && now != was) once_.Add(report_.discouraged, record.Name);
+        if (*code != ReturnCode::Success) report_.refused.push_back(RefusedRecordLine(record.Name, *code));
     }
 
     // Starts the service (an undo then pauses it again where it was paused). Nothing when the start was
@@ -222,6 +251,8 @@ private:
             if (code == ReturnCode::Success) now = L"Running";
         }
         if (code != ReturnCode::Success || record.State != L"Paused" || now == L"Paused") return code;
+        // A service still starting accepts no pause (ERROR_SERVICE_CANNOT_ACCEPT_CTRL): its start first.
+        Settle(record.Name);
         code = services_.PauseService(record.Name);
         ++report_.callsMade;
         if (code == ReturnCode::ServiceAlreadyPaused) code = ReturnCode::Success;
@@ -229,35 +260,109 @@ private:
         return code;
     }
 
-    std::optional<int> StopNow(const std::wstring& name, std::wstring& now) {
+    std::optional<int> StopNow(const ConfigRecord& record, std::wstring& now) {
+        const std::wstring& name = record.Name;
         if (stoppedNow_.count(name)) {
             now = L"Stopped";
             return std::nullopt;
         }
+        if (!StopAllowed(record)) return std::nullopt;
+        // Its own start, if the application sent one, first: a starting service accepts no stop.
+        Settle(name);
         int code = services_.StopService(name);
         ++report_.callsMade;
         if (code == ReturnCode::ServiceNotActive) code = ReturnCode::Success;
-        if (code == ReturnCode::Success) now = L"Stopped";
+        if (code == ReturnCode::Success) {
+            now = L"Stopped";
+            inFlight_.insert(name);
+        }
         return code;
     }
 
-    // Whether the prerequisites a start of this stopped service would start may be started: one the
-    // forbidden list refuses refuses the start.
+    // Whether the start may be sent: the guard decides on every service it would change (what it needs
+    // that is stopped, at any depth, drivers included). One the forbidden list refuses refuses the start.
     bool StartAllowed(const ConfigRecord& record) {
-        KnownStatesWalk walk(services_, facts_, states_);
-        StartPrerequisites(walk, record.Name);
-        if (std::optional<std::wstring> refused = RefusedPrerequisite(walk.toStart, forbiddenList_)) {
+        ApplicationLook look(services_, facts_, states_, modes_);
+        OrderReach reach = WhatOrderChanges(look, record.Name, OrderKind::Start);
+        std::vector<std::wstring> others = reach.Others();
+        if (std::optional<std::wstring> refused = RefusedPrerequisite(others, forbiddenList_)) {
             report_.refused.push_back(
                 WithReason(RefusedPrerequisiteLine(record.Name, *refused), ReasonOf(*refused, forbiddenList_)));
             return false;
         }
-        toStart_ = walk.toStart;
+        if (!reach.unreadable.empty()) {
+            report_.refused.push_back(UnreadablePrerequisiteLine(record.Name, reach.unreadable.front()));
+            return false;
+        }
+        // A prerequisite that cannot start fails the start half-way, after Windows started those before it:
+        // not sent. (A disabled service is refused before anything starts: its start is sent, and answered.)
+        if (reach.code != ReturnCode::Success && reach.code != ReturnCode::ServiceDisabled) {
+            report_.refused.push_back(RefusedRecordLine(record.Name, reach.code));
+            return false;
+        }
+        toStart_ = others;
         return true;
     }
 
+    // Whether the stop may be sent: every active service depending on it, at any depth, must stop first.
+    // One the forbidden list refuses keeps it running: the stop is refused before it is sent (Windows would
+    // refuse it too, the dependent still running).
+    bool StopAllowed(const ConfigRecord& record) {
+        ApplicationLook look(services_, facts_, states_, modes_);
+        std::vector<std::wstring> dependents = WhatOrderChanges(look, record.Name, OrderKind::Stop).Others();
+        if (std::optional<std::wstring> refused = RefusedPrerequisite(dependents, forbiddenList_)) {
+            report_.refused.push_back(
+                WithReason(record.Name + texts::kStopHeldBy + *refused, ReasonOf(*refused, forbiddenList_)));
+            return false;
+        }
+        // A dependent the application stopped may still be stopping: Windows refuses the stop until it
+        // has stopped (ERROR_DEPENDENT_SERVICES_RUNNING).
+        for (const std::wstring& dependent : dependents) Settle(dependent);
+        if (!inFlight_.empty()) {
+            std::vector<std::wstring> all;
+            try {
+                all = AllDependents(record.Name);
+            } catch (const ServiceError&) {
+                all.assign(inFlight_.begin(), inFlight_.end());
+            }
+            for (const std::wstring& dependent : all) Settle(dependent);
+        }
+        return true;
+    }
+
+    std::vector<std::wstring> AllDependents(const std::wstring& name) {
+        std::vector<std::wstring> out, todo{name};
+        std::set<std::wstring, ServiceNameLess> seen{name};
+        while (!todo.empty()) {
+            std::wstring next = std::move(todo.back());
+            todo.pop_back();
+            for (const std::wstring& dependent : services_.DependentServices(next))
+                if (seen.insert(dependent).second) {
+                    out.push_back(dependent);
+                    todo.push_back(dependent);
+                }
+        }
+        return out;
+    }
+
+    // Waits, while the windows keep painting, for a service the application sent an order to and that
+    // may still be starting or stopping; one that does not settle within what it promised is named.
+    void Settle(const std::wstring& name) {
+        auto found = inFlight_.find(name);
+        if (found == inFlight_.end()) return;
+        inFlight_.erase(found);
+        if (!services_.WaitWhilePending(name)) once_.Add(report_.stillPending, name);
+    }
+
     int Start(const std::wstring& name, std::wstring& now) {
+        // A service the application stopped and still stopping cannot be started yet.
+        Settle(name);
         int code = services_.StartService(name);
         ++report_.callsMade;
+        if (code == ReturnCode::Success) {
+            inFlight_.insert(name);
+            for (const std::wstring& started : toStart_) inFlight_.insert(started);
+        }
         // Already running is where the file wants it.
         if (code == ReturnCode::ServiceAlreadyRunning) code = ReturnCode::Success;
         ForgetStoppedThrough(name);
@@ -265,7 +370,7 @@ private:
             now = L"Running";
             for (const std::wstring& started : toStart_) {
                 states_[started] = L"Running";
-                if (MarkOf(started, forbiddenList_) == Mark::Discouraged) AddOnce(report_.discouraged, started);
+                if (MarkOf(started, forbiddenList_) == Mark::Discouraged) once_.Add(report_.discouraged, started);
             }
         }
         toStart_.clear();
@@ -284,7 +389,7 @@ private:
                 if (!seen.insert(next).second) continue;
                 stoppedNow_.erase(next);
                 auto known = facts_.find(next);
-                std::vector<std::wstring> needs = known != facts_.end() && known->second.present
+                std::vector<std::wstring> needs = known != facts_.end() && known->second.present && !known->second.unreadable
                                                       ? known->second.prerequisites
                                                       : services_.ServicesDependedOn(next);
                 todo.insert(todo.end(), needs.begin(), needs.end());
@@ -306,7 +411,7 @@ private:
 
     void DisableLast(const ConfigRecord& record) {
         const RecordFacts& f = facts_[record.Name];
-        if (!DisabledLast(record) || !f.present || f.mark == Mark::Forbidden) return;
+        if (!DisabledLast(record) || !f.Acted()) return;
         int code = services_.ChangeStartMode(record.Name, L"Disabled");
         ++report_.callsMade;
         if (code != ReturnCode::Success) report_.refused.push_back(record.Name + L" : " + ModifyMessage(code));
@@ -320,15 +425,16 @@ private:
             const RecordFacts& f = facts_[record.Name];
             if (!f.present || f.mark != Mark::Forbidden) continue;
             bool modeDiffers = AppliedStartMode(record.StartMode) && ModeNow(record.Name) != record.StartMode;
-            bool stateDiffers = AppliedState(record.State) && states_[record.Name] != record.State;
-            if (modeDiffers || stateDiffers) AddOnce(report_.forbidden, record.Name);
+            // A paused state no application sets is told too, as the comparison tells it.
+            bool stateDiffers = (AppliedState(record.State) || record.State == L"Paused") && states_[record.Name] != record.State;
+            if (modeDiffers || stateDiffers) once_.Add(report_.forbidden, record.Name);
         }
     }
 
     void Interrupted() {
         report_.outcome = ApplyReport::Outcome::Interrupted;
         for (size_t i = 0; i < records_.size(); ++i)
-            if (!stateSettled_[i]) AddOnce(report_.pending, records_[i].Name);
+            if (!stateSettled_[i]) once_.Add(report_.pending, records_[i].Name);
         const wchar_t* message = ControlMessage(CurrentFailureCode());
         report_.reason = message ? message : texts::kRequestRunning;
     }
@@ -343,6 +449,9 @@ private:
     std::map<std::wstring, std::wstring, ServiceNameLess> states_;  // the machine's states as the application left them
     std::vector<std::wstring> toStart_;                              // what the next start starts first
     std::set<std::wstring, ServiceNameLess> stoppedNow_;             // stopped as the current pass began
+    OnceLists once_;
+    ApplicationLook::Modes modes_;  // start modes known once the start modes are set
+    std::set<std::wstring, ServiceNameLess> inFlight_;  // sent a start or a stop, maybe not yet settled
     std::vector<bool> stateSettled_;  // whether each record's state was set (or needed no call)
     int maximum_ = 0;
     int counter_ = 1;
@@ -359,6 +468,7 @@ std::vector<std::wstring> ApplyReport::Lines() const {
     };
     for (const auto& name : forbidden) lines.push_back(WithReason(texts::kApplyForbidden + name, reason(name)));
     for (const auto& name : discouraged) lines.push_back(WithReason(texts::kApplyDiscouraged + name, reason(name)));
+    for (const auto& name : stillPending) lines.push_back(name + texts::kNotSettled);
     for (const auto& note : notes) lines.push_back(note);
     return lines;
 }

@@ -41,6 +41,9 @@ struct ApplyReport {
     std::map<std::wstring, std::wstring, ServiceNameLess> reasons;  // what the forbidden list says of a service it names
     std::wstring reason;                 // why it was interrupted
     std::vector<std::wstring> pending;   // interrupted: the names whose state had still to be set
+    // Services the application waited for (a start or a stop it sent, before the next order that needed it
+    // settled) that did not settle within what they promised.
+    std::vector<std::wstring> stillPending;
     // The services whose start mode the service database confirmed set to the one the file wants: the
     // closing check need not read them again.
     std::set<std::wstring, ServiceNameLess> modesSet;
@@ -53,7 +56,7 @@ struct ApplyReport {
     std::vector<std::wstring> ClosingLines() const;
     // Whether everything the file asks was done: no call refused, no service absent or left untouched. A
     // discouraged service changed is told, but is no error.
-    bool Clean() const { return refused.empty() && absent.empty() && forbidden.empty(); }
+    bool Clean() const { return refused.empty() && absent.empty() && forbidden.empty() && stillPending.empty(); }
 };
 
 // Applies the configuration file at `path`. `forbiddenList` holds the entries of the forbidden list.

@@ -1,9 +1,11 @@
 #include "profile/Plan.h"
 
 #include "profile/Records.h"
+#include "service/OrderReach.h"
 #include "service/Prerequisites.h"
 #include "service/Programme.h"
 #include "service/Responsive.h"
+#include "base/FailureText.h"
 #include "base/Texts.h"
 
 #include <algorithm>
@@ -37,6 +39,25 @@ struct Model {
     Service* Get(const std::wstring& name) {
         auto found = services.find(name);
         return found == services.end() ? nullptr : &found->second;
+    }
+    // A service of the machine, those no inventory lists (drivers) included: opened by name the first
+    // time. Nothing when there is no such service; a state left empty when it cannot be read.
+    Service* Reach(const std::wstring& name) {
+        if (Service* known = Get(name)) return known;
+        if (outside_.count(name)) return nullptr;
+        std::optional<ServiceInfo> info;
+        try {
+            info = machine_.Find(name);
+        } catch (const ServiceError&) {
+            info = ServiceInfo{};
+        }
+        if (!info) {
+            outside_.insert(name);
+            return nullptr;
+        }
+        std::wstring state = info->State.value_or(L"");
+        std::wstring mode = info->StartMode.value_or(L"");
+        return &(services[name] = {state, mode, info->DisplayName.value_or(L""), state, mode, true});
     }
     // Reads together the start modes of those of the records' services the machine has.
     void ReadModes(const std::vector<ConfigRecord>& records) {
@@ -73,7 +94,16 @@ private:
     }
     ServiceManager& machine_;
     std::map<std::wstring, std::vector<std::wstring>, ServiceNameLess> prerequisites, dependents;
+    std::set<std::wstring, ServiceNameLess> outside_;  // looked for by name, not there
 };
+
+// The state a service is in once what it is doing ends: an undo file records settled states only.
+std::wstring Settled(const std::wstring& state) {
+    if (state == L"Start Pending" || state == L"Continue Pending") return L"Running";
+    if (state == L"Stop Pending") return L"Stopped";
+    if (state == L"Pause Pending") return L"Paused";
+    return state;
+}
 
 // A service that is not stopped is active: it holds its prerequisites and is stopped by a stop order.
 bool Active(const std::wstring& state) { return !state.empty() && state != L"Stopped"; }
@@ -82,30 +112,25 @@ std::wstring Arrow(const std::wstring& from, const std::wstring& to) {
     return (from.empty() ? std::wstring(L"?") : from) + L" \u2192 " + to;
 }
 
-// The walk of a start's prerequisites on the model: what the service layer would start, without
-// changing the model yet (the start may be refused).
-class ModelWalk : public PrerequisiteWalk {
+// The model as the one decision of what an order changes sees it.
+class PlanLook : public MachineLook {
 public:
-    ModelWalk(Model& model, ServiceManager& services) : model_(model), services_(services) {}
+    PlanLook(Model& model, ServiceManager& services) : model_(model), services_(services) {}
+    std::optional<std::wstring> State(const std::wstring& name) override {
+        Model::Service* service = model_.Reach(name);
+        if (!service) return std::nullopt;
+        return service->state;
+    }
+    bool Disabled(const std::wstring& name) override {
+        Model::Service* service = model_.Reach(name);
+        return service && model_.Mode(*service, name) == L"Disabled";
+    }
     std::vector<std::wstring> Needs(const std::wstring& name) override { return model_.Prerequisites(services_, name); }
-    int Look(const std::wstring& prerequisite, State& state) override {
-        Model::Service* service = model_.Get(prerequisite);
-        state = !service                                              ? State::Missing
-                : Active(service->state) || started_.count(prerequisite) ? State::Active
-                : model_.Mode(*service, prerequisite) == L"Disabled"  ? State::Disabled
-                                                                      : State::Stopped;
-        return ReturnCode::Success;
-    }
-    int Reach(const std::wstring& prerequisite, const std::wstring& neededBy, bool stopped) override {
-        if (stopped && started_.insert(prerequisite).second) toStart.push_back({prerequisite, neededBy});
-        return ReturnCode::Success;
-    }
-    std::vector<std::pair<std::wstring, std::wstring>> toStart;  // a prerequisite, and what needs it
+    std::vector<std::wstring> NeededBy(const std::wstring& name) override { return model_.Dependents(services_, name); }
 
 private:
     Model& model_;
     ServiceManager& services_;
-    std::set<std::wstring, ServiceNameLess> started_;
 };
 
 // Runs through an application on the model of the machine, pass by pass, as AppliqueConf acts.
@@ -157,7 +182,8 @@ private:
         if (!touched_.insert(name).second) return;
         Model::Service& was = model_.services.at(name);
         model_.Mode(was, name);  // read before anything changes it, if it was not yet
-        plan_.before.push_back({name, was.initialState, was.initialMode, was.displayName.empty() ? wantedDisplay : was.displayName});
+        plan_.before.push_back({name, Settled(was.initialState), was.initialMode,
+                                was.displayName.empty() ? wantedDisplay : was.displayName});
     }
     void WarnIfDiscouraged(const std::wstring& name, Mark mark) {
         if (mark == Mark::Discouraged && listed_.insert(name).second)
@@ -166,7 +192,10 @@ private:
     // The records an application leaves alone: services this machine lacks, forbidden ones.
     void Untouched(const ConfigRecord& record) {
         const RecordFacts& f = facts_[record.Name];
-        if (!f.present) {
+        if (f.present && f.unreadable) {
+            if (listed_.insert(record.Name).second)
+                Line(PlanLine::Kind::Refused, record.Name, RefusedRecordLine(record.Name, f.unreadable));
+        } else if (!f.present) {
             if (listed_.insert(record.Name).second) Line(PlanLine::Kind::Absent, record.Name, texts::kApplyAbsent + record.Name);
         } else if (f.mark == Mark::Forbidden && Differs(record) && listed_.insert(record.Name).second) {
             Line(PlanLine::Kind::Forbidden, record.Name,
@@ -179,10 +208,19 @@ private:
         return service && ((AppliedStartMode(record.StartMode) && model_.Mode(*service, record.Name) != record.StartMode) ||
                            (AppliedState(record.State) && service->state != record.State));
     }
+    // Whether the record's service takes the orders an application sends it: one Windows protects refuses
+    // them all (told once, and planned as left as it is).
+    bool Changeable(const ConfigRecord& record) {
+        auto known = changeable_.find(record.Name);
+        if (known == changeable_.end()) known = changeable_.emplace(record.Name, services_.MayChange(record.Name)).first;
+        if (!known->second && listed_.insert(record.Name).second)
+            Line(PlanLine::Kind::Refused, record.Name, RefusedRecordLine(record.Name, ReturnCode::AccessDenied));
+        return known->second;
+    }
     // Passes 2 to 4.
     void State(int pass, const ConfigRecord& record) {
         const RecordFacts& f = facts_[record.Name];
-        if (!f.present || f.mark == Mark::Forbidden || !SetsStateIn(pass, f.statePass, order_, record.State)) return;
+        if (!f.Acted() || !SetsStateIn(pass, f.statePass, order_, record.State)) return;
         if (record.State == L"Running" || (Undoing() && record.State == L"Paused")) Start(record, f);
         else if (record.State == L"Stopped") Stop(record, f);
         else NotApplied(record);
@@ -197,39 +235,50 @@ private:
     void StartMode(const ConfigRecord& record) {
         Model::Service* service = model_.Get(record.Name);
         const RecordFacts& f = facts_[record.Name];
-        if (!service || f.mark == Mark::Forbidden || !AppliedStartMode(record.StartMode)) return;
+        if (!service || !f.Acted() || !AppliedStartMode(record.StartMode)) return;
         std::wstring& mode = model_.Mode(*service, record.Name);
         if (mode != record.StartMode) {
+            if (!Changeable(record)) return;
             WarnIfDiscouraged(record.Name, f.mark);
             Line(PlanLine::Kind::StartMode, record.Name, record.Name + texts::kPreviewStartMode + Arrow(mode, record.StartMode));
+            if (record.StartMode == L"Disabled" && services_.TriggerStarts({record.Name}).at(0))
+                Line(PlanLine::Kind::Trigger, record.Name, record.Name + texts::kTriggerDisabled);
             Touch(record.Name, record.DisplayName);
         }
         mode = DisabledLast(record) ? std::wstring(L"Manual") : record.StartMode;
     }
     void Start(const ConfigRecord& record, const RecordFacts& f) {
         Model::Service* service = model_.Get(record.Name);
-        if (service->state == record.State) return;
+        if (service->state == record.State || !Changeable(record)) return;
         WarnIfDiscouraged(record.Name, f.mark);
         std::wstring change = record.Name + texts::kPreviewState + Arrow(service->state, record.State);
-        if (model_.Mode(*service, record.Name) == L"Disabled") {
+        // A paused service is resumed, whatever its start mode; a stopped one must be allowed to start.
+        if (!Active(service->state) && model_.Mode(*service, record.Name) == L"Disabled") {
             Line(PlanLine::Kind::State, record.Name, change + texts::kPreviewStartRefused);
             return;
         }
-        ModelWalk walk(model_, services_);
-        if (StartPrerequisites(walk, record.Name) != ReturnCode::Success) {
-            Line(PlanLine::Kind::State, record.Name, change + texts::kPreviewStartRefused);
-            return;
-        }
-        std::vector<std::wstring> toStart;
-        for (const auto& [needed, neededBy] : walk.toStart) toStart.push_back(needed);
+        PlanLook look(model_, services_);
+        OrderReach reach = WhatOrderChanges(look, record.Name, OrderKind::Start);
+        std::vector<std::wstring> toStart = reach.Others();
+        // The guard first: a prerequisite it refuses refuses the start, whatever else would happen.
         if (std::optional<std::wstring> refused = RefusedPrerequisite(toStart, forbiddenList_)) {
             Line(PlanLine::Kind::PrerequisiteRefused, record.Name,
                  WithReason(RefusedPrerequisiteLine(record.Name, *refused), ReasonOf(*refused, forbiddenList_)));
             return;
         }
-        for (const auto& [needed, neededBy] : walk.toStart) {
+        if (!reach.unreadable.empty()) {
+            Line(PlanLine::Kind::PrerequisiteRefused, record.Name, UnreadablePrerequisiteLine(record.Name, reach.unreadable.front()));
+            return;
+        }
+        if (reach.code != ReturnCode::Success) {
+            Line(PlanLine::Kind::State, record.Name, change + texts::kPreviewStartRefused);
+            return;
+        }
+        for (size_t i = 0; i < reach.services.size(); ++i) {
+            const std::wstring& needed = reach.services[i];
+            if (reach.cause[i].empty()) continue;
             WarnIfDiscouraged(needed, MarkOf(needed, forbiddenList_));
-            Line(PlanLine::Kind::PrerequisiteStarted, needed, needed + texts::kPreviewPrerequisite + neededBy);
+            Line(PlanLine::Kind::PrerequisiteStarted, needed, needed + texts::kPreviewPrerequisite + reach.cause[i]);
             Touch(needed, L"");
             model_.Get(needed)->state = L"Running";
         }
@@ -239,19 +288,20 @@ private:
     }
     void Stop(const ConfigRecord& record, const RecordFacts& f) {
         Model::Service* service = model_.Get(record.Name);
-        if (!Active(service->state)) return;
+        if (!Active(service->state) || !Changeable(record)) return;
         WarnIfDiscouraged(record.Name, f.mark);
         Line(PlanLine::Kind::State, record.Name, record.Name + texts::kPreviewState + Arrow(service->state, record.State));
-        bool held = false;
-        for (const std::wstring& dependent : model_.Dependents(services_, record.Name)) {
-            Model::Service* other = model_.Get(dependent);
-            if (!other || !Active(other->state)) continue;
-            held = true;
+        // Every active service depending on it, at any depth, holds the stop: the application stops
+        // dependents first, so those still active here are those the file does not stop.
+        PlanLook look(model_, services_);
+        std::vector<std::wstring> held = WhatOrderChanges(look, record.Name, OrderKind::Stop).Others();
+        for (const std::wstring& dependent : held)
             Line(PlanLine::Kind::DependentRunning, dependent,
                  dependent + texts::kPreviewDependentRunning + record.Name + texts::kPreviewStopRefused);
-        }
-        if (held) return;  // the stop is refused: nothing changes
+        // The stop is refused while they run; but one of them may yet stop by itself before the stop is sent
+        // (a start that fails), and then it goes through: the undo file keeps the service all the same.
         Touch(record.Name, record.DisplayName);
+        if (!held.empty()) return;
         service->state = L"Stopped";
     }
 
@@ -265,6 +315,7 @@ private:
     Plan plan_;
     std::set<std::wstring, ServiceNameLess> listed_;  // services with a forbidden, discouraged or absent line
     std::set<std::wstring, ServiceNameLess> touched_;
+    std::map<std::wstring, bool, ServiceNameLess> changeable_;
 };
 
 }  // namespace
@@ -303,20 +354,56 @@ std::vector<PlanLine> CompareMachine(ServiceManager& services, const std::vector
             lines.push_back({PlanLine::Kind::Absent, record.Name, texts::kApplyAbsent + record.Name});
             continue;
         }
-        if (AppliedStartMode(record.StartMode) && model.Mode(*service, record.Name) != record.StartMode)
+        const std::wstring& mode = model.Mode(*service, record.Name);
+        if (AppliedStartMode(record.StartMode) && mode.empty())
+            // Listed, but its configuration refused to be read (a service Windows protects).
+            lines.push_back({PlanLine::Kind::Refused, record.Name, RefusedRecordLine(record.Name, ReturnCode::AccessDenied)});
+        else if (AppliedStartMode(record.StartMode) && mode != record.StartMode)
             lines.push_back({PlanLine::Kind::StartMode, record.Name,
                              record.Name + texts::kCompareStartMode + service->mode + texts::kCompareWanted + record.StartMode});
         // A paused service is not a stopped one, nor a running one.
         bool compared = AppliedState(record.State) || record.State == L"Paused";
-        if (compared && service->state != record.State && !conflicting.count(record.Name))
-            lines.push_back({PlanLine::Kind::State, record.Name,
-                             record.Name + texts::kCompareState + service->state + texts::kCompareWanted + record.State});
+        if (compared && service->state != record.State && !conflicting.count(record.Name)) {
+            // Windows starts and stops a trigger-start service itself: its state is no difference.
+            bool trigger = mode != L"Disabled" && services.TriggerStarts({record.Name}).at(0);
+            lines.push_back({trigger ? PlanLine::Kind::Trigger : PlanLine::Kind::State, record.Name,
+                             trigger ? record.Name + texts::kTriggerNote + service->state
+                                     : record.Name + texts::kCompareState + service->state + texts::kCompareWanted + record.State});
+        }
     }
     return lines;
 }
 
+bool IsDifference(const PlanLine& line) { return line.kind != PlanLine::Kind::Trigger; }
+
+namespace {
+
+// Why a service is not in the state wanted once the check ends: still pending, or stopped by its own
+// failure (the system's sentence, and the service's own exit code when it gives one).
+std::wstring WhyNotInState(ServiceManager& services, const std::wstring& name, const std::wstring& state) {
+    if (state.find(L"Pending") != std::wstring::npos) return name + texts::kStillPending + state + texts::kStillPendingEnd;
+    if (state != L"Stopped") return {};
+    std::optional<ServiceInfo> info;
+    try {
+        info = services.Find(name);
+    } catch (const ServiceError&) {
+        return {};
+    }
+    unsigned long exit = info && info->ExitCode ? std::wcstoul(info->ExitCode->c_str(), nullptr, 10) : 0;
+    if (!exit) return {};
+    std::wstring line = name + texts::kStartFailed;
+    std::wstring system = SystemMessage(exit);
+    if (!system.empty()) line += L" : " + system;
+    constexpr unsigned long kServiceSpecificError = 1066;  // ERROR_SERVICE_SPECIFIC_ERROR
+    if (exit == kServiceSpecificError && info->ServiceSpecificExitCode) line += texts::kServiceExitCode + *info->ServiceSpecificExitCode;
+    return line;
+}
+
+}  // namespace
+
 int NotInWantedState(ServiceManager& services, const std::vector<ConfigRecord>& records, int patienceMs,
-                     const std::function<void(int)>& wait, const std::set<std::wstring, ServiceNameLess>& modesSet) {
+                     const std::function<void(int)>& wait, const std::set<std::wstring, ServiceNameLess>& modesSet,
+                     std::vector<std::wstring>* why) {
     // The machine is read once; then, while some services are still starting or stopping, only those
     // are read again.
     Model model(services);
@@ -328,25 +415,47 @@ int NotInWantedState(ServiceManager& services, const std::vector<ConfigRecord>& 
             if (!modesSet.count(record.Name)) modesToRead.push_back(record);
         }
     model.ReadModes(modesToRead);
+    // Windows starts and stops a trigger-start service itself: its state is not counted. Asked only of
+    // the services whose state differs.
+    std::map<std::wstring, bool, ServiceNameLess> trigger;
+    auto triggered = [&](const std::wstring& name) {
+        auto found = trigger.find(name);
+        if (found == trigger.end()) found = trigger.emplace(name, services.TriggerStarts({name}).at(0)).first;
+        return found->second;
+    };
     // Short steps: a service settles in a few tens of milliseconds as a rule, and only those still
     // pending are read again.
     const int step = 50;
     for (int waited = 0;; waited += step) {
         int differing = 0;
-        std::vector<std::wstring> pending;
+        std::vector<std::wstring> pending, differs;
         for (const ConfigRecord& record : wanted) {
             Model::Service& service = *model.Get(record.Name);
             bool modeDiffers = AppliedStartMode(record.StartMode) && !modesSet.count(record.Name) &&
                                model.Mode(service, record.Name) != record.StartMode;
             bool stateDiffers = AppliedState(record.State) && service.state != record.State;
-            if (modeDiffers || stateDiffers) ++differing;
+            if (stateDiffers && record.StartMode != L"Disabled" && triggered(record.Name)) stateDiffers = false;
+            if (modeDiffers || stateDiffers) {
+                ++differing;
+                if (stateDiffers) differs.push_back(record.Name);
+            }
             if (stateDiffers && service.state.find(L"Pending") != std::wstring::npos) pending.push_back(record.Name);
         }
-        if (pending.empty() || waited >= patienceMs) return differing;
+        if (pending.empty() || waited >= patienceMs) {
+            if (why)
+                for (const std::wstring& name : differs)
+                    if (std::wstring line = WhyNotInState(services, name, model.Get(name)->state); !line.empty())
+                        why->push_back(line);
+            return differing;
+        }
         if (wait) wait(step);
         else Sleep(step);
         for (const std::wstring& name : pending) {
-            std::optional<ServiceInfo> info = services.Find(name);
+            std::optional<ServiceInfo> info;
+            try {
+                info = services.Find(name);
+            } catch (const ServiceError&) {
+            }
             model.Get(name)->state = info && info->State ? *info->State : L"";
         }
     }

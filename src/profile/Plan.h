@@ -30,6 +30,9 @@ struct PlanLine {
         Conflict,             // the file wants a service stopped that another it wants running needs
         StateNotApplied,      // a state no pass sets (a paused state), the service being in another
         PerUser,              // a record of a per-user instance resolved to this machine's, or left absent
+        Refused,              // the service database refuses the record's service (protected by Windows)
+        Trigger,              // a note on a trigger-start service: Windows starts and stops it itself
+        Failed,               // a start or stop the service did not carry out (still pending, or its own error)
     };
     Kind kind;
     std::wstring name;  // the service the line is about
@@ -64,9 +67,16 @@ std::vector<PlanLine> CompareMachine(ServiceManager& services, const std::vector
 // steps that `wait` spends (a window keeps painting meanwhile; Sleep when it is empty). The start modes of
 // `modesSet` (an application's ApplyReport::modesSet) are known to be the ones wanted and not read again.
 // Throws ServiceError.
+// The state of a trigger-start service is Windows' own business: not counted. With `why`, each service
+// whose state differs at the end and why, where it can be told: still pending, or stopped by its own failure.
 int NotInWantedState(ServiceManager& services, const std::vector<ConfigRecord>& records, int patienceMs = 3000,
                      const std::function<void(int)>& wait = {},
-                     const std::set<std::wstring, ServiceNameLess>& modesSet = {});
+                     const std::set<std::wstring, ServiceNameLess>& modesSet = {},
+                     std::vector<std::wstring>* why = nullptr);
+
+// Whether a line of a comparison is a difference (counted, and an undo not fully restored) rather than a
+// note (the state of a trigger-start service, which Windows starts and stops itself).
+bool IsDifference(const PlanLine& line);
 
 // The records with what an export needs to know of each: its state pass on this machine (a service this
 // machine lacks is taken as needing none) and its mark in the forbidden list. Throws ServiceError.

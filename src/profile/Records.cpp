@@ -33,8 +33,10 @@ const wchar_t* StartModeArgument(const std::wstring& startMode) {
 
 int StatePassOf(bool needsOthers, bool needed) { return !needsOthers ? 2 : needed ? 3 : 4; }
 
-bool SetsStateIn(int pass, int statePass, ApplyOrder order, const std::wstring& wanted) {
-    bool reversed = order == ApplyOrder::Undo && wanted == L"Stopped";
+bool SetsStateIn(int pass, int statePass, ApplyOrder, const std::wstring& wanted) {
+    // Stops go the other way, in an application as in an undo: Windows refuses to stop a service while
+    // a service depending on it is active (ERROR_DEPENDENT_SERVICES_RUNNING), so dependents stop first.
+    bool reversed = wanted == L"Stopped";
     return (reversed ? 6 - pass : pass) == statePass;
 }
 
@@ -50,8 +52,15 @@ FactsByName LearnFacts(ServiceManager& services, const std::vector<ConfigRecord>
         f.mark = MarkOf(record.Name, forbiddenList);
         f.present = present(record.Name);
         if (!f.present) continue;
-        f.prerequisites = services.ServicesDependedOn(record.Name);
-        f.statePass = StatePassOf(!f.prerequisites.empty(), !services.DependentServices(record.Name).empty());
+        // A service Windows protects may refuse to be read: that record is refused, the others go on.
+        try {
+            f.prerequisites = services.ServicesDependedOn(record.Name);
+            f.statePass = StatePassOf(!f.prerequisites.empty(), !services.DependentServices(record.Name).empty());
+        } catch (const ServiceError& e) {
+            // Refused for this service alone; a failure of the service database itself ends the whole.
+            if (e.Code() != ReturnCode::AccessDenied && e.Code() != ReturnCode::ServiceMarkedForDeletion) throw;
+            f.unreadable = e.Code();
+        }
     }
     return facts;
 }
@@ -67,6 +76,16 @@ std::wstring RefusedPrerequisiteLine(const std::wstring& name, const std::wstrin
     return name + texts::kPrerequisiteForbidden + prerequisite + texts::kPrerequisiteForbiddenEnd;
 }
 
+std::wstring RefusedRecordLine(const std::wstring& name, int code) {
+    if (code == ReturnCode::AccessDenied) return name + texts::kAccessDenied;
+    const wchar_t* message = ControlMessage(code);
+    return name + L" : " + (message ? message : texts::kRequestRunning);
+}
+
+std::wstring UnreadablePrerequisiteLine(const std::wstring& name, const std::wstring& where) {
+    return name + texts::kPrerequisiteUnreadable + where;
+}
+
 std::wstring Conflict::Line() const { return stopped + texts::kConflictStopped + running + texts::kConflictRunning; }
 
 namespace {
@@ -80,7 +99,15 @@ struct DependencyLists {
         auto known = facts.find(name);
         if (known != facts.end() && known->second.present) return known->second.prerequisites;
         auto found = read.find(name);
-        if (found == read.end()) found = read.emplace(name, services.ServicesDependedOn(name)).first;
+        if (found == read.end()) {
+            std::vector<std::wstring> needs;
+            try {
+                needs = services.ServicesDependedOn(name);
+            } catch (const ServiceError&) {
+                // A service that cannot be read is taken as needing nothing: its record tells why.
+            }
+            found = read.emplace(name, std::move(needs)).first;
+        }
         return found->second;
     }
 };

@@ -16,9 +16,10 @@
 
 namespace kestrane {
 
-// The order of the state passes. A configuration sets states from the services needing none to those
-// only needing others. An undo stops in the reverse order (a service is stopped once what depends on
-// it is), so that it can stop what the application it undoes started as prerequisites.
+// The order of the state passes. Starts go from the services needing none to those only needing others;
+// stops go the reverse order (a service is stopped once what depends on it is), in an application as in
+// an undo, which so stops what the application it undoes started as prerequisites. An undo also brings
+// back paused states and disables last what had to run first.
 enum class ApplyOrder { Configuration, Undo };
 
 // The records of a configuration file that an application acts on: those with a name, in file order.
@@ -47,6 +48,11 @@ struct RecordFacts {
     Mark mark = Mark::None;
     int statePass = 2;
     std::vector<std::wstring> prerequisites;  // what the service needs, as its dependency list gives it
+    // Nonzero when the service could not be read (a service Windows protects refuses it): the return code
+    // of the failure. Such a record is refused with its reason; the others go on.
+    int unreadable = 0;
+    // Whether an application acts on the record's service.
+    bool Acted() const { return present && mark != Mark::Forbidden && !unreadable; }
 };
 using FactsByName = std::map<std::wstring, RecordFacts, ServiceNameLess>;
 
@@ -64,6 +70,9 @@ std::optional<std::wstring> RefusedPrerequisite(const std::vector<std::wstring>&
                                                 const std::vector<ForbiddenEntry>& forbiddenList);
 // The refusal as the report and the preview tell it.
 std::wstring RefusedPrerequisiteLine(const std::wstring& name, const std::wstring& prerequisite);
+// Why a start the guard cannot decide on is refused: what it needs cannot be read at `where`, so nobody
+// can tell what Windows would start with it.
+std::wstring UnreadablePrerequisiteLine(const std::wstring& name, const std::wstring& where);
 
 // A file that contradicts itself: it wants `stopped` stopped and `running` running, while `running` needs
 // `stopped` (directly or through others). An application stops it, then starts it again.
@@ -87,6 +96,10 @@ struct PerUserResolution {
     std::map<std::wstring, std::wstring, ServiceNameLess> templateOf;  // instance -> its template
 };
 PerUserResolution ResolvePerUser(const std::vector<ConfigRecord>& records, const std::vector<ServiceEntry>& inventory);
+
+// A record refused for a reason of the service database (access denied, marked for deletion), as the
+// preview, the report and the comparison tell it.
+std::wstring RefusedRecordLine(const std::wstring& name, int code);
 
 // A record's state that an application does not set ("Paused", a pending state), where the service is
 // in another: told, never silently passed over.

@@ -103,8 +103,9 @@ std::vector<std::wstring> FinishUndo(ServiceManager& services, const std::wstrin
     std::vector<std::wstring> lines;
     try {
         NotInWantedState(services, records, 3000, wait);  // what is still starting or stopping settles first
+        // A trigger-start service Windows started or stopped again since is restored all the same.
         for (const PlanLine& difference : CompareMachine(services, records))
-            lines.push_back(texts::kUndoNotRestored + difference.text);
+            if (IsDifference(difference)) lines.push_back(texts::kUndoNotRestored + difference.text);
     } catch (...) {
         lines.push_back(texts::kUndoNotRestored + CurrentExceptionText());
     }

@@ -63,10 +63,12 @@ OrderOutcome EnvoieModif(ServiceManager& services, const std::wstring& nom, cons
     try {
         if (!services.Find(nom)) return NotFound(nom);
         outcome.sent = true;
-        // A plain automatic start does not wait: the user chose it over the delayed one.
+        // A plain automatic start does not wait: the user chose it over the delayed one. The delay is set
+        // first: Windows refuses it to a service in a load-ordering group, and the start mode then stays
+        // as it was rather than becoming a plain automatic start nobody asked for.
         if (ordre == L"auto" || ordre == L"autodiff") {
-            outcome.code = services.ChangeStartMode(nom, L"Automatic");
-            if (outcome.code == ReturnCode::Success) outcome.code = services.SetDelayedAutoStart(nom, ordre == L"autodiff");
+            outcome.code = services.SetDelayedAutoStart(nom, ordre == L"autodiff");
+            if (outcome.code == ReturnCode::Success) outcome.code = services.ChangeStartMode(nom, L"Automatic");
         }
         else if (ordre == L"stop") outcome.code = services.ChangeStartMode(nom, L"Disabled");
         else if (ordre == L"manu") outcome.code = services.ChangeStartMode(nom, L"Manual");
@@ -81,26 +83,6 @@ OrderOutcome EnvoieModif(ServiceManager& services, const std::wstring& nom, cons
     }
     outcome.message = ModifyMessage(outcome.code);
     return outcome;
-}
-
-std::vector<std::wstring> DependenciesToChange(ServiceManager& services, const std::vector<std::wstring>& list,
-                                               bool start) {
-    std::vector<std::wstring> out;
-    for (const std::wstring& name : list) {
-        Text state;
-        try {
-            std::optional<ServiceInfo> info = services.Find(name);
-            if (info) state = info->State;
-        } catch (...) {
-        }
-        if (!state) {
-            out.push_back(name);
-            continue;
-        }
-        bool needsChange = start ? *state == L"Stopped" : (*state != L"Stopped" && *state != L"Stop Pending");
-        if (needsChange) out.push_back(name);
-    }
-    return out;
 }
 
 }  // namespace kestrane

@@ -66,10 +66,4 @@ struct GuardStep {
 };
 std::vector<GuardStep> GuardSteps(const std::wstring& cheminAppli, const std::wstring& nom);
 
-// Of the direct dependencies `list` of a service, those that a start (the stopped ones) or a stop (the
-// ones neither stopped nor stopping) would have to change, in list order. A dependency whose state
-// cannot be read is kept: its own order will tell what went wrong.
-std::vector<std::wstring> DependenciesToChange(ServiceManager& services, const std::vector<std::wstring>& list,
-                                               bool start);
-
 }  // namespace kestrane

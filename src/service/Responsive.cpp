@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 
 namespace kestrane {
@@ -25,6 +26,18 @@ void StayResponsive() {
     if (now - lastCall < kEveryMs) return;
     lastCall = now;
     repaint();
+}
+
+void PauseResponsive(unsigned long milliseconds) {
+    if (!hook || GetCurrentThreadId() != hookThread) {
+        Sleep(milliseconds);
+        return;
+    }
+    const ULONGLONG end = GetTickCount64() + milliseconds;
+    for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
+        Sleep(static_cast<DWORD>(std::min<ULONGLONG>(end - now, 20)));
+        StayResponsive();
+    }
 }
 
 }  // namespace kestrane

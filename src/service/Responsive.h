@@ -9,5 +9,8 @@ namespace kestrane {
 
 void SetResponsiveHook(void (*repaint)());
 void StayResponsive();
+// Waits `milliseconds`; on the thread that named the hook, in short steps between which the windows
+// repaint, so that a wait for a service never leaves them white.
+void PauseResponsive(unsigned long milliseconds);
 
 }  // namespace kestrane

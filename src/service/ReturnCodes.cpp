@@ -54,8 +54,29 @@ int FailureCode(unsigned long win32Error) {
 
 std::wstring StartModeShown(const ServiceInfo& info) {
     std::wstring mode = info.StartMode.value_or(L"");
-    if (mode == L"Auto" && info.DelayedAutoStart == std::optional<std::wstring>(L"True")) return L"Automatique (d\u00e9but diff\u00e9r\u00e9)";
+    const bool delayed = info.DelayedAutoStart == std::optional<std::wstring>(L"True");
+    // A disabled service answers no trigger: its triggers are not told.
+    if (info.TriggerStart == std::optional<std::wstring>(L"True")) {
+        if (mode == L"Auto") return delayed ? L"Automatique (d\u00e9but diff\u00e9r\u00e9, d\u00e9clencheur)" : L"Automatique (d\u00e9clencheur)";
+        if (mode == L"Manual") return L"Manuel (d\u00e9clencheur)";
+    }
+    if (mode == L"Auto" && delayed) return L"Automatique (d\u00e9but diff\u00e9r\u00e9)";
     return mode;
+}
+
+std::vector<bool> ServiceManager::TriggerStarts(const std::vector<std::wstring>& names) {
+    std::vector<bool> out;
+    out.reserve(names.size());
+    for (const std::wstring& name : names) {
+        bool trigger = false;
+        try {
+            std::optional<ServiceInfo> info = Find(name);
+            trigger = info && info->TriggerStart == std::optional<std::wstring>(L"True");
+        } catch (const ServiceError&) {
+        }
+        out.push_back(trigger);
+    }
+    return out;
 }
 
 std::vector<Text> ServiceManager::StartModes(const std::vector<std::wstring>& names) {

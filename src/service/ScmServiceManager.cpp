@@ -46,6 +46,24 @@ Text QueryDelayedAutoStart(SC_HANDLE service) {
     return std::wstring(info.fDelayedAutostart ? L"True" : L"False");
 }
 
+// Whether an open service starts on a trigger: "True" when it has at least one (QueryServiceConfig2W,
+// SERVICE_CONFIG_TRIGGER_INFO, whose cTriggers counts them), "False" when none, null where the service
+// database does not answer this level (Windows before 7, Wine).
+Text QueryTriggerStart(SC_HANDLE service) {
+    constexpr DWORD kTriggerInfoLevel = 8;  // SERVICE_CONFIG_TRIGGER_INFO
+    Buffer buffer(256);
+    DWORD needed = 0;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (QueryServiceConfig2W(service, kTriggerInfoLevel, buffer.Bytes(), static_cast<DWORD>(buffer.Size()), &needed)) {
+            DWORD count = *reinterpret_cast<const DWORD*>(buffer.Bytes());  // SERVICE_TRIGGER_INFO::cTriggers
+            return std::wstring(count ? L"True" : L"False");
+        }
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed <= buffer.Size()) return std::nullopt;
+        buffer.Resize(needed);
+    }
+    return std::nullopt;
+}
+
 Text NonEmpty(const wchar_t* text) {
     if (!text || !*text) return std::nullopt;
     return std::wstring(text);
@@ -278,6 +296,7 @@ std::optional<ServiceInfo> ScmServiceManager::Find(const std::wstring& name) {
 
     ServiceInfo info = Describe(ExactName(manager.Get(), name, config), config, status, description);
     info.DelayedAutoStart = QueryDelayedAutoStart(service.Get());
+    info.TriggerStart = QueryTriggerStart(service.Get());
     info.perUser = PerUserOfType(config.dwServiceType);
     return info;
 }
@@ -346,6 +365,15 @@ int ScmServiceManager::Delete(const std::wstring& name) {
     if (target.code != ReturnCode::Success) return target.code;
     if (!DeleteService(target.service.Get())) return FailureCode(GetLastError());
     return ReturnCode::Success;
+}
+
+bool ScmServiceManager::MayChange(const std::wstring& name) {
+    // Opening the service with the rights a change needs changes nothing: Windows answers access denied
+    // there for a service it protects.
+    ManagerHandle manager(Session(), SC_MANAGER_CONNECT);
+    if (!manager) return true;  // the order itself will tell
+    ScHandle service(OpenServiceW(manager.Get(), name.c_str(), SERVICE_CHANGE_CONFIG | SERVICE_START | SERVICE_STOP));
+    return service || GetLastError() != ERROR_ACCESS_DENIED;
 }
 
 bool ScmServiceManager::WaitWhilePending(const std::wstring& name) {

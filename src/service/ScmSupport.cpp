@@ -1,5 +1,7 @@
 #include "service/ScmSupport.h"
 
+#include "service/Responsive.h"
+
 #include <algorithm>
 #include <cwchar>
 
@@ -72,7 +74,7 @@ bool WaitWhilePending(SC_HANDLE service, SERVICE_STATUS_PROCESS& status) {
         // A tenth of the wait hint, as the documentation advises, but never so long that a quick service
         // keeps the window waiting: starts and stops under Wine take 0.1 to 0.3 s.
         DWORD pause = std::clamp<DWORD>(status.dwWaitHint / 10, 20, 250);
-        Sleep(pause);
+        PauseResponsive(pause);  // on the windows' thread, they keep painting meanwhile
         if (!QueryStatus(service, status, error)) return false;
         if (status.dwCheckPoint != checkPoint) {
             checkPoint = status.dwCheckPoint;

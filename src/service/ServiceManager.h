@@ -68,10 +68,14 @@ struct ServiceInfo {
     // "True" when an automatic start waits until the system has started (delayed automatic start),
     // "False" otherwise; null where the service database cannot tell.
     Text DelayedAutoStart;
+    // "True" when Windows starts (or stops) the service itself when one of its triggers fires (a device
+    // arrives, a network comes up, ...), "False" otherwise; null where the service database cannot tell.
+    Text TriggerStart;
     PerUser perUser = PerUser::None;
 };
 
-// The start mode as the windows show it: "Automatique (début différé)" for an automatic start that waits.
+// The start mode as the windows show it: "Automatique (début différé)" for an automatic start that waits,
+// "Manuel (déclencheur)" for one Windows starts on a trigger.
 std::wstring StartModeShown(const ServiceInfo& info);
 
 // Published return codes of the Win32_Service methods that callers name.
@@ -140,6 +144,10 @@ public:
     // for one that is not there or cannot be read. For a few services this costs far less than an
     // inventory with every start mode. By default each is looked up.
     virtual std::vector<Text> StartModes(const std::vector<std::wstring>& names);
+    // Whether each of the named services starts on a trigger: a running or stopped state of such a service
+    // is Windows' own business. False for one that is not there or cannot be read. By default each is
+    // looked up.
+    virtual std::vector<bool> TriggerStarts(const std::vector<std::wstring>& names);
 
     // Control methods. Each returns a method return code; failures of the service database itself,
     // including a service that vanished since it was looked up, come back as codes too.
@@ -153,6 +161,11 @@ public:
     // Whether an automatic start of the service waits until the system has started. Return code as
     // the other methods.
     virtual int SetDelayedAutoStart(const std::wstring& name, bool delayed) = 0;
+
+    // Whether this program may start, stop and reconfigure the service: false for one Windows protects even
+    // from administrators (access denied), which any such order would be refused. Asked before a change is
+    // planned; by default true.
+    virtual bool MayChange(const std::wstring& name) { return true; }
 
     // Waits while the service is in a pending state (starting, stopping, pausing, resuming), for as long
     // as it reports progress (its check point advancing within its wait hint). True when it is no longer

@@ -1,6 +1,18 @@
 // An in-memory machine with the same service semantics as the real service database: states,
 // start modes, dependencies and method return codes. Tests drive the windows with it; it can be told
 // to fail (a forced return code, a failing inventory or lookup) and counts the calls made to it.
+//
+// It follows the rules Windows' service database follows, each where it is modelled:
+// - starts and stops take time: a service stays "Start Pending" / "Stop Pending" (with a wait hint and an
+//   advancing check point) for a number of lookups, or until it is waited for; it can hang while starting, or
+//   fail to start and stop again with a service-specific exit code;
+// - controls are refused in the states Windows refuses them, a stop while an active service depends on it;
+// - a start starts every stopped prerequisite first, at any depth, drivers included;
+// - drivers are in the dependency graph but in no inventory (which lists Win32 services only);
+// - trigger-start services are started and stopped by Windows itself (FireTrigger, GoIdle);
+// - protected services refuse to be changed, or read, with access denied;
+// - a delayed automatic start is refused to a service in a load-ordering group.
+// Every change of a state or start mode, whoever makes it, goes into an event log tests read.
 #pragma once
 
 #include "service/ServiceManager.h"
@@ -30,10 +42,28 @@ struct SimService {
     int PendingSteps = 0;
     bool HangsWhileStarting = false;  // a start never gets past "Start Pending"
     bool StaysMarkedForDeletion = false;  // deleted while running, it stays listed until it stops
+    bool Driver = false;          // a kernel driver: a service to open by name, listed by no inventory
+    bool TriggerStart = false;    // Windows starts it when a trigger fires and stops it when idle
+    bool DeniesChange = false;    // protected: every control and configuration change is access denied
+    bool DeniesQuery = false;     // protected: its configuration cannot even be read (access denied)
+    std::wstring LoadOrderGroup;  // a member of a load-ordering group: no delayed automatic start
+    // A start that the service accepts, then gives up: it stops again with this service-specific exit code.
+    unsigned long FailsToStartWith = 0;
+    unsigned long WaitHintMs = 2000;  // what a pending service promises
     // Internal: where a pending service is going, how many lookups are left, whether it is deleted.
     std::wstring PendingTarget;
     int PendingLeft = 0;
+    int CheckPoint = 0;
     bool MarkedForDeletion = false;
+    unsigned long ExitCode = 0;  // service-specific exit code of the last failed start
+};
+
+// One change of a service, as the event log records it.
+struct SimEvent {
+    std::wstring service;
+    std::wstring property;  // "state" or "mode"
+    std::wstring from, to;
+    std::wstring cause;     // "order" (a method call), "prerequisite" (Windows starting it), "trigger", "idle"
 };
 
 class SimulatedServiceManager : public ServiceManager {
@@ -56,7 +86,15 @@ public:
         failFindError_ = win32Error;
         failFindOther_ = otherKind;
     }
+    // The dependency lists cannot be read: the service database fails (not a protected service).
     void FailDependencies(bool fail) { failDependencies_ = fail; }
+
+    // Windows acting by itself on a trigger-start service: its trigger fires (it starts, with what it
+    // needs) or it has nothing left to do (it stops). False when Windows would not do it.
+    bool FireTrigger(const std::wstring& name);
+    bool GoIdle(const std::wstring& name);
+    // Every change of a state or a start mode, in order.
+    const std::vector<SimEvent>& Events() const { return events_; }
     // The service disappears just after it has been looked up, before the next method call.
     void VanishAfterFind(const std::wstring& name) { vanishAfterFind_ = name; }
 
@@ -69,6 +107,7 @@ public:
     void ClearCounts();
 
     std::vector<ServiceEntry> Inventory(bool withStartModes) override;
+    std::vector<bool> TriggerStarts(const std::vector<std::wstring>& names) override;
     std::optional<ServiceInfo> Find(const std::wstring& name) override;
     std::vector<Text> StartModes(const std::vector<std::wstring>& names) override;
     int StartService(const std::wstring& name) override;
@@ -79,12 +118,16 @@ public:
     int Delete(const std::wstring& name) override;
     int SetDelayedAutoStart(const std::wstring& name, bool delayed) override;
     bool WaitWhilePending(const std::wstring& name) override;
+    bool MayChange(const std::wstring& name) override;
     std::vector<std::wstring> DependentServices(const std::wstring& name) override;
     std::vector<std::wstring> ServicesDependedOn(const std::wstring& name) override;
 
 private:
     void Track(const std::wstring& entry) { calls_log_.push_back(entry); }
     void Transition(SimService& service, const wchar_t* pending, const wchar_t* target);
+    void Become(SimService& service, const std::wstring& state);
+    void SetMode(SimService& service, const std::wstring& mode);
+    void Settle(SimService& service);
     void Step(SimService& service);
     int Count(Op op, const std::wstring& name, const wchar_t* logName);
     bool Forced(Op op, const std::wstring& name, int& code) const;
@@ -103,6 +146,8 @@ private:
     unsigned long failFindError_ = 5;
     bool failFindOther_ = false;
     bool failDependencies_ = false;
+    std::vector<SimEvent> events_;
+    std::wstring cause_ = L"order";
 };
 
 }  // namespace kestrane

@@ -332,13 +332,27 @@ int WineServiceManager::ChangeStartMode(const std::wstring& name, const std::wst
 
 std::optional<ServiceInfo> WineServiceManager::Find(const std::wstring& name) {
     std::optional<ServiceInfo> info = ScmServiceManager::Find(name);
-    if (!info || info->DelayedAutoStart) return info;
+    if (!info || (info->DelayedAutoStart && info->TriggerStart)) return info;
     std::wstring key = ServiceKeyPath(info->Name.value_or(name));
-    DWORD value = 0;
-    DWORD size = sizeof(value);
-    bool read = !key.empty() && RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"DelayedAutostart", RRF_RT_REG_DWORD,
-                                             nullptr, &value, &size) == ERROR_SUCCESS;
-    info->DelayedAutoStart = std::wstring(read && value ? L"True" : L"False");
+    if (!info->DelayedAutoStart) {
+        DWORD value = 0;
+        DWORD size = sizeof(value);
+        bool read = !key.empty() && RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"DelayedAutostart", RRF_RT_REG_DWORD,
+                                                 nullptr, &value, &size) == ERROR_SUCCESS;
+        info->DelayedAutoStart = std::wstring(read && value ? L"True" : L"False");
+    }
+    if (!info->TriggerStart) {
+        // Windows keeps a service's triggers as numbered subkeys of its key's TriggerInfo; Wine does not
+        // answer SERVICE_CONFIG_TRIGGER_INFO, so they are counted there.
+        RegKey triggers;
+        DWORD count = 0;
+        bool read = !key.empty() &&
+                    RegOpenKeyExW(HKEY_LOCAL_MACHINE, (key + L"\\TriggerInfo").c_str(), 0, KEY_READ, triggers.Receive()) ==
+                        ERROR_SUCCESS &&
+                    RegQueryInfoKeyW(triggers.Get(), nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr,
+                                     nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+        info->TriggerStart = std::wstring(read && count ? L"True" : L"False");
+    }
     return info;
 }
 

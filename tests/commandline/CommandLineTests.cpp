@@ -2,12 +2,15 @@
 #include "Scratch.h"
 
 #include "base/CodePage.h"
+#include "base/Texts.h"
 #include "commandline/Unattended.h"
 #include "profile/Undo.h"
 #include "base/TextFile.h"
 #include "profile/ConfigFormat.h"
+#include "profile/MachineLock.h"
 
 #include <algorithm>
+#include <thread>
 
 namespace kestrane::test {
 namespace {
@@ -174,6 +177,66 @@ TEST_F(Unattended, BadArgumentsAndFilesThatCannotBeReadGiveTwo) {
     folder.Remove(L"liste\\interdit.txt");
     EXPECT_EQ(Run({L"/appliquer", L"profil.cfg"}), 2);
     EXPECT_TRUE(Controls().empty());
+}
+
+// Windows as it is: a service marked 1 behind a driver, three levels below the one started, is refused by
+// /appliquer and /annuler alike; a trigger-start service Windows starts again is no difference; a second
+// application waits for the first, or gives up after /attente: seconds.
+TEST_F(Unattended, GuardBehindADriverTriggersAndOneApplicationAtATime) {
+    SimService tcpip{L"Tcpip", L"Pilote TCP/IP", L"Running", L"System"};
+    tcpip.Driver = true;
+    machine.Add(tcpip);
+    machine.Add({L"EventLog", L"Journal", L"Stopped", L"Manual"});
+    machine.Add({L"Nla", L"Reseau", L"Stopped", L"Manual", std::nullopt, L"n.exe", L"LocalSystem", L"Own Process", {L"Tcpip", L"EventLog"}});
+    machine.Add({L"Relay", L"Relais", L"Stopped", L"Manual", std::nullopt, L"r.exe", L"LocalSystem", L"Own Process", {L"Nla"}});
+    machine.Add({L"Top", L"Haut", L"Stopped", L"Manual", std::nullopt, L"t.exe", L"LocalSystem", L"Own Process", {L"Relay"}});
+    folder.Write(L"liste\\interdit.txt", "\"EventLog\",1\r\n");
+    folder.Write(L"Config\\top.cfg", "\"Top\",\"Running\",\"Manual\",\"Haut\"\r\n");
+    const std::wstring refusal = L"Top : non démarré, car il faudrait démarrer EventLog, service interdit";
+    for (bool force : {false, true}) {
+        EXPECT_EQ(Run(force ? std::vector<std::wstring>{L"/appliquer", L"top", L"/forcer"} : std::vector<std::wstring>{L"/appliquer", L"top"}), 1);
+        EXPECT_TRUE(Reported(refusal));
+    }
+    SaveUndo(folder.App(), {{L"Top", L"Running", L"Manual", L"Haut"}}, SYSTEMTIME{2030, 1, 0, 1, 0, 0, 0, 0});
+    EXPECT_EQ(Run({L"/annuler", L"/forcer"}), 1);
+    EXPECT_TRUE(Reported(refusal));
+    EXPECT_TRUE(machine.Events().empty());
+
+    // Windows starts the trigger-start service again after it was stopped: told, not counted.
+    machine.Add({L"Usb", L"Peripheriques", L"Running", L"Manual"});
+    machine.Get(L"Usb")->TriggerStart = true;
+    folder.Write(L"Config\\usb.cfg", "\"Usb\",\"Stopped\",\"Manual\",\"u\"\r\n");
+    EXPECT_EQ(Run({L"/appliquer", L"usb"}), 0);
+    ASSERT_TRUE(machine.FireTrigger(L"Usb"));
+    EXPECT_EQ(Run({L"/comparer", L"usb"}), 0);
+    EXPECT_TRUE(Reported(L"Usb : démarre et s'arrête à la demande de Windows (service à déclencheur), état Running"));
+
+    // Another application holds the machine (another session, a scheduled task): this one gives up after its
+    // wait, changing nothing, or goes on once the other has ended.
+    HANDLE taken = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread other([&] {
+        MachineLock lock;
+        lock.Take(INFINITE);
+        SetEvent(taken);
+        WaitForSingleObject(done, INFINITE);
+        Sleep(300);
+    });
+    WaitForSingleObject(taken, INFINITE);
+    machine.ClearCounts();
+    EXPECT_EQ(Run({L"/appliquer", L"usb", L"/attente:0"}), 2);
+    EXPECT_TRUE(Reported(texts::kLockTimeout));
+    EXPECT_TRUE(Controls().empty());
+    EXPECT_EQ(Run({L"/sauvegarder", L"pendant", L"/attente:0"}), 2);
+    EXPECT_FALSE(folder.Exists(L"Config\\pendant.cfg"));
+    SetEvent(done);
+    ULONGLONG before = GetTickCount64();
+    EXPECT_EQ(Run({L"/appliquer", L"usb", L"/attente:30"}), 0);  // waits for the other to end
+    EXPECT_GE(GetTickCount64() - before, 200u);
+    other.join();
+    CloseHandle(taken);
+    CloseHandle(done);
+    EXPECT_EQ(Run({L"/appliquer", L"usb", L"/attente:x"}), 2);
 }
 
 }  // namespace

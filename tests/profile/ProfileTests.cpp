@@ -103,8 +103,9 @@ TEST_F(Applying, RefusalsAbsencesAndTheForbiddenListAreReported) {
               machine.MethodLog().end());
     EXPECT_EQ(report.Lines(), (std::vector<std::wstring>{
                                   // in the order the calls were made: start modes first
-                                  L"Audiosrv : la demande de modification a généré une erreur et n'est pas effective",
-                                  L"Fax : Le service a été désactivé du système",
+                                  L"Audiosrv : accès refusé : service protégé par Windows",
+                                  // Spooler, which Fax needs, was just disabled: the start is not sent.
+                                  L"Fax : Le service n'a pas pu trouver le service nécessaire à partir d'un service dépendant",
                                   L"service absent de cette machine : Absent",
                                   L"service interdit, non modifié : rpcss",
                                   L"service déconseillé, modifié : Spooler",
@@ -221,22 +222,26 @@ TEST_F(Planning, ThePreviewShowsEveryKindOfLineInTheOrderOfTheApplicationAndChan
                          L"service interdit, non modifié : RpcSs",
                          L"service absent de cette machine : Absent",
                          L"wuauserv : mode de démarrage Disabled → Manual",
-                         // States: those needing no other service first, Fax (needing others) last.
+                         // Starts go from the services needing none to those needing others (Fax, last pass);
+                         // stops the other way, so that those needing none (Audiosrv, Base) stop in the last
+                         // pass too, each in its record's place.
+                         L"Spooler : démarré d'abord, car nécessaire à Fax",
+                         L"Fax : état Stopped → Running",
                          L"service déconseillé, sera modifié : Audiosrv",
                          L"Audiosrv : état Running → Stopped",
                          L"Base : état Running → Stopped",
                          L"Client : en cours d'exécution et dépendant de Base, dont l'arrêt sera refusé tant qu'il tourne",
-                         L"Spooler : démarré d'abord, car nécessaire à Fax",
-                         L"Fax : état Stopped → Running",
                      }));
     std::set<Kind> kinds;
     for (const PlanLine& line : plan.lines) kinds.insert(line.kind);
     EXPECT_EQ(kinds.size(), 7u);
-    // What an undo would bring back: exactly the services changed, as they are now.
+    // What an undo would bring back: the services changed, as they are now.
     EXPECT_EQ(plan.before, (std::vector<ConfigRecord>{{L"wuauserv", L"Stopped", L"Disabled", L"Windows Update"},
-                                                       {L"Audiosrv", L"Running", L"Auto", L"Audio Windows"},
                                                        {L"Spooler", L"Stopped", L"Auto", L"Spouleur d'impression"},
-                                                       {L"Fax", L"Stopped", L"Manual", L"Télécopie"}}));
+                                                       {L"Fax", L"Stopped", L"Manual", L"Télécopie"},
+                                                       {L"Audiosrv", L"Running", L"Auto", L"Audio Windows"},
+                                                       // its stop held, kept all the same: Client may stop first
+                                                       {L"Base", L"Running", L"Auto", L"Base"}}));
     EXPECT_TRUE(Controls().empty());
     EXPECT_EQ(Snapshot(), before);
 }

@@ -435,6 +435,19 @@ TEST_F(ScmServiceManagerTest, StartModeChangesShowInFindAndInventory) {
     EXPECT_EQ(scm.SetDelayedAutoStart(name, false), ReturnCode::Success);
     EXPECT_TEXT(Properties(name).DelayedAutoStart, L"False");
     EXPECT_EQ(StartModeShown(Properties(name)), L"Auto");
+
+    // A service Windows starts on a trigger keeps it under its key's TriggerInfo: shown beside the start
+    // mode, and not for a disabled service, which answers no trigger.
+    EXPECT_TEXT(Properties(name).TriggerStart, L"False");
+    HKEY trigger = nullptr;
+    std::wstring key = L"SYSTEM\\CurrentControlSet\\Services\\" + name + L"\\TriggerInfo\\0";
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &trigger, nullptr), ERROR_SUCCESS);
+    RegCloseKey(trigger);
+    EXPECT_TEXT(Properties(name).TriggerStart, L"True");
+    EXPECT_EQ(StartModeShown(Properties(name)), L"Automatique (déclencheur)");
+    ASSERT_EQ(scm.ChangeStartMode(name, L"Manual"), ReturnCode::Success);
+    EXPECT_EQ(StartModeShown(Properties(name)), L"Manuel (déclencheur)");
+    EXPECT_EQ(scm.TriggerStarts({name, L"KstNoSuchService"}), (std::vector<bool>{true, false}));
 }
 
 TEST_F(ScmServiceManagerTest, ServicesThatFailOrHangWhileStartingShowIt) {

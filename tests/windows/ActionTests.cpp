@@ -301,20 +301,19 @@ TEST_F(Commands, AutomaticHandlingAsksFirst) {
     EXPECT_EQ(dialogs.shown[0].text, L"voulez vous lancer un ordre de démarrage pour tous les services il depend?");
     EXPECT_EQ(machine.MethodLog(), (std::vector<std::wstring>{L"start:Fax"}));
 
-    // Stopping RpcSs, answered Yes: the services that need it are stopped first, in list order.
+    // Stopping RpcSs, answered Yes: every active service that needs it, at any depth, is stopped first,
+    // those needing others first (Fax needs Spooler, which needs RpcSs): Windows refuses a stop while a
+    // dependent still runs.
     ASSERT_TRUE(fen->CbNomSys.SelectText(L"RpcSs"));
     machine.ClearCounts();
     dialogs.answers = {IDYES};
     fen->OnMnuSTop();
     EXPECT_EQ(dialogs.shown.back().text, L"voulez vous lancer un ordre d'arrêt pour tous les services dependant?");
-    EXPECT_EQ(machine.MethodLog(), (std::vector<std::wstring>{L"stop:Spooler", L"stop:Fax", L"stop:RpcSs"}));
-    // Spooler refused while Fax, which needs it, still ran; that failure did not stop the later orders,
-    // and RpcSs in turn was refused because Spooler still runs. The label tells the last outcome.
+    EXPECT_EQ(machine.MethodLog(), (std::vector<std::wstring>{L"stop:Fax", L"stop:Spooler", L"stop:RpcSs"}));
     EXPECT_EQ(machine.Get(L"Fax")->State, L"Stopped");
-    EXPECT_EQ(machine.Get(L"Spooler")->State, L"Running");
-    EXPECT_EQ(fen->LabEtat.Text(),
-              L"Le service ne peut pas être arrêté car d'autres services qui sont en cours d'exécution en dépendent");
-    EXPECT_EQ(fen->TbEtat.Text(), L"Running");
+    EXPECT_EQ(machine.Get(L"Spooler")->State, L"Stopped");
+    EXPECT_EQ(fen->LabEtat.Text(), L"la requête a été acceptée");
+    EXPECT_EQ(fen->TbEtat.Text(), L"Stopped");
 }
 
 TEST_F(Commands, NoDependencyMeansNoQuestionAndOnlyTheService) {
@@ -340,6 +339,39 @@ TEST_F(Commands, ForbiddenDependencyStopsEveryOrderOfTheCommand) {
     dialogs.answers = {IDYES};
     fen->OnBtStartServ();
     EXPECT_EQ(machine.MethodLog(), (std::vector<std::wstring>{L"start:Spooler", L"start:Fax"}));
+}
+
+// A service marked 1 three levels below the one started, behind a driver that no inventory lists: refused,
+// whether the user lets Kestrane start the prerequisites ("Oui") or leaves them to Windows ("Non").
+class BehindADriver : public MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        SimService tcpip{L"Tcpip", L"Pilote TCP/IP", L"Running", L"System"};
+        tcpip.Driver = true;
+        machine.Add(tcpip);
+        machine.Add({L"EventLog", L"Journal", L"Stopped", L"Manual"});
+        machine.Add({L"Nla", L"Réseau", L"Stopped", L"Manual", std::nullopt, L"n.exe", L"LocalSystem", L"Own Process", {L"Tcpip", L"EventLog"}});
+        machine.Add({L"Relay", L"Relais", L"Stopped", L"Manual", std::nullopt, L"r.exe", L"LocalSystem", L"Own Process", {L"Nla"}});
+        machine.Add({L"Top", L"Haut", L"Stopped", L"Manual", std::nullopt, L"t.exe", L"LocalSystem", L"Own Process", {L"Relay"}});
+        Open();
+        folder.Write(L"liste\\interdit.txt", "\"EventLog\",1\r\n");
+        fen->OnMnuOpAuto();
+        ASSERT_TRUE(fen->CbNomSys.SelectText(L"Top"));
+        machine.ClearCounts();
+    }
+};
+
+TEST_F(BehindADriver, TheMainWindowRefusesWithYesAndWithNo) {
+    for (int answer : {IDYES, IDNO}) {
+        dialogs.shown.clear();
+        dialogs.answers = {answer};
+        fen->OnMnuStart();
+        ASSERT_EQ(dialogs.shown.size(), 2u);  // the question, then the refusal naming the service
+        EXPECT_EQ(dialogs.shown[1].text.find(About(kForbidden, L"EventLog")), 0u);
+        EXPECT_TRUE(machine.MethodLog().empty());
+        EXPECT_TRUE(machine.Events().empty());
+    }
 }
 
 TEST_F(Commands, TheGuardDecidesOnEveryServiceBeforeAnyOrder) {
@@ -385,9 +417,10 @@ TEST_F(Commands, MissingListShowsItsBoxOncePerCheck) {
     SelectFax();
     fen->OnMnuStart();
     ASSERT_EQ(dialogs.shown.size(), 3u);
-    // Each box names the service it is about, in the order of the checks.
-    EXPECT_EQ(dialogs.shown[0].text, About(kMissingList, L"Spooler"));
-    EXPECT_EQ(dialogs.shown[1].text, About(kMissingList, L"RpcSs"));
+    // Each box names the service it is about, in the order of the checks: the order the start would
+    // start them, the deepest prerequisite first.
+    EXPECT_EQ(dialogs.shown[0].text, About(kMissingList, L"RpcSs"));
+    EXPECT_EQ(dialogs.shown[1].text, About(kMissingList, L"Spooler"));
     EXPECT_EQ(dialogs.shown[2].text, About(kMissingList, L"Fax"));
     EXPECT_TRUE(machine.MethodLog().empty());
 }
@@ -422,7 +455,7 @@ TEST_F(Commands, SingleServiceCommandsAndTheirButtons) {
     EXPECT_EQ(fen->TbDemarre.Text(), L"Auto");
     EXPECT_EQ(machine.MethodLog(),
               (std::vector<std::wstring>{L"pause:Spooler", L"resume:Spooler", L"mode Disabled:Spooler",
-                                         L"mode Manual:Spooler", L"mode Automatic:Spooler", L"undelayed:Spooler"}));
+                                         L"mode Manual:Spooler", L"undelayed:Spooler", L"mode Automatic:Spooler"}));
     EXPECT_EQ(fen->CbNomVueTrier.SelectedText(), L"Spouleur d'impression");
 }
 

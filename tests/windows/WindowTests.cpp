@@ -88,14 +88,14 @@ INSTANTIATE_TEST_SUITE_P(
                       CommandCase{"Arrêter", IDM_STOP, false, L"Audiosrv", {L"stop:Audiosrv"}},
                       CommandCase{"Mettre en pause", IDM_PAUSE, false, L"Audiosrv", {L"pause:Audiosrv"}},
                       CommandCase{"Sortir de pause", IDM_NOPAUSE, false, L"Audiosrv", {L"resume:Audiosrv"}},
-                      CommandCase{"Automatique", IDM_AUTO, false, L"Fax", {L"mode Automatic:Fax", L"undelayed:Fax"}},
-                      CommandCase{"AutomatiqueDiffere", IDM_AUTODIFF, false, L"Fax", {L"mode Automatic:Fax", L"delayed:Fax"}},
+                      CommandCase{"Automatique", IDM_AUTO, false, L"Fax", {L"undelayed:Fax", L"mode Automatic:Fax"}},
+                      CommandCase{"AutomatiqueDiffere", IDM_AUTODIFF, false, L"Fax", {L"delayed:Fax", L"mode Automatic:Fax"}},
                       CommandCase{"Manuel", IDM_MANUEL, false, L"Fax", {L"mode Manual:Fax"}},
                       CommandCase{"Desactivation", IDM_DESACTIVE, false, L"Fax", {L"mode Disabled:Fax"}},
                       CommandCase{"Supprimer", IDM_SUPSERV, false, L"Fax", {L"stop:Fax", L"delete:Fax"}},
                       CommandCase{"BtStartServ", IDC_BTSTARTSERV, true, L"Fax", {L"start:Fax"}},
                       CommandCase{"BtStopServ", IDC_BTSTOPSERV, true, L"Audiosrv", {L"stop:Audiosrv"}},
-                      CommandCase{"BtConfServAuto", IDC_BTCONFSERVAUTO, true, L"Fax", {L"mode Automatic:Fax", L"undelayed:Fax"}},
+                      CommandCase{"BtConfServAuto", IDC_BTCONFSERVAUTO, true, L"Fax", {L"undelayed:Fax", L"mode Automatic:Fax"}},
                       CommandCase{"BtConfServMAnu", IDC_BTCONFSERVMANU, true, L"Fax", {L"mode Manual:Fax"}},
                       CommandCase{"BtConfServStop", IDC_BTCONFSERVSTOP, true, L"Fax", {L"mode Disabled:Fax"}}));
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "profile/Apply.h"
+#include "profile/MachineLock.h"
 #include "profile/Plan.h"
 #include "windows/AppContext.h"
 #include "win/Controls.h"
@@ -200,6 +201,10 @@ private:
     // under the progress window, the closing message.
     bool ApplyRecordsFromWindow(const std::vector<ConfigRecord>& records, std::vector<ForbiddenEntry> guard,
                                 ApplyOrder order, const std::wstring& undoFile);
+    // Takes the lock one application at a time holds. While another application (of any window or the
+    // command line) holds it, the user is told and the window waits with the wait cursor, painting, until
+    // it ends or the user gives up (false).
+    bool TakeMachineLock(MachineLock& lock);
     bool AskDiscouraged(const Plan& plan, std::vector<ForbiddenEntry>& guard);
     void AskDiscouragedRecords(const std::vector<ConfigRecord>& records, std::vector<ForbiddenEntry>& guard);
     bool SaveUndoFirst(const std::optional<Plan>& plan);

@@ -3,6 +3,7 @@
 // afterwards so that everything shown for it is reloaded.
 #include "windows/resource.h"
 #include "windows/main/Fen1.h"
+#include "service/OrderReach.h"
 #include "service/Programme.h"
 #include "base/Texts.h"
 
@@ -82,19 +83,35 @@ void Fen1::CommandWithDependencies(bool start) {
     std::vector<std::wstring> entries;
     for (int i = 0; i < dependencies.Count(); ++i) entries.push_back(dependencies.Item(i));
     bool withDependencies = WithDependencies(entries, start);
-    // A dependency already where the command would bring it is left alone: neither checked nor ordered.
-    std::vector<std::wstring> toChange;
-    if (withDependencies) toChange = DependenciesToChange(*app.services, entries, start);
 
-    // The guard decides on every service the command would change before anything is changed.
-    for (const std::wstring& dependency : toChange) VerifInterdit(dependency);
+    // The guard decides on every service the order changes, at any depth and drivers included, whatever
+    // the answer about dependencies: without Kestrane starting them, Windows starts the prerequisites itself.
+    OrderReach reach;
+    {
+        WaitCursor busy;
+        reach = WhatOrderChanges(*app.services, name, start ? OrderKind::Start : OrderKind::Stop);
+    }
+    std::vector<std::wstring> others = reach.Others();
+    for (const std::wstring& other : others) VerifInterdit(other);
     VerifInterdit(name);
     if (!var.ModifAutorisee) return;
+    // What Windows would start with it cannot be read beyond a protected service: nobody can tell
+    // whether the guard would let it.
+    if (start && !reach.unreadable.empty()) {
+        app.dialogs->Message(Handle(), texts::kGuardServiceLine + name + texts::kPrerequisiteUnreadable + reach.unreadable.front(),
+                             texts::kGuardTitle, BoxStyle::ErrorOk);
+        return;
+    }
 
-    for (const std::wstring& dependency : toChange) CommandeService(dependency, order);
-    if (!start && withDependencies) {
-        // A dependent still stopping holds the service: wait for each (as long as it makes progress).
-        for (const std::wstring& dependent : entries) app.services->WaitWhilePending(dependent);
+    if (withDependencies) {
+        WaitCursor busy;
+        // In the order they change: the deepest prerequisite first, or the dependents of others first. A
+        // dependent still stopping holds what it depends on: each stop is waited for (as long as it makes
+        // progress), the window painting meanwhile.
+        for (const std::wstring& other : others) {
+            CommandeService(other, order);
+            if (!start) app.services->WaitWhilePending(other);
+        }
     }
     CommandeService(name, order);
     Reselect(position);

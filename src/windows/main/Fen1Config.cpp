@@ -16,6 +16,7 @@
 #include "base/Skipping.h"
 #include "base/Texts.h"
 
+#include <algorithm>
 #include <exception>
 #include <set>
 
@@ -56,6 +57,8 @@ void Fen1::OnMnuSauveConf() {
     var.NomConfig = name + L".cfg";
     // The old file of that name is replaced by the new one once it is complete (never deleted first).
     Skipping([&] { AfficheServ(); });
+    MachineLock lock;
+    if (!TakeMachineLock(lock)) return;
     var.SauveConfig = true;
     try {
         WaitCursor busy;
@@ -151,6 +154,13 @@ void Fen1::ApplyPreviewed(const std::wstring& path, const std::string& bytesShow
 
 bool Fen1::ApplyRecordsFromWindow(const std::vector<ConfigRecord>& records, std::vector<ForbiddenEntry> guard,
                                   ApplyOrder order, const std::wstring& undoFile) {
+    MachineLock lock;
+    if (!TakeMachineLock(lock)) return false;
+    // Another undo may have ended this file while this one waited.
+    if (order == ApplyOrder::Undo && !FileExists(undoFile)) {
+        app.dialogs->Message(Handle(), texts::kUndoGone + undoFile, texts::kWarningTitle, BoxStyle::WarningOk);
+        return false;
+    }
     CommandScope command(*app.services);
     std::optional<Plan> plan;
     try {
@@ -181,6 +191,20 @@ bool Fen1::ApplyRecordsFromWindow(const std::vector<ConfigRecord>& records, std:
     ShowClosingReport(report, records, more);
     Skipping([&] { AfficheServ(); });
     return report.outcome == ApplyReport::Outcome::Done && report.Clean() && more.empty();
+}
+
+bool Fen1::TakeMachineLock(MachineLock& lock) {
+    if (lock.Take(0)) return true;
+    for (;;) {
+        if (app.dialogs->Message(Handle(), texts::kLockWaiting, texts::kLockTitle, BoxStyle::QuestionYesNo) != IDYES)
+            return false;
+        WaitCursor busy;
+        constexpr int kAskAgainMs = 30000, kStepMs = 100;
+        for (int waited = 0; waited < kAskAgainMs; waited += kStepMs) {
+            if (lock.Take(0)) return true;
+            WaitPainting(kStepMs);
+        }
+    }
 }
 
 bool Fen1::AskDiscouraged(const Plan& plan, std::vector<ForbiddenEntry>& guard) {
@@ -261,8 +285,10 @@ void Fen1::ShowClosingReport(const ApplyReport& report, const std::vector<Config
     std::optional<int> notYet;
     try {
         WaitCursor busy;
-        notYet = NotInWantedState(*app.services, records, 3000, WaitPainting, report.modesSet);
+        std::vector<std::wstring> why;
+        notYet = NotInWantedState(*app.services, records, 3000, WaitPainting, report.modesSet, &why);
         lines.push_back(texts::kNotYetInWantedState + std::to_wstring(*notYet));
+        lines.insert(lines.end(), why.begin(), why.end());
     } catch (...) {
     }
     bool calm = report.outcome == ApplyReport::Outcome::Done && report.Clean() && more.empty();
@@ -353,7 +379,7 @@ void Fen1::OnMnuComparer() {
     }
     std::vector<std::wstring> lines;
     for (const PlanLine& line : differences) lines.push_back(line.text);
-    if (lines.empty()) lines.push_back(texts::kCompareNothing);
+    if (std::none_of(differences.begin(), differences.end(), IsDifference)) lines.push_back(texts::kCompareNothing);
     app.windows.Get<PreviewWindow>(app).Show(Handle(), texts::kCompareTitle, texts::kCompareHeading + *name, lines, nullptr);
 }
 
