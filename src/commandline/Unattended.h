@@ -1,11 +1,13 @@
 // The program run without a window, by a startup script, a scheduled task or a fleet tool:
 //   Kestrane.exe /appliquer FICHIER.cfg | /comparer FICHIER.cfg | /sauvegarder FICHIER.cfg | /annuler
 //                | /exporter:ansible FICHIER.cfg SORTIE.yml | /exporter:powershell FICHIER.cfg SORTIE.ps1
-//                [/forcer] [/journal:FICHIER]
+//                [/forcer] [/journal:FICHIER] [/attente:SECONDES]
 // The report goes to the console the program was started from (and to the journal when named). The
 // forbidden list guards as in the window, stricter: a service marked 0 is refused too unless /forcer.
-// Exit codes: 0 everything done or matching, 1 something refused, failed or differing, 2 bad arguments
-// or a file that cannot be read or written.
+// Applications, undos and saves wait for another application of the machine to end, up to /attente:
+// seconds (600 by default).
+// Exit codes: 0 everything done or matching, 1 something refused, failed or differing, 2 bad arguments,
+// a file that cannot be read or written, or another application still running after the wait.
 #pragma once
 
 #include "service/ServiceManager.h"
