@@ -5,9 +5,9 @@
 
 #include <climits>
 #include <stdexcept>
-#else
-#include <type_traits>
 #endif
+
+#include <type_traits>
 
 namespace kestrane {
 
@@ -56,6 +56,9 @@ bool WideToAnsi(UINT codePage, std::wstring_view text, DWORD flags, const char* 
            needed;
 }
 
+// The code page's bytes of `text`, or nothing when a character has none of its own.
+std::optional<std::string> ToAnsiExact(std::wstring_view text);
+
 }  // namespace
 
 std::string ToAnsi(std::wstring_view text) {
@@ -83,6 +86,32 @@ std::wstring FromAnsi(std::string_view bytes) {
     MultiByteToWideChar(codePage, 0, bytes.data(), length, out.data(), needed);
     return out;
 }
+
+namespace {
+
+std::optional<std::string> ToAnsiExact(std::wstring_view text) {
+    std::string out;
+    if (text.empty()) return out;
+    UINT codePage = FileCodePage();
+    int length = CheckedLength(text.size());
+    // The default character tells a character the code page lacks; a code page that refuses the flags (see
+    // ToAnsi) is converted without them. Either way the bytes must give the text back: that alone is exact.
+    BOOL usedDefault = FALSE;
+    int needed = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text.data(), length, nullptr, 0, nullptr, &usedDefault);
+    if (needed > 0) {
+        out.resize(static_cast<size_t>(needed));
+        if (WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text.data(), length, out.data(), needed, nullptr,
+                                &usedDefault) != needed)
+            return std::nullopt;
+        if (usedDefault) return std::nullopt;
+    } else if (!WideToAnsi(codePage, text, 0, nullptr, out)) {
+        return std::nullopt;
+    }
+    if (FromAnsi(out) != text) return std::nullopt;
+    return out;
+}
+
+}  // namespace
 
 #else
 
@@ -127,6 +156,22 @@ std::wstring FromAnsi(std::string_view bytes) {
     }
     return out;
 }
+
+namespace {
+
+std::optional<std::string> ToAnsiExact(std::wstring_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (wchar_t unit : text) {
+        auto c = static_cast<char32_t>(static_cast<std::make_unsigned_t<wchar_t>>(unit));
+        char byte = c > 0xFFFF ? '?' : EncodeCodePoint(c);
+        if (byte == '?' && c != U'?') return std::nullopt;
+        out.push_back(byte);
+    }
+    return out;
+}
+
+}  // namespace
 
 #endif
 
@@ -225,5 +270,74 @@ bool TakeUtf8Mark(std::string_view& bytes) {
     bytes.remove_prefix(3);
     return true;
 }
+
+char32_t CharacterAt(std::wstring_view text, size_t i, size_t& units) {
+    auto unit = [&](size_t k) { return static_cast<char32_t>(static_cast<std::make_unsigned_t<wchar_t>>(text[k])); };
+    char32_t c = unit(i);
+    units = 1;
+    if (sizeof(wchar_t) == 2 && c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && unit(i + 1) >= 0xDC00 &&
+        unit(i + 1) <= 0xDFFF) {
+        units = 2;
+        return 0x10000 + ((c - 0xD800) << 10) + (unit(i + 1) - 0xDC00);
+    }
+    if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) return kNoCharacter;
+    return c;
+}
+
+std::wstring VisibleText(std::wstring_view text) {
+    static const wchar_t kHex[] = L"0123456789ABCDEF";
+    std::wstring out;
+    for (size_t i = 0, units = 1; i < text.size(); i += units) {
+        char32_t c = CharacterAt(text, i, units);
+        if (c == kNoCharacter) {
+            out += static_cast<wchar_t>(0xFFFD);
+        } else if (IsControlCharacter(c)) {
+            out += L"<U+00";
+            out += kHex[(c >> 4) & 0xF];
+            out += kHex[c & 0xF];
+            out += L'>';
+        } else {
+            out.append(text.substr(i, units));
+        }
+    }
+    return out;
+}
+
+TextEncoding DetectEncoding(std::string_view bytes) {
+    if (TakeUtf8Mark(bytes)) return TextEncoding::Utf8WithMark;
+    bool beyondAscii = false;
+    for (size_t i = 0; i < bytes.size();) {
+        if (static_cast<unsigned char>(bytes[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        char32_t c = 0;
+        size_t length = DecodeUtf8(bytes, i, c);
+        if (length == 0) return TextEncoding::CodePage;
+        beyondAscii = true;
+        i += length;
+    }
+    return beyondAscii ? TextEncoding::Utf8 : TextEncoding::CodePage;
+}
+
+std::wstring DecodeText(std::string_view bytes, TextEncoding encoding) {
+    switch (encoding) {
+    case TextEncoding::CodePage:
+        return FromAnsi(bytes);
+    case TextEncoding::Utf8WithMark:
+        TakeUtf8Mark(bytes);
+        return FromUtf8(bytes);
+    case TextEncoding::Utf8:
+        break;
+    }
+    return FromUtf8(bytes);
+}
+
+std::optional<std::string> EncodeExact(std::wstring_view text, TextEncoding encoding) {
+    if (encoding == TextEncoding::CodePage) return ToAnsiExact(text);
+    return ToUtf8Exact(text);
+}
+
+bool FitsCodePage(std::wstring_view text) { return ToAnsiExact(text).has_value(); }
 
 }  // namespace kestrane

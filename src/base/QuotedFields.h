@@ -1,4 +1,4 @@
-// The quoted-field stream of configuration files and of the forbidden list.
+// The quoted-field stream of the forbidden list, and the quoting of configuration files.
 #pragma once
 
 #include <optional>
@@ -7,7 +7,8 @@
 
 namespace kestrane {
 
-// The field stream shared by configuration files and the forbidden list.
+// The field stream of the forbidden list. Configuration files quote their fields the same way but are read one
+// record a line (profile/ConfigFormat.h), so that a line of too few or too many fields is an error, not a shift.
 //
 // The data is one stream of fields: a comma and a line end (CR LF, or a lone LF or CR) both end a field, so
 // line boundaries mean nothing of their own. Blanks (spaces, tabs) before a field are dropped. A field that then

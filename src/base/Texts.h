@@ -67,6 +67,10 @@ inline constexpr const wchar_t* kGuardMissingTitle = L"erreur sérieuse";
 inline constexpr const wchar_t* kGuardMissing =
     L"il manque le fichier des interdits dans la configuration\n"
     L"vous ne pourrez pas faire de modification tant que cette erreur n'est corrigée!";
+// The list is there but cannot be taken: what is wrong follows, with its line.
+inline constexpr const wchar_t* kGuardFaulty =
+    L"le fichier des interdits (liste\\interdit.txt) contient une erreur\n"
+    L"vous ne pourrez pas faire de modification tant que cette erreur n'est corrigée!";
 inline constexpr const wchar_t* kGuardTitle = L"danger";
 inline constexpr const wchar_t* kGuardDiscouraged =
     L"attention!\nla modification de ce service est déconseillée\nvoulez vous continuer?";
@@ -103,6 +107,18 @@ inline constexpr const wchar_t* kSavePrompt = L"Donner un nom a la configuration
 inline constexpr const wchar_t* kSaveTitle = L"nom de configuration";
 inline constexpr const wchar_t* kNameRequired = L"Un nom est obligatoire pour enregistrer un configuration";
 inline constexpr const wchar_t* kSaveDone = L"sauvegarde terminée";
+inline constexpr const wchar_t* kEditorSourceChanged = L"Le fichier a été modifié sur le disque depuis son ouverture :\n";
+inline constexpr const wchar_t* kEditorSourceChangedEnd =
+    L"\n\nLe remplacer quand même par vos modifications ? Ce qu'il contient maintenant sera perdu.\n"
+    L"(Non : rien n'est écrit ; « Enregistrer sous » écrit ailleurs.)";
+inline constexpr const wchar_t* kConfigUnreadable = L"la configuration ne peut pas être lue : ";
+inline constexpr const wchar_t* kSaveAdjusted =
+    L"noms affichés écrits avec des caractères remplacés (guillemet contre une virgule, fin de ligne, caractère de contrôle) : ";
+inline constexpr const wchar_t* kSaveRefused = L"services non enregistrés, leur nom ne peut pas être écrit dans un fichier : ";
+inline constexpr const wchar_t* kReplacedInBin = L"l'ancienne configuration de ce nom est dans la Corbeille";
+inline constexpr const wchar_t* kReplacedKept = L"l'ancienne configuration de ce nom est gardée sous : ";
+inline constexpr const wchar_t* kDeletedInBin = L"la configuration supprimée est dans la Corbeille";
+inline constexpr const wchar_t* kDeletedKept = L"la configuration supprimée est gardée sous : ";
 inline constexpr const wchar_t* kApplyMissingFile = L"le fichier de configuration demandé est introuvable!";
 inline constexpr const wchar_t* kApplyEmptyTitle = L"cas non conforme";
 inline constexpr const wchar_t* kApplyEmptyFile = L"le fichier de conf est vide!";
@@ -175,9 +191,11 @@ inline constexpr const wchar_t* kServiceExitCode = L", code d'erreur du service 
 inline constexpr const wchar_t* kTriggerNote = L" : démarre et s'arrête à la demande de Windows (service à déclencheur), état ";
 inline constexpr const wchar_t* kTriggerDisabled = L" : « Désactivé » arrête aussi ses déclencheurs : Windows ne le démarrera plus à la demande";
 inline constexpr const wchar_t* kAccessDenied = L" : accès refusé : service protégé par Windows";
-inline constexpr const wchar_t* kDelayedRefused = L" : refusé : Windows n'accepte pas de début différé pour ce service (groupe de chargement), mode de démarrage inchangé";
+inline constexpr const wchar_t* kDelayedRefused =
+    L"refusé : Windows n'accepte pas de début différé pour ce service (groupe de chargement), mode de démarrage inchangé";
 inline constexpr const wchar_t* kLockWaiting = L"Une autre application de configuration est en cours (fenêtre ou ligne de commande). Kestrane attend qu'elle se termine.\n\nContinuer d'attendre ?";
-inline constexpr const wchar_t* kUndoGone = L"le fichier d'annulation a été traité entre-temps par une autre annulation : ";
+inline constexpr const wchar_t* kUndoGone =
+    L"une autre annulation ou application a eu lieu pendant l'attente : rien n'est annulé, relancez l'annulation. Fichier : ";
 inline constexpr const wchar_t* kLockTitle = L"application en cours";
 inline constexpr const wchar_t* kLockTimeout = L"une autre application de configuration est en cours depuis trop longtemps : rien n'a été changé";
 inline constexpr const wchar_t* kNoUndo = L"aucune application à annuler";
@@ -229,6 +247,8 @@ inline constexpr const wchar_t* kUnattendedUnreadable = L"fichier de configurati
 inline constexpr const wchar_t* kUnattendedNotAConfig = L"le fichier n'est pas une configuration ou est vide : ";
 inline constexpr const wchar_t* kUnattendedNoGuard =
     L"il manque le fichier des interdits (liste\\interdit.txt) : aucune modification n'est faite";
+inline constexpr const wchar_t* kUnattendedFaultyGuard =
+    L"le fichier des interdits (liste\\interdit.txt) contient une erreur : aucune modification n'est faite";
 inline constexpr const wchar_t* kUnattendedUndoSaved = L"état actuel enregistré pour une annulation : ";
 inline constexpr const wchar_t* kUnattendedApplying = L"application de la configuration : ";
 inline constexpr const wchar_t* kUnattendedUndoing = L"annulation de la dernière application : ";
@@ -250,5 +270,22 @@ inline constexpr const wchar_t* kEditorQuitTip = L"Cela ne modifiera pas le fich
 // ---- Input box ----
 inline constexpr const wchar_t* kOk = L"OK";
 inline constexpr const wchar_t* kCancel = L"Annuler";
+
+// ---- Files and encodings ----
+// A line of a configuration file that is no record: "ligne 3 : 3 champs au lieu de 4".
+inline constexpr const wchar_t* kConfigLine = L"ligne ";
+inline constexpr const wchar_t* kConfigFieldCount = L" champs au lieu de 4";
+inline constexpr const wchar_t* kConfigOneField = L"1 seul champ au lieu de 4";
+inline constexpr const wchar_t* kConfigUnclosed = L"un champ n'est pas fermé avant la fin de la ligne";
+inline constexpr const wchar_t* kConfigControl = L"caractère de contrôle U+";
+inline constexpr const wchar_t* kConfigControlInField = L" dans un champ";
+inline constexpr const wchar_t* kConfigControlOutsideFields = L" entre les champs";
+// Values no service has: "A : état « Stoped » inconnu, ligne 3".
+inline constexpr const wchar_t* kUnknownState = L" : état « ";
+inline constexpr const wchar_t* kUnknownStartMode = L" : mode de démarrage « ";
+inline constexpr const wchar_t* kUnknownValueLine = L" » inconnu, ligne ";
+inline constexpr const wchar_t* kUnnamedRecord = L"(enregistrement sans nom)";
+inline constexpr const wchar_t* kRecordNotInEncoding =
+    L"enregistrement impossible à écrire : un caractère n'existe pas dans la page de code du fichier : ";
 
 }  // namespace kestrane::texts

@@ -144,7 +144,12 @@ struct Runner {
     const std::function<void(const std::wstring&)>& report;
 
     std::wstring guardProblem;  // why the forbidden list could not be read, when it says
-    std::wstring NoGuard() const { return texts::kUnattendedNoGuard + (guardProblem.empty() ? L"" : L" : " + guardProblem); }
+    std::wstring NoGuard() const {
+        return guardProblem.empty() ? std::wstring(texts::kUnattendedNoGuard) : texts::kUnattendedFaultyGuard + (L" : " + guardProblem);
+    }
+
+    // The states and start modes of the file last read that mean nothing, each with its line.
+    std::vector<std::wstring> unknown;
 
     int Fail(int code, const std::wstring& message) {
         report(message);
@@ -167,7 +172,7 @@ struct Runner {
                 code = Fail(ExitCode::BadUse, texts::kUnattendedMissing + path);
                 return std::nullopt;
             }
-            std::vector<ConfigRecord> records = RecordsToApply(path);
+            std::vector<ConfigRecord> records = RecordsToApply(path, &unknown);
             if (records.empty()) {
                 code = Fail(ExitCode::BadUse, texts::kUnattendedNotAConfig + path);
                 return std::nullopt;
@@ -193,13 +198,17 @@ struct Runner {
             counted = true;
         } catch (...) {
         }
-        for (const std::wstring& line : result.ClosingLines()) report(line);
+        std::vector<std::wstring> closing = result.ClosingLines();
+        // A start that failed or a service still pending is an error, never told under a plain "done".
+        if (!why.empty() && closing.front() == texts::kApplyDone) closing.front() = texts::kApplyDoneWithErrors;
+        for (const std::wstring& line : closing) report(line);
         if (counted) report(texts::kNotYetInWantedState + std::to_wstring(notYet));
         for (const std::wstring& line : why) report(line);
         // A service the forbidden list keeps from being changed is an error only when it is not as the
         // file wants it (counted just above): a profile saved from a machine names them all.
+        for (const std::wstring& line : unknown) report(line);
         asWanted = result.outcome == ApplyReport::Outcome::Done && result.refused.empty() && counted && notYet == 0;
-        return asWanted && result.absent.empty() ? ExitCode::Done : ExitCode::Refused;
+        return asWanted && result.absent.empty() && unknown.empty() ? ExitCode::Done : ExitCode::Refused;
     }
 
     int Appliquer(const Command& command) {
@@ -242,8 +251,8 @@ struct Runner {
         if (!records) return code;
         MachineLock lock;
         if (!lock.Take(command.waitSeconds * 1000)) return Fail(ExitCode::BadUse, texts::kLockTimeout);
-        // Another undo may have ended this file while this one waited.
-        if (!FileExists(*latest)) return Fail(ExitCode::Refused, texts::kUndoGone + *latest);
+        // Another undo may have ended this file while this one waited, or another application written a newer one.
+        if (!FileExists(*latest) || LatestUndo(var.CheminAppli) != latest) return Fail(ExitCode::Refused, texts::kUndoGone + *latest);
         CommandScope scope(services);
         report(texts::kUnattendedUndoing + *latest);
         bool asWanted = false;
@@ -287,8 +296,9 @@ struct Runner {
         CommandScope scope(services);
         std::vector<PlanLine> differences = CompareMachine(services, *records);
         report(texts::kCompareHeading + path);
+        for (const std::wstring& line : unknown) report(line);
         for (const PlanLine& line : differences) report(line.text);
-        bool same = std::none_of(differences.begin(), differences.end(), IsDifference);
+        bool same = unknown.empty() && std::none_of(differences.begin(), differences.end(), IsDifference);
         if (same) report(texts::kCompareNothing);
         return same ? ExitCode::Done : ExitCode::Refused;
     }
@@ -305,13 +315,19 @@ struct Runner {
             for (const ServiceEntry& s : services.Inventory(true))
                 records.push_back({s.Name, s.State.value_or(L""), s.StartMode.value_or(L""), s.DisplayName});
         }
+        std::optional<std::wstring> kept;
+        WrittenConfig written;
         try {
-            WriteConfigFile(path, records);
+            kept = KeepReplaced(path, var.CheminAppli);
+            written = WriteConfigFile(path, records);
         } catch (const std::exception& failure) {
             return Fail(ExitCode::BadUse, texts::kConfigNotSaved + FileFailureReason(failure));
         }
-        report(texts::kSaveDone + std::wstring(L" : ") + path + L" (" + std::to_wstring(records.size()) + L" services)");
-        return ExitCode::Done;
+        size_t saved = records.size() - written.refused.size();
+        report(texts::kSaveDone + std::wstring(L" : ") + path + L" (" + std::to_wstring(saved) + L" services)");
+        if (kept) report(kept->empty() ? std::wstring(texts::kReplacedInBin) : texts::kReplacedKept + *kept);
+        for (const std::wstring& line : WrittenLines(written)) report(line);
+        return written.refused.empty() ? ExitCode::Done : ExitCode::Refused;
     }
 };
 

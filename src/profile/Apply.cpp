@@ -88,7 +88,7 @@ public:
             Learn();
             StartModes();
             for (int pass = 2; pass <= 4; ++pass) {
-                ReadStoppedNow(pass);
+                ReadMachineNow(pass);
                 for (size_t index = 0; index < records_.size(); ++index) Step(pass, index);
             }
             for (const ConfigRecord& record : records_) DisableLast(record);
@@ -107,6 +107,9 @@ private:
         PerUserResolution resolved = ResolvePerUser(records_, inventory);
         records_ = std::move(resolved.records);
         stateSettled_.assign(records_.size(), false);
+        begun_.assign(records_.size(), false);
+        for (size_t index = 0; index < records_.size(); ++index)
+            if (records_[index].State == L"Stopped") wantedStopped_[records_[index].Name].push_back(index);
         report_.notes = std::move(resolved.notes);
         facts_ = LearnFacts(services_, records_, forbiddenList_,
                             [&](const std::wstring& name) { return states_.count(name) > 0; });
@@ -123,18 +126,25 @@ private:
         for (const Conflict& conflict : Conflicts(services_, records_, facts_)) report_.notes.push_back(conflict.Line());
     }
 
-    // Which of the services this pass stops are stopped already, from one enumeration made as the pass
-    // begins: they are not sent a stop (one call less for each, where a machine's services are mostly
-    // stopped). Unknown when the enumeration fails: every stop is then sent, as the database answers it.
-    void ReadStoppedNow(int pass) {
+    // The machine as this pass begins, from one enumeration, for a pass that starts or stops something:
+    // the services it stops that are stopped already are not sent a stop (one call less for each, where a
+    // machine's services are mostly stopped), and the states the application did not set itself are read
+    // again (Windows may have started or stopped a service since: a trigger, a failed start), so that the
+    // guard decides on the machine as it is. When the enumeration fails, every stop is sent, as the database
+    // answers it, and the states stay as known.
+    void ReadMachineNow(int pass) {
         stoppedNow_.clear();
-        bool stops = false;
+        bool acts = false;
         for (const ConfigRecord& record : records_)
-            if (record.State == L"Stopped" && SetsStateIn(pass, facts_[record.Name].statePass, order_, record.State)) stops = true;
-        if (!stops) return;
+            if ((record.State == L"Stopped" || record.State == L"Running") &&
+                SetsStateIn(pass, facts_[record.Name].statePass, order_, record.State))
+                acts = true;
+        if (!acts) return;
         try {
-            for (const ServiceEntry& entry : services_.Inventory(false))
+            for (const ServiceEntry& entry : services_.Inventory(false)) {
                 if (entry.State && *entry.State == L"Stopped") stoppedNow_.insert(entry.Name);
+                if (entry.State && !setByApplication_.count(entry.Name)) states_[entry.Name] = *entry.State;
+            }
         } catch (const ServiceError&) {
             stoppedNow_.clear();
         }
@@ -165,7 +175,19 @@ private:
             stateSettled_[index] = true;
             return;
         }
-        if (SetsStateIn(pass, f.statePass, order_, record.State)) SetState(index, f);
+        if (SetsStateIn(pass, f.statePass, order_, record.State) && !begun_[index]) SetState(index, f);
+    }
+
+    // Before a stop, the records that want stopped a service depending on it, at any depth, are done first
+    // (whatever their pass and place in the file): Windows refuses a stop while a dependent still runs.
+    void StopDependentRecordsFirst(const std::wstring& name) {
+        ApplicationLook look(services_, facts_, states_, modes_);
+        for (const std::wstring& dependent : WhatOrderChanges(look, name, OrderKind::Stop).Others()) {
+            auto wanting = wantedStopped_.find(dependent);
+            if (wanting == wantedStopped_.end()) continue;
+            for (size_t index : wanting->second)
+                if (!begun_[index] && facts_[records_[index].Name].Acted()) SetState(index, facts_[records_[index].Name]);
+        }
     }
 
     // Pass 1. The start modes are independent of one another: where the service layer takes calls from
@@ -225,7 +247,9 @@ private:
     }
 
     void SetState(size_t index, const RecordFacts& f) {
+        begun_[index] = true;
         const ConfigRecord& record = records_[index];
+        setByApplication_.insert(record.Name);
         std::wstring& now = states_[record.Name];
         const std::wstring was = now;
         std::optional<int> code;  // nothing when no call was made
@@ -266,6 +290,7 @@ private:
             now = L"Stopped";
             return std::nullopt;
         }
+        StopDependentRecordsFirst(name);
         if (!StopAllowed(record)) return std::nullopt;
         // Its own start, if the application sent one, first: a starting service accepts no stop.
         Settle(name);
@@ -355,8 +380,9 @@ private:
     }
 
     int Start(const std::wstring& name, std::wstring& now) {
-        // A service the application stopped and still stopping cannot be started yet.
+        // A service the application stopped and still stopping cannot be started yet, nor can one it needs.
         Settle(name);
+        for (const std::wstring& needed : toStart_) Settle(needed);
         int code = services_.StartService(name);
         ++report_.callsMade;
         if (code == ReturnCode::Success) {
@@ -370,6 +396,7 @@ private:
             now = L"Running";
             for (const std::wstring& started : toStart_) {
                 states_[started] = L"Running";
+                setByApplication_.insert(started);
                 if (MarkOf(started, forbiddenList_) == Mark::Discouraged) once_.Add(report_.discouraged, started);
             }
         }
@@ -450,9 +477,12 @@ private:
     std::vector<std::wstring> toStart_;                              // what the next start starts first
     std::set<std::wstring, ServiceNameLess> stoppedNow_;             // stopped as the current pass began
     OnceLists once_;
+    std::set<std::wstring, ServiceNameLess> setByApplication_;  // states the application set, not read again
     ApplicationLook::Modes modes_;  // start modes known once the start modes are set
     std::set<std::wstring, ServiceNameLess> inFlight_;  // sent a start or a stop, maybe not yet settled
     std::vector<bool> stateSettled_;  // whether each record's state was set (or needed no call)
+    std::vector<bool> begun_;         // whether each record's state step has begun (done once, in any pass)
+    std::map<std::wstring, std::vector<size_t>, ServiceNameLess> wantedStopped_;  // the records wanting each stopped
     int maximum_ = 0;
     int counter_ = 1;
 };

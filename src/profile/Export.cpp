@@ -3,6 +3,8 @@
 #include "base/CodePage.h"
 
 #include <algorithm>
+#include <optional>
+#include <type_traits>
 
 namespace kestrane {
 
@@ -28,12 +30,45 @@ const char* PowerShellStartupType(const std::wstring& mode) {
     return nullptr;
 }
 
-// Text that stays on its line: a configuration's field may hold line ends (a quoted field runs to its
-// closing quote), which would otherwise start a command of their own in the file written.
+// What neither file may hold as it is. YAML reads no control character but tab and line ends (C0, DEL, C1) nor
+// U+FFFE and U+FFFF, and takes NEL (U+0085), U+2028 and U+2029 for line ends; a line end in the script would
+// start a command of its own; a lone surrogate has no UTF-8. A name from the machine or from a file may hold any
+// of them.
+bool Unwritable(char32_t c) {
+    return c == kNoCharacter || IsControlCharacter(c) || c == 0x2028 || c == 0x2029 || c == 0xFFFE || c == 0xFFFF;
+}
+
+// The first character of `text` that the files cannot hold (a lone surrogate as its own unit), if any.
+std::optional<char32_t> FirstUnwritable(const std::wstring& text) {
+    for (size_t i = 0, units = 1; i < text.size(); i += units) {
+        char32_t c = CharacterAt(text, i, units);
+        if (Unwritable(c))
+            return c == kNoCharacter ? static_cast<char32_t>(static_cast<std::make_unsigned_t<wchar_t>>(text[i])) : c;
+    }
+    return std::nullopt;
+}
+
+// Text for a label or a comment, which says what a record is but acts on nothing: on one line, each character
+// the files cannot hold a space (a lone surrogate U+FFFD).
 std::wstring OneLine(const std::wstring& text) {
-    std::wstring out = text;
-    for (wchar_t& c : out)
-        if (c == L'\r' || c == L'\n' || c == 0x0B || c == 0x0C || c == 0x85 || c == 0x2028 || c == 0x2029) c = L' ';
+    std::wstring out;
+    out.reserve(text.size());
+    for (size_t i = 0, units = 1; i < text.size(); i += units) {
+        char32_t c = CharacterAt(text, i, units);
+        if (c == kNoCharacter)
+            out += static_cast<wchar_t>(0xFFFD);
+        else if (Unwritable(c))
+            out += L' ';
+        else
+            out.append(text, i, units);
+    }
+    return out;
+}
+
+std::string CodePointText(char32_t c) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string out = "U+";
+    for (int shift = c > 0xFFFF ? 20 : 12; shift >= 0; shift -= 4) out += kDigits[(c >> shift) & 0xF];
     return out;
 }
 
@@ -64,6 +99,15 @@ std::string OnService(const std::wstring& name, const std::string& command) {
 
 // Text for a comment: on one line.
 std::string CommentText(const std::wstring& text) { return ToUtf8(OneLine(text)); }
+
+// A service is named exactly or not at all: a name holding a character the file cannot hold is left out, and
+// said so in a comment (where it is shown with that character as a space).
+std::optional<std::string> UnwritableName(const ExportEntry& entry) {
+    std::optional<char32_t> c = FirstUnwritable(entry.record.Name);
+    if (!c) return std::nullopt;
+    return CommentText(entry.record.Name) + " : nom de service contenant le caract\xC3\xA8re " + CodePointText(*c) +
+           ", impossible \xC3\xA0 \xC3\xA9" "crire tel quel ici, laiss\xC3\xA9 de c\xC3\xB4t\xC3\xA9";
+}
 
 // The forbidden list's reason for a comment, after a dash; nothing when it gives none.
 std::string Why(const ExportEntry& entry) { return entry.reason.empty() ? "" : " \xE2\x80\x94 " + CommentText(entry.reason); }
@@ -112,6 +156,10 @@ std::string AnsiblePlaybook(const std::wstring& configName, const std::vector<Ex
                      Why(*entry) + "\n";
             continue;
         }
+        if (std::optional<std::string> why = UnwritableName(*entry)) {
+            tasks += "    # " + *why + "\n";
+            continue;
+        }
         const char* mode = AnsibleStartMode(r.StartMode);
         const char* state = AnsibleState(r.State);
         if (!mode) tasks += "    # " + NotExpressed(*entry, true) + "\n";
@@ -144,15 +192,19 @@ std::string PowerShellScript(const std::wstring& configName, const std::vector<E
     line("$ErrorActionPreference = 'Continue'");
     line("");
     std::string refused;
-    for (const ExportEntry& entry : entries)
+    auto leftOut = [](const ExportEntry& entry) { return entry.mark == Mark::Forbidden || UnwritableName(entry); };
+    for (const ExportEntry& entry : entries) {
         if (entry.mark == Mark::Forbidden)
             refused += "# " + CommentText(entry.record.Name) + " : interdit par la liste des services prot\xC3\xA9g\xC3\xA9s, laiss\xC3\xA9 tel quel" +
                        Why(entry) + "\r\n";
+        else if (std::optional<std::string> why = UnwritableName(entry))
+            refused += "# " + *why + "\r\n";
+    }
     if (!refused.empty()) out += refused + "\r\n";
 
     line("# Modes de d\xC3\xA9marrage");
     for (const ExportEntry& entry : entries) {
-        if (entry.mark == Mark::Forbidden) continue;
+        if (leftOut(entry)) continue;
         const char* type = PowerShellStartupType(entry.record.StartMode);
         if (!type) {
             line("# " + NotExpressed(entry, true));
@@ -165,7 +217,7 @@ std::string PowerShellScript(const std::wstring& configName, const std::vector<E
     line("");
     line("# \xC3\x89tats, dans l'ordre des d\xC3\xA9pendances");
     for (const ExportEntry* entry : InPassOrder(entries)) {
-        if (entry->mark == Mark::Forbidden) continue;
+        if (leftOut(*entry)) continue;
         const std::wstring& state = entry->record.State;
         if (state != L"Running" && state != L"Stopped") {
             line("# " + StateComment(*entry));

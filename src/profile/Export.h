@@ -2,7 +2,10 @@
 // ansible.windows.win_service tasks and a PowerShell script of Set-Service, Start-Service and
 // Stop-Service commands, both in the order an application acts. Services the forbidden list refuses
 // are left out and named in a comment; a value the target cannot express (a paused state, a boot start
-// mode) is named in a comment, never dropped silently.
+// mode) is named in a comment, never dropped silently. Neither file holds, besides its own line ends, a control
+// character (C0, DEL, C1), U+2028, U+2029, U+FFFE, U+FFFF or a lone surrogate taken from a record: a service whose
+// name holds one cannot be named exactly and is left out, with the character in a comment; in a label or a
+// comment (display names, the configuration's name, reasons) each shows as a space.
 #pragma once
 
 #include "profile/ConfigFormat.h"

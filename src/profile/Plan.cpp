@@ -26,6 +26,7 @@ struct Model {
         // As the machine had them when the model was made: what an undo brings back.
         std::wstring initialState, initialMode;
         bool modeRead = false;
+        bool listed = true;  // false for one no inventory lists (a driver), opened by name
     };
     std::map<std::wstring, Service, ServiceNameLess> services;
     std::vector<ServiceEntry> inventory;
@@ -57,7 +58,9 @@ struct Model {
         }
         std::wstring state = info->State.value_or(L"");
         std::wstring mode = info->StartMode.value_or(L"");
-        return &(services[name] = {state, mode, info->DisplayName.value_or(L""), state, mode, true});
+        Service& added = services[name] = {state, mode, info->DisplayName.value_or(L""), state, mode, true};
+        added.listed = false;
+        return &added;
     }
     // Reads together the start modes of those of the records' services the machine has.
     void ReadModes(const std::vector<ConfigRecord>& records) {
@@ -158,9 +161,12 @@ public:
             StartMode(record);
             StayResponsive();
         }
+        begun_.assign(records_.size(), false);
+        for (size_t index = 0; index < records_.size(); ++index)
+            if (records_[index].State == L"Stopped") wantedStopped_[records_[index].Name].push_back(index);
         for (int pass = 2; pass <= 4; ++pass)
-            for (const ConfigRecord& record : records_) {
-                State(pass, record);
+            for (size_t index = 0; index < records_.size(); ++index) {
+                State(pass, index);
                 StayResponsive();
             }
         // An undo disables last what had to run first.
@@ -210,20 +216,38 @@ private:
     }
     // Whether the record's service takes the orders an application sends it: one Windows protects refuses
     // them all (told once, and planned as left as it is).
-    bool Changeable(const ConfigRecord& record) {
-        auto known = changeable_.find(record.Name);
-        if (known == changeable_.end()) known = changeable_.emplace(record.Name, services_.MayChange(record.Name)).first;
+    bool Changeable(const ConfigRecord& record, ServiceManager::Change change) {
+        auto key = std::make_pair(record.Name, change);
+        auto known = changeable_.find(key);
+        if (known == changeable_.end()) known = changeable_.emplace(key, services_.MayChange(record.Name, change)).first;
         if (!known->second && listed_.insert(record.Name).second)
             Line(PlanLine::Kind::Refused, record.Name, RefusedRecordLine(record.Name, ReturnCode::AccessDenied));
         return known->second;
     }
     // Passes 2 to 4.
-    void State(int pass, const ConfigRecord& record) {
+    void State(int pass, size_t index) {
+        const ConfigRecord& record = records_[index];
         const RecordFacts& f = facts_[record.Name];
-        if (!f.Acted() || !SetsStateIn(pass, f.statePass, order_, record.State)) return;
+        if (!f.Acted() || !SetsStateIn(pass, f.statePass, order_, record.State) || begun_[index]) return;
+        Act(index);
+    }
+    void Act(size_t index) {
+        begun_[index] = true;
+        const ConfigRecord& record = records_[index];
+        const RecordFacts& f = facts_[record.Name];
         if (record.State == L"Running" || (Undoing() && record.State == L"Paused")) Start(record, f);
         else if (record.State == L"Stopped") Stop(record, f);
         else NotApplied(record);
+    }
+    // As the application does: the records wanting stopped a service depending on this one go first.
+    void StopDependentRecordsFirst(const std::wstring& name) {
+        PlanLook look(model_, services_);
+        for (const std::wstring& dependent : WhatOrderChanges(look, name, OrderKind::Stop).Others()) {
+            auto wanting = wantedStopped_.find(dependent);
+            if (wanting == wantedStopped_.end()) continue;
+            for (size_t index : wanting->second)
+                if (!begun_[index] && facts_[records_[index].Name].Acted()) Act(index);
+        }
     }
     void NotApplied(const ConfigRecord& record) {
         Model::Service* service = model_.Get(record.Name);
@@ -238,7 +262,7 @@ private:
         if (!service || !f.Acted() || !AppliedStartMode(record.StartMode)) return;
         std::wstring& mode = model_.Mode(*service, record.Name);
         if (mode != record.StartMode) {
-            if (!Changeable(record)) return;
+            if (!Changeable(record, ServiceManager::Change::Configuration)) return;
             WarnIfDiscouraged(record.Name, f.mark);
             Line(PlanLine::Kind::StartMode, record.Name, record.Name + texts::kPreviewStartMode + Arrow(mode, record.StartMode));
             if (record.StartMode == L"Disabled" && services_.TriggerStarts({record.Name}).at(0))
@@ -249,7 +273,7 @@ private:
     }
     void Start(const ConfigRecord& record, const RecordFacts& f) {
         Model::Service* service = model_.Get(record.Name);
-        if (service->state == record.State || !Changeable(record)) return;
+        if (service->state == record.State || !Changeable(record, ServiceManager::Change::Start)) return;
         WarnIfDiscouraged(record.Name, f.mark);
         std::wstring change = record.Name + texts::kPreviewState + Arrow(service->state, record.State);
         // A paused service is resumed, whatever its start mode; a stopped one must be allowed to start.
@@ -279,7 +303,9 @@ private:
             if (reach.cause[i].empty()) continue;
             WarnIfDiscouraged(needed, MarkOf(needed, forbiddenList_));
             Line(PlanLine::Kind::PrerequisiteStarted, needed, needed + texts::kPreviewPrerequisite + reach.cause[i]);
-            Touch(needed, L"");
+            // A driver is no service a configuration names (no inventory lists it): the undo file, a
+            // configuration like any other, leaves it out, and the undo leaves it running.
+            if (model_.Get(needed)->listed) Touch(needed, L"");
             model_.Get(needed)->state = L"Running";
         }
         Line(PlanLine::Kind::State, record.Name, change);
@@ -288,7 +314,9 @@ private:
     }
     void Stop(const ConfigRecord& record, const RecordFacts& f) {
         Model::Service* service = model_.Get(record.Name);
-        if (!Active(service->state) || !Changeable(record)) return;
+        if (!Active(service->state)) return;
+        StopDependentRecordsFirst(record.Name);
+        if (!Changeable(record, ServiceManager::Change::Stop)) return;
         WarnIfDiscouraged(record.Name, f.mark);
         Line(PlanLine::Kind::State, record.Name, record.Name + texts::kPreviewState + Arrow(service->state, record.State));
         // Every active service depending on it, at any depth, holds the stop: the application stops
@@ -315,7 +343,9 @@ private:
     Plan plan_;
     std::set<std::wstring, ServiceNameLess> listed_;  // services with a forbidden, discouraged or absent line
     std::set<std::wstring, ServiceNameLess> touched_;
-    std::map<std::wstring, bool, ServiceNameLess> changeable_;
+    std::map<std::pair<std::wstring, ServiceManager::Change>, bool> changeable_;
+    std::vector<bool> begun_;  // whether each record's state step has begun (done once, in any pass)
+    std::map<std::wstring, std::vector<size_t>, ServiceNameLess> wantedStopped_;
 };
 
 }  // namespace
@@ -390,7 +420,8 @@ std::wstring WhyNotInState(ServiceManager& services, const std::wstring& name, c
         return {};
     }
     unsigned long exit = info && info->ExitCode ? std::wcstoul(info->ExitCode->c_str(), nullptr, 10) : 0;
-    if (!exit) return {};
+    constexpr unsigned long kNeverStarted = 1077;  // ERROR_SERVICE_NEVER_STARTED: no failure of its own
+    if (!exit || exit == kNeverStarted) return {};
     std::wstring line = name + texts::kStartFailed;
     std::wstring system = SystemMessage(exit);
     if (!system.empty()) line += L" : " + system;
@@ -434,7 +465,11 @@ int NotInWantedState(ServiceManager& services, const std::vector<ConfigRecord>& 
             bool modeDiffers = AppliedStartMode(record.StartMode) && !modesSet.count(record.Name) &&
                                model.Mode(service, record.Name) != record.StartMode;
             bool stateDiffers = AppliedState(record.State) && service.state != record.State;
-            if (stateDiffers && record.StartMode != L"Disabled" && triggered(record.Name)) stateDiffers = false;
+            // As the comparison: by the start mode the service has (one set by the application is the record's).
+            if (stateDiffers) {
+                const std::wstring& modeNow = modesSet.count(record.Name) ? record.StartMode : model.Mode(service, record.Name);
+                if (modeNow != L"Disabled" && triggered(record.Name)) stateDiffers = false;
+            }
             if (modeDiffers || stateDiffers) {
                 ++differing;
                 if (stateDiffers) differs.push_back(record.Name);

@@ -32,7 +32,6 @@ struct PlanLine {
         PerUser,              // a record of a per-user instance resolved to this machine's, or left absent
         Refused,              // the service database refuses the record's service (protected by Windows)
         Trigger,              // a note on a trigger-start service: Windows starts and stops it itself
-        Failed,               // a start or stop the service did not carry out (still pending, or its own error)
     };
     Kind kind;
     std::wstring name;  // the service the line is about

@@ -10,10 +10,14 @@
 
 namespace kestrane {
 
-std::vector<ConfigRecord> RecordsToApply(const std::wstring& path) { return RecordsIn(ReadFileBytes(path)); }
+std::vector<ConfigRecord> RecordsToApply(const std::wstring& path, std::vector<std::wstring>* unknown) {
+    return RecordsIn(ReadFileBytes(path), unknown);
+}
 
-std::vector<ConfigRecord> RecordsIn(std::string_view bytes) {
-    std::vector<ConfigRecord> records = ParseConfig(bytes);
+std::vector<ConfigRecord> RecordsIn(std::string_view bytes, std::vector<std::wstring>* unknown) {
+    ParsedConfig parsed = ParseConfigText(bytes);
+    if (unknown) *unknown = UnknownValues(parsed);
+    std::vector<ConfigRecord> records = std::move(parsed.records);
     // Records without a name are skipped by every pass.
     records.erase(std::remove_if(records.begin(), records.end(), [](const ConfigRecord& r) { return r.Name.empty(); }),
                   records.end());

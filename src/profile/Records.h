@@ -23,10 +23,12 @@ namespace kestrane {
 enum class ApplyOrder { Configuration, Undo };
 
 // The records of a configuration file that an application acts on: those with a name, in file order.
-// Throws FileError.
-std::vector<ConfigRecord> RecordsToApply(const std::wstring& path);
+// `unknown`, when given, receives a line for each state or start mode that means nothing ("Stoped"), with
+// its line: applied as the format says (no effect), but told. Throws FileError, or ConfigSyntaxError for a
+// line that is not one whole record.
+std::vector<ConfigRecord> RecordsToApply(const std::wstring& path, std::vector<std::wstring>* unknown = nullptr);
 // The same of a configuration's content.
-std::vector<ConfigRecord> RecordsIn(std::string_view bytes);
+std::vector<ConfigRecord> RecordsIn(std::string_view bytes, std::vector<std::wstring>* unknown = nullptr);
 
 // The start modes and states an application sets; any other (a boot start mode, a paused state) is
 // left as it is.

@@ -58,7 +58,9 @@ Mark ReadMark(std::string_view text) {
 
 std::vector<ForbiddenEntry> ParseForbiddenList(std::string_view bytes) {
     std::vector<ForbiddenEntry> entries;
-    bool utf8 = TakeUtf8Mark(bytes);
+    // The encoding rule of every file of the program: the mark, or bytes that are valid UTF-8, mean UTF-8.
+    bool utf8 = DetectEncoding(bytes) != TextEncoding::CodePage;
+    TakeUtf8Mark(bytes);
     FieldReader reader(bytes);
     while (!reader.AtEnd()) {
         int line = reader.Line();
@@ -91,10 +93,18 @@ std::optional<std::vector<ForbiddenEntry>> ReadForbiddenList(const std::wstring&
     } catch (const UserError& e) {
         if (problem) *problem = e.Message();
         return std::nullopt;
+    } catch (const FileError& e) {
+        // A list that cannot be read protects nothing: nothing may be changed, and the user is told why.
+        if (problem) *problem = e.Path() + L" : " + FromAnsi(e.what());
+        return std::nullopt;
     } catch (...) {
-        // A list that cannot be read protects nothing: taken as missing.
+        if (problem) *problem = path;
         return std::nullopt;
     }
+}
+
+std::wstring GuardListProblem(const std::wstring& problem) {
+    return problem.empty() ? std::wstring(texts::kGuardMissing) : std::wstring(texts::kGuardFaulty) + L"\n" + problem;
 }
 
 std::wstring WithReason(const std::wstring& line, const std::wstring& reason) {

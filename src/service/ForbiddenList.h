@@ -33,6 +33,10 @@ std::vector<ForbiddenEntry> ParseForbiddenList(std::string_view bytes);
 
 // The forbidden list of the application folder (CheminAppli + "liste\interdit.txt"), or nothing when it
 // is missing or cannot be read; then `problem`, when given, says why (empty for a missing file).
+// What the user is told when the list cannot be taken: that it is missing, or (with `problem`, the line
+// and what is wrong, or why the file cannot be read) that it holds an error.
+std::wstring GuardListProblem(const std::wstring& problem);
+
 std::optional<std::vector<ForbiddenEntry>> ReadForbiddenList(const std::wstring& cheminAppli,
                                                              std::wstring* problem = nullptr);
 

@@ -43,7 +43,7 @@ std::vector<GuardStep> GuardSteps(const std::wstring& cheminAppli, const std::ws
     std::wstring problem;
     std::optional<std::vector<ForbiddenEntry>> list = ReadForbiddenList(cheminAppli, &problem);
     if (!list)
-        return {{GuardStep::Kind::ListMissing, texts::kGuardMissing + about + (problem.empty() ? L"" : L"\n" + problem),
+        return {{GuardStep::Kind::ListMissing, problem.empty() ? texts::kGuardMissing + about : GuardListProblem(problem) + about,
                  texts::kGuardMissingTitle}};
     std::vector<GuardStep> steps;
     for (const ForbiddenEntry& entry : *list) {

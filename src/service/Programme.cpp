@@ -68,6 +68,10 @@ OrderOutcome EnvoieModif(ServiceManager& services, const std::wstring& nom, cons
         // as it was rather than becoming a plain automatic start nobody asked for.
         if (ordre == L"auto" || ordre == L"autodiff") {
             outcome.code = services.SetDelayedAutoStart(nom, ordre == L"autodiff");
+            if (outcome.code == ReturnCode::StatusInvalidParameter && ordre == L"autodiff") {
+                outcome.message = texts::kDelayedRefused;
+                return outcome;
+            }
             if (outcome.code == ReturnCode::Success) outcome.code = services.ChangeStartMode(nom, L"Automatic");
         }
         else if (ordre == L"stop") outcome.code = services.ChangeStartMode(nom, L"Disabled");

@@ -367,12 +367,13 @@ int ScmServiceManager::Delete(const std::wstring& name) {
     return ReturnCode::Success;
 }
 
-bool ScmServiceManager::MayChange(const std::wstring& name) {
-    // Opening the service with the rights a change needs changes nothing: Windows answers access denied
+bool ScmServiceManager::MayChange(const std::wstring& name, Change change) {
+    // Opening the service with the right the change needs changes nothing: Windows answers access denied
     // there for a service it protects.
     ManagerHandle manager(Session(), SC_MANAGER_CONNECT);
     if (!manager) return true;  // the order itself will tell
-    ScHandle service(OpenServiceW(manager.Get(), name.c_str(), SERVICE_CHANGE_CONFIG | SERVICE_START | SERVICE_STOP));
+    DWORD right = change == Change::Configuration ? SERVICE_CHANGE_CONFIG : change == Change::Start ? SERVICE_START : SERVICE_STOP;
+    ScHandle service(OpenServiceW(manager.Get(), name.c_str(), right));
     return service || GetLastError() != ERROR_ACCESS_DENIED;
 }
 

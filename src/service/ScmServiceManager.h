@@ -29,7 +29,7 @@ public:
     int SetDelayedAutoStart(const std::wstring& name, bool delayed) override;
     int Delete(const std::wstring& name) override;
     bool WaitWhilePending(const std::wstring& name) override;
-    bool MayChange(const std::wstring& name) override;
+    bool MayChange(const std::wstring& name, Change change) override;
     std::vector<std::wstring> DependentServices(const std::wstring& name) override;
     std::vector<std::wstring> ServicesDependedOn(const std::wstring& name) override;
 

@@ -162,10 +162,11 @@ public:
     // the other methods.
     virtual int SetDelayedAutoStart(const std::wstring& name, bool delayed) = 0;
 
-    // Whether this program may start, stop and reconfigure the service: false for one Windows protects even
-    // from administrators (access denied), which any such order would be refused. Asked before a change is
-    // planned; by default true.
-    virtual bool MayChange(const std::wstring& name) { return true; }
+    // Whether this program may change the service so: false for one Windows protects even from
+    // administrators (access denied), which would refuse the order. Asked before a change is planned;
+    // by default true.
+    enum class Change { Configuration, Start, Stop };
+    virtual bool MayChange(const std::wstring& name, Change change) { return true; }
 
     // Waits while the service is in a pending state (starting, stopping, pausing, resuming), for as long
     // as it reports progress (its check point advancing within its wait hint). True when it is no longer

@@ -74,9 +74,9 @@ void SimulatedServiceManager::SetMode(SimService& service, const std::wstring& m
 // (ERROR_SERVICE_SPECIFIC_ERROR and dwServiceSpecificExitCode, "SERVICE_STATUS structure").
 void SimulatedServiceManager::Transition(SimService& service, const wchar_t* pending, const wchar_t* target) {
     std::wstring to = target;
-    bool starting = to == L"Running";
+    bool starting = std::wstring(pending) == L"Start Pending";
     if (starting && service.FailsToStartWith) to = L"Stopped";
-    if (starting) service.ExitCode = 0;
+    if (starting) service.Win32ExitCode = service.ServiceExitCode = 0;
     bool immediate = service.PendingSteps <= 0 && !(starting && (service.HangsWhileStarting || service.FailsToStartWith));
     if (immediate) {
         Become(service, to);
@@ -91,7 +91,10 @@ void SimulatedServiceManager::Transition(SimService& service, const wchar_t* pen
 void SimulatedServiceManager::Settle(SimService& service) {
     if (service.PendingTarget.empty()) return;
     const bool failedStart = service.State == L"Start Pending" && service.PendingTarget == L"Stopped";
-    if (failedStart) service.ExitCode = service.FailsToStartWith;
+    if (failedStart) {
+        service.Win32ExitCode = 1066;  // ERROR_SERVICE_SPECIFIC_ERROR
+        service.ServiceExitCode = service.FailsToStartWith;
+    }
     Become(service, service.PendingTarget);
     service.PendingTarget.clear();
     service.CheckPoint = 0;
@@ -199,9 +202,9 @@ std::optional<ServiceInfo> SimulatedServiceManager::Find(const std::wstring& nam
     info.ProcessId = std::wstring(s.State == L"Stopped" ? L"0" : L"1234");
     info.TagId = std::wstring(L"0");
     info.CheckPoint = std::to_wstring(pending ? s.CheckPoint : 0);
-    info.ExitCode = std::wstring(s.ExitCode ? L"1066" : L"0");  // ERROR_SERVICE_SPECIFIC_ERROR
+    info.ExitCode = std::to_wstring(s.State == L"Stopped" ? s.Win32ExitCode : 0);
     info.ErrorControl = std::wstring(L"Normal");
-    info.ServiceSpecificExitCode = std::to_wstring(s.ExitCode);
+    info.ServiceSpecificExitCode = std::to_wstring(s.State == L"Stopped" ? s.ServiceExitCode : 0);
     info.DelayedAutoStart = std::wstring(it->DelayedAutoStart ? L"True" : L"False");
     info.TriggerStart = std::wstring(it->TriggerStart ? L"True" : L"False");
     if (s.Driver) info.ServiceType = std::wstring(L"Kernel Driver");
@@ -229,7 +232,7 @@ public:
     int Look(const std::wstring& prerequisite, State& state) override {
         SimService* needed = machine_.Get(prerequisite);
         if (!needed) state = State::Missing;
-        else if (needed->State == L"Running" || needed->State == L"Paused" || needed->State == L"Start Pending")
+        else if (needed->State != L"Stopped" && needed->State != L"Stop Pending")
             state = State::Active;
         else if (needed->StartMode == L"Disabled") state = State::Disabled;
         else state = State::Stopped;
@@ -241,6 +244,7 @@ public:
             if (needed.State != L"Stopped") return ReturnCode::ServiceAlreadyRunning;  // still stopping
             start_(needed);
         }
+        if (needed.State == L"Pause Pending" || needed.State == L"Continue Pending") settle_(needed);
         if (needed.State == L"Start Pending") {
             // The service database waits for it to come up before it starts what needs it.
             if (needed.HangsWhileStarting) return ReturnCode::ServiceRequestTimeout;
@@ -326,7 +330,7 @@ int SimulatedServiceManager::PauseService(const std::wstring& name) {
     if (Pending(s->State)) return ReturnCode::ServiceCannotAcceptControl;
     if (s->State == L"Paused") return ReturnCode::ServiceAlreadyPaused;
     if (!s->AcceptPause) return ReturnCode::InvalidServiceControl;
-    Become(*s, L"Paused");
+    Transition(*s, L"Pause Pending", L"Paused");
     return ReturnCode::Success;
 }
 
@@ -340,7 +344,8 @@ int SimulatedServiceManager::ResumeService(const std::wstring& name) {
     if (s->State == L"Stopped") return ReturnCode::ServiceNotActive;
     if (Pending(s->State)) return ReturnCode::ServiceCannotAcceptControl;
     if (!s->AcceptPause) return ReturnCode::InvalidServiceControl;
-    Become(*s, L"Running");
+    if (s->State == L"Running") return ReturnCode::Success;  // nothing to resume
+    Transition(*s, L"Continue Pending", L"Running");
     return ReturnCode::Success;
 }
 
@@ -380,7 +385,7 @@ int SimulatedServiceManager::Delete(const std::wstring& name) {
 // "Service Trigger Events" (learn.microsoft.com, win32/services/service-trigger-events): Windows starts a
 // trigger-start service when its trigger fires, as any start (with what it needs), unless it is disabled,
 // and the service stops itself when it has nothing left to do.
-bool SimulatedServiceManager::MayChange(const std::wstring& name) {
+bool SimulatedServiceManager::MayChange(const std::wstring& name, Change) {
     Track(L"maychange:" + name);
     SimService* s = Get(name);
     return !s || !(s->DeniesChange || s->DeniesQuery);

@@ -55,7 +55,10 @@ struct SimService {
     int PendingLeft = 0;
     int CheckPoint = 0;
     bool MarkedForDeletion = false;
-    unsigned long ExitCode = 0;  // service-specific exit code of the last failed start
+    // The exit codes of its last stop ("SERVICE_STATUS structure"): ERROR_SERVICE_NEVER_STARTED until a
+    // first start; after a failed start ERROR_SERVICE_SPECIFIC_ERROR and the service's own code.
+    unsigned long Win32ExitCode = 1077;
+    unsigned long ServiceExitCode = 0;
 };
 
 // One change of a service, as the event log records it.
@@ -118,7 +121,7 @@ public:
     int Delete(const std::wstring& name) override;
     int SetDelayedAutoStart(const std::wstring& name, bool delayed) override;
     bool WaitWhilePending(const std::wstring& name) override;
-    bool MayChange(const std::wstring& name) override;
+    bool MayChange(const std::wstring& name, Change change) override;
     std::vector<std::wstring> DependentServices(const std::wstring& name) override;
     std::vector<std::wstring> ServicesDependedOn(const std::wstring& name) override;
 

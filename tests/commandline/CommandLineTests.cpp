@@ -6,14 +6,37 @@
 #include "commandline/Unattended.h"
 #include "profile/Undo.h"
 #include "base/TextFile.h"
+#include "profile/ConfigFiles.h"
 #include "profile/ConfigFormat.h"
 #include "profile/MachineLock.h"
+
+#include <shellapi.h>
 
 #include <algorithm>
 #include <thread>
 
 namespace kestrane::test {
 namespace {
+
+// The files of a folder (ending with a backslash).
+size_t CountFiles(const std::wstring& folder) {
+    size_t count = 0;
+    WIN32_FIND_DATAW found{};
+    HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) ++count;
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return count;
+}
+
+// The items of the Recycle Bins of every drive.
+size_t RecycledCount() {
+    SHQUERYRBINFO bin{};
+    bin.cbSize = sizeof(bin);
+    return SUCCEEDED(SHQueryRecycleBinW(nullptr, &bin)) ? static_cast<size_t>(bin.i64NumItems) : 0;
+}
 
 class Unattended : public ::testing::Test {
 protected:
@@ -144,11 +167,20 @@ TEST_F(Unattended, ADisplayNameWithQuotesIsSavedAndReadBackWithoutShiftingTheOth
     EXPECT_EQ(saved[7].DisplayName, L"Le \"vrai\" service, oui");
     EXPECT_EQ(saved[8].Name, L"Apres");
     EXPECT_EQ(Run({L"/comparer", L"guillemets"}), 0);
-    // A name that no reader could take back is refused, with its reason, and nothing is written.
+    // A display name no reader could take back as it is never blocks a save: written with its quotes next to
+    // a comma replaced, and said so. Only a service *name* that cannot be written refuses its own record; the
+    // rest is saved, the exit code says something was refused.
     machine.Add({L"Pire", L"a\",\"b", L"Running", L"Auto", std::nullopt});
-    EXPECT_EQ(Run({L"/sauvegarder", L"pire"}), 2);
-    EXPECT_NE(report.back().find(L"Pire"), std::wstring::npos);
-    EXPECT_FALSE(FileExists(folder.App() + L"Config\\pire.cfg"));
+    EXPECT_EQ(Run({L"/sauvegarder", L"pire"}), 0);
+    EXPECT_TRUE(Reported(texts::kSaveAdjusted + std::wstring(L"Pire")));
+    EXPECT_EQ(ReadConfigFile(folder.App() + L"Config\\pire.cfg").back().DisplayName, L"a','b");
+    machine.Add({L"Mal\x01nom", L"Mal", L"Running", L"Auto", std::nullopt});
+    const size_t keptBefore = CountFiles(ReplacedFolder(folder.App())) + RecycledCount();
+    EXPECT_EQ(Run({L"/sauvegarder", L"pire"}), 1);
+    EXPECT_TRUE(Reported(texts::kSaveRefused + std::wstring(L"Mal<U+0001>nom")));
+    EXPECT_EQ(ReadConfigFile(folder.App() + L"Config\\pire.cfg").size(), 10u);
+    // The file it replaced is kept where it can be found again.
+    EXPECT_EQ(CountFiles(ReplacedFolder(folder.App())) + RecycledCount(), keptBefore + 1);
 }
 
 TEST_F(Unattended, AForbiddenTemplateRefusesItsInstanceAndTheReportSaysWhy) {

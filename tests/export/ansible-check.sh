@@ -5,7 +5,9 @@
 #   the documentation of the module it calls (ansible-lint cannot load the options of a PowerShell module such as
 #   ansible.windows.win_service);
 # - hostile.yml, written from records named as Ansible templates ({{ lookup('pipe','touch MARK') }}, a {% for %}
-#   loop), in display names and in the configuration's name too: run on this machine, where Ansible templates every
+#   loop), in display names and in the configuration's name too, and from names and display names holding control
+#   characters (NUL, C1 such as U+0081 and U+009D, NEL, U+2028, a lone surrogate), which must never be written
+#   raw: no line of either playbook may hold one. Then run on this machine, where Ansible templates every
 #   task before handing it to the module. No MARK file may appear, and the module must receive every service name
 #   exactly as the playbook writes it. PowerShell is stood in for by a program that records the module's arguments
 #   and answers that nothing changed, so that every task runs (a failing module would end the play at the first).
@@ -46,7 +48,7 @@ if [ -n "$marks" ]; then
 fi
 
 python3 - poste-leger.yml hostile.yml win_service.json module-args.jsonl <<'PY'
-import json, sys, yaml
+import json, re, sys, yaml
 
 class Unsafe(str):
     """A scalar tagged !unsafe, which Ansible never templates."""
@@ -58,6 +60,18 @@ Loader.add_constructor("!unsafe", lambda loader, node: Unsafe(loader.construct_s
 
 def plays(path):
     return yaml.load(open(path, encoding="utf-8"), Loader=Loader)
+
+# What a playbook never holds as it is: control characters but tab and line ends (C0, DEL, C1, NEL among them,
+# which YAML reads as a line end), U+2028 and U+2029 (line ends too), U+FFFE and U+FFFF. A service name holding
+# one is left out and said so in a comment, where it shows as a space. YAML refuses most of them anyway; this
+# says which and where.
+RAW_CONTROL = re.compile(r"[\x00-\x08\x0b\x0c\x0e-\x1f\x7f-\x9f\u2028\u2029\ufffe\uffff]")
+for path in sys.argv[1:3]:
+    for row, line in enumerate(open(path, encoding="utf-8", newline="").read().split("\n"), 1):
+        found = RAW_CONTROL.search(line)
+        if found:
+            print(f"{path}:{row}:{found.start() + 1}: raw control character U+{ord(found.group()):04X}")
+            sys.exit(1)
 
 doc = json.load(open(sys.argv[3]))["ansible.windows.win_service"]["doc"]["options"]
 required = {name for name, option in doc.items() if option.get("required")}

@@ -76,10 +76,19 @@ function checkCommand(node, fail) {
   });
 }
 
+// Characters no line of the script may hold as they are: control characters but tab and the line ends (C0, DEL,
+// C1), the Unicode line and paragraph separators, the two noncharacters of the basic plane. A name holding one is
+// left out of the export and said so in a comment, where it shows as a space.
+const RAW_CONTROL = /[\u0000-\u0008\u000B\u000C\u000E-\u001F\u007F-\u009F\u2028\u2029\uFFFE\uFFFF]/;
+
 // The failures found in a script's text, each as "line:column: what".
 function check(text) {
   const failures = [];
   const fail = (node, what) => failures.push(`${node.startPosition.row + 1}:${node.startPosition.column + 1}: ${what}`);
+  text.split('\n').forEach((line, row) => {
+    const found = RAW_CONTROL.exec(line);
+    if (found) failures.push(`${row + 1}:${found.index + 1}: raw control character U+${found[0].codePointAt(0).toString(16).toUpperCase().padStart(4, '0')}`);
+  });
   const tree = parser.parse(text);
   let commands = 0;
   (function walk(node) {
@@ -108,6 +117,9 @@ const refused = [
   act('$env:COMPUTERNAME'),
   act("'x'") + 'Set-Service -StartupType Manual -Name ($x)\r\n',
   act("'x") ,
+  act("'a\u0081b'"),
+  act("'a\u2028b'"),
+  '# a\u0085comment\r\n' + act("'x'"),
 ];
 for (const script of refused) {
   if (check(script).failures.length === 0) {

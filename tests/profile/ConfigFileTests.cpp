@@ -3,6 +3,7 @@
 
 #include "base/CodePage.h"
 
+#include "profile/ConfigFiles.h"
 #include "profile/ConfigFormat.h"
 #include "base/TextFile.h"
 
@@ -15,15 +16,16 @@ TEST(ConfigFileOnWindows, FrenchLettersGoThroughTheSystemCodePageByteExact) {
     std::wstring file = folder.App() + L"Config\\accents.cfg";
     ConfigRecord record{L"Spooler", L"Running", L"Auto", L"Impression, été à ça œ ’ € è"};
     AppendConfigRecord(file, record);
-    AppendConfigRecord(file, {L"Omega", L"Stopped", L"Manual", L"Ωmega"});
-    std::string expected =
-        "\"Spooler\",\"Running\",\"Auto\",\"Impression, \xe9t\xe9 \xe0 \xe7" "a \x9c \x92 \x80 \xe8\"\r\n"
-        "\"Omega\",\"Stopped\",\"Manual\",\"?mega\"\r\n";
+    std::string expected = "\"Spooler\",\"Running\",\"Auto\",\"Impression, \xe9t\xe9 \xe0 \xe7" "a \x9c \x92 \x80 \xe8\"\r\n";
     EXPECT_EQ(ReadFileBytes(file), expected);
-    std::vector<ConfigRecord> back = ReadConfigFile(file);
-    ASSERT_EQ(back.size(), 2u);
-    EXPECT_EQ(back[0], record);
-    EXPECT_EQ(back[1].DisplayName, L"?mega");
+    // A character the code page lacks is never written as '?': appended to a code-page file, refused (the
+    // file left as it was); the whole file written, it is UTF-8 with its mark and every character comes back.
+    ConfigRecord omega{L"Usługa_ł", L"Stopped", L"Manual", L"Ωmega Служба"};
+    EXPECT_THROW(AppendConfigRecord(file, omega), UserError);
+    EXPECT_EQ(ReadFileBytes(file), expected);
+    WriteConfigFile(file, {record, omega});
+    EXPECT_EQ(ReadFileBytes(file).substr(0, 3), "\xEF\xBB\xBF");
+    EXPECT_EQ(ReadConfigFile(file), (std::vector<ConfigRecord>{record, omega}));
 }
 
 TEST(ConfigFileOnWindows, WriterReproducesTheHandWrittenFile) {

@@ -4,12 +4,16 @@
 #include "base/CodePage.h"
 #include "profile/Export.h"
 
+#include "NativeScratch.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace kestrane {
@@ -62,7 +66,29 @@ const std::vector<ExportEntry> kHostile = {
     {{L"\uFEFFbom", L"Running", L"Auto", L"\uFEFF"}, 2, Mark::None},
     {{L"$(Stop-Computer)", L"Stopped", L"Manual", L"$env:COMPUTERNAME"}, 2, Mark::None},
     {{L"\"double\"", L"Running", L"Manual", L"\"$(Stop-Computer)\""}, 2, Mark::None},
+    // Characters YAML refuses or takes for line ends, and that would end a command in the script: a name holding
+    // one is left out (it cannot be written exactly), a display name shows it as a space.
+    {{L"c1\u0081\u009Dx", L"Running", L"Auto", L"nel\u0085ls\u2028ps\u2029del\u007F"}, 2, Mark::None},
+    {{L"Bon", L"Stopped", L"Manual", std::wstring(L"nul\0c1\u0081tab\tff\u000C\uFFFEend", 18)}, 2, Mark::None},
+    {{std::wstring(L"demi") + static_cast<wchar_t>(0xD800), L"Stopped", L"Manual", L""}, 2, Mark::None},
+    {{L"ls\u2028Stop-Computer", L"Running", L"Auto", L""}, 2, Mark::None},
 };
+// The configuration's name comes from a file name, which may hold C1 characters and U+2028 too.
+const std::wstring kHostileConfig = kTemplate + L"\u0085\u2028\u009D";
+
+// The first character of an export's text that YAML refuses or reads as a line end, or that would end a
+// command of the script (a line end excepted), or "" when there is none; "not UTF-8" when the text is not.
+std::string RawControl(const std::string& text) {
+    const std::wstring wide = FromUtf8(text);
+    if (ToUtf8(wide) != text) return "not UTF-8";  // a byte that is no UTF-8 comes back as U+FFFD
+    for (wchar_t c : wide) {
+        auto u = static_cast<unsigned long>(static_cast<std::make_unsigned_t<wchar_t>>(c));
+        if ((u < 0x20 && c != L'\r' && c != L'\n') || (u >= 0x7F && u <= 0x9F) || u == 0x2028 || u == 0x2029 ||
+            u == 0xFFFE || u == 0xFFFF || (u >= 0xD800 && u <= 0xDFFF))
+            return "U+" + std::to_string(u);
+    }
+    return "";
+}
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
@@ -94,8 +120,8 @@ TEST(FleetExport, QuotesInNamesAndAConfigurationWithNothingToDo) {
               std::string::npos) << script;
     std::string hostilePlaybook = AnsiblePlaybook(L"x", hostile);
     // The configuration's name comes from a file name: Ansible would template it like any other text.
-    std::string templates = AnsiblePlaybook(kTemplate, kHostile);
-    std::string wildcards = PowerShellScript(kTemplate, kHostile);
+    std::string templates = AnsiblePlaybook(kHostileConfig, kHostile);
+    std::string wildcards = PowerShellScript(kHostileConfig, kHostile);
     ExpectGolden(templates, "hostile.yml");
     ExpectGolden(wildcards, "hostile.ps1");
     for (const std::string& text : {script, hostilePlaybook, wildcards, templates}) {
@@ -104,7 +130,21 @@ TEST(FleetExport, QuotesInNamesAndAConfigurationWithNothingToDo) {
         EXPECT_EQ(text.find("\nstate: absent"), std::string::npos) << text;
         bool isScript = text == script || text == wildcards;
         EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), std::count(text.begin(), text.end(), '\n') * isScript);
+        EXPECT_EQ(RawControl(text), "") << text;
     }
+    // A name that cannot be written exactly is left out, and the comment says why; its display name, a label,
+    // is written with spaces.
+    for (const std::string& text : {templates, wildcards}) {
+        for (const char* why : {"c1  x : nom de service contenant le caract\xC3\xA8re U+0081,",
+                                "demi\xEF\xBF\xBD : nom de service contenant le caract\xC3\xA8re U+D800,",
+                                "ls Stop-Computer : nom de service contenant le caract\xC3\xA8re U+2028,",
+                                "line  Stop-Computer : nom de service contenant le caract\xC3\xA8re U+000D,"})
+            EXPECT_NE(text.find(why), std::string::npos) << why;
+        for (const char* name : {"'c1", "'demi", "'ls", "'line"}) EXPECT_EQ(text.find(name), std::string::npos) << name;
+    }
+    EXPECT_NE(templates.find("    - name: !unsafe 'Service Bon (nul c1 tab ff  end)'\n"), std::string::npos) << templates;
+    EXPECT_NE(script.find("# x  Restart-Computer -Force  # : nom de service contenant le caract\xC3\xA8re U+000D,"),
+              std::string::npos) << script;
     // Ansible never templates a value tagged !unsafe: every name, of the play, of a task or of a service, is.
     for (const std::string& text : {hostilePlaybook, templates})
         for (const std::string& line : Lines(text)) {
@@ -112,7 +152,7 @@ TEST(FleetExport, QuotesInNamesAndAConfigurationWithNothingToDo) {
                 EXPECT_NE(line.find("name: !unsafe '"), std::string::npos) << line;
             }
         }
-    EXPECT_NE(templates.find("- name: !unsafe 'Configuration de services {{ lookup(''pipe'',''touch MARK'') }}'\n"),
+    EXPECT_NE(templates.find("- name: !unsafe 'Configuration de services {{ lookup(''pipe'',''touch MARK'') }}   '\n"),
               std::string::npos) << templates;
     EXPECT_NE(templates.find("        name: !unsafe '{% for x in [1] %}{{ lookup(''pipe'',''touch MARK2'') }}{% endfor %}'\n"),
               std::string::npos);
@@ -128,7 +168,6 @@ TEST(FleetExport, QuotesInNamesAndAConfigurationWithNothingToDo) {
              " else { Write-Warning 'Service introuvable : a[bc]' }  # modification d\xC3\xA9" "conseill\xC3\xA9" "e\r\n",
              "Where-Object Name -eq 'x''; Stop-Computer; ''') { $service | Start-Service }",
              "Where-Object Name -eq '\xE2\x80\x98\xE2\x80\x98quoted\xE2\x80\x99\xE2\x80\x99') {",
-             "Where-Object Name -eq 'line  Stop-Computer') {",
              "Where-Object Name -eq '\xEF\xBB\xBF" "bom') {",
              "Where-Object Name -eq '$(Stop-Computer)') { $service | Stop-Service }",
              "Where-Object Name -eq '\"double\"') {",
@@ -137,6 +176,64 @@ TEST(FleetExport, QuotesInNamesAndAConfigurationWithNothingToDo) {
     // Only refused services: a play with no task is still a valid playbook.
     std::string empty = AnsiblePlaybook(L"x", {{{L"RpcSs", L"Running", L"Auto", L""}, 2, Mark::Forbidden}});
     EXPECT_NE(empty.find("  tasks: []\n"), std::string::npos) << empty;
+}
+
+// Whether a service name can be written exactly in both files: no control character (line ends included), no
+// line or paragraph separator, no U+FFFE or U+FFFF, no lone surrogate.
+bool Exportable(const std::wstring& name) {
+    for (size_t i = 0; i < name.size(); ++i) {
+        auto c = static_cast<unsigned long>(static_cast<std::make_unsigned_t<wchar_t>>(name[i]));
+        if (sizeof(wchar_t) == 2 && c >= 0xD800 && c <= 0xDBFF && i + 1 < name.size() && name[i + 1] >= 0xDC00 &&
+            name[i + 1] <= 0xDFFF) {
+            ++i;
+            continue;
+        }
+        if (c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029 || c == 0xFFFE || c == 0xFFFF ||
+            (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF)
+            return false;
+    }
+    return true;
+}
+
+// A single-quoted string, each of `quotes` doubled inside.
+std::string Literal(const std::wstring& text, const std::wstring& quotes) {
+    std::wstring out = L"'";
+    for (wchar_t c : text) out += quotes.find(c) == std::wstring::npos ? std::wstring(1, c) : std::wstring(2, c);
+    return ToUtf8(out + L"'");
+}
+
+TEST(FleetExport, AnyNameIsWrittenExactlyOrLeftOutSayingWhy) {
+    std::mt19937 random(9122026);
+    for (int round = 0; round < 400; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        std::vector<ExportEntry> entries(1 + random() % 4);
+        for (ExportEntry& e : entries) {
+            e.record = {RandomText(random, 8), random() % 2 ? L"Running" : L"Stopped", random() % 2 ? L"Auto" : L"Manual",
+                        RandomText(random, 10)};
+            e.statePass = 2 + static_cast<int>(random() % 3);
+            e.mark = random() % 5 == 0 ? Mark::Discouraged : Mark::None;
+            e.reason = RandomText(random, 6);
+        }
+        const std::wstring config = RandomText(random, 8);
+        const std::string playbook = AnsiblePlaybook(config, entries);
+        const std::string script = PowerShellScript(config, entries);
+        EXPECT_EQ(RawControl(playbook), "") << playbook;
+        EXPECT_EQ(RawControl(script), "") << script;
+        EXPECT_EQ(std::count(playbook.begin(), playbook.end(), '\r'), 0);
+        EXPECT_EQ(std::count(script.begin(), script.end(), '\r'), std::count(script.begin(), script.end(), '\n'));
+        for (const ExportEntry& e : entries) {
+            const std::wstring& name = e.record.Name;
+            if (Exportable(name)) {
+                EXPECT_NE(playbook.find("        name: !unsafe " + Literal(name, L"'") + "\n"), std::string::npos)
+                    << ToUtf8(name);
+                EXPECT_NE(script.find("Where-Object Name -eq " + Literal(name, L"'\u2018\u2019\u201A\u201B") + ") {"),
+                          std::string::npos) << ToUtf8(name);
+            } else {
+                for (const std::string* text : {&playbook, &script})
+                    EXPECT_NE(text->find(" : nom de service contenant le caract\xC3\xA8re U+"), std::string::npos);
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -157,6 +157,9 @@ TEST_F(Guard, ForbiddenServiceIsRefusedWithOneBox) {
     EXPECT_FALSE(fen->var.ModifAutorisee);
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_NE(dialogs.shown[0].text.find(L"liste des services interdits, ligne 1"), std::wstring::npos);
+    // The file is there: the box says what is wrong with it, not that it is missing.
+    EXPECT_EQ(dialogs.shown[0].text.rfind(texts::kGuardFaulty, 0), 0u);
+    EXPECT_EQ(dialogs.shown[0].text.find(L"il manque"), std::wstring::npos);
 }
 
 TEST_F(Orders, AnAutomaticStartMayWaitForTheSystemAndThePlainOneDoesNot) {
@@ -173,6 +176,16 @@ TEST_F(Orders, AnAutomaticStartMayWaitForTheSystemAndThePlainOneDoesNot) {
     machine.ClearCounts();
     SendMessageW(fen->Handle(), WM_COMMAND, MAKEWPARAM(IDM_AUTODIFF, 0), 0);
     EXPECT_TRUE(machine.MethodLog().empty());
+    // A service in a load-ordering group takes no delayed start: refused with its reason, the start mode
+    // left as it was. One Windows starts on a trigger shows it beside its start mode.
+    folder.Write(L"liste\\interdit.txt", "");
+    machine.Get(L"Fax")->StartMode = L"Manual";
+    machine.Get(L"Fax")->LoadOrderGroup = L"NetworkProvider";
+    machine.Get(L"Fax")->TriggerStart = true;
+    SendMessageW(fen->Handle(), WM_COMMAND, MAKEWPARAM(IDM_AUTODIFF, 0), 0);
+    EXPECT_EQ(machine.Get(L"Fax")->StartMode, L"Manual");
+    EXPECT_EQ(fen->LabEtat.Text(), texts::kDelayedRefused);
+    EXPECT_EQ(fen->TbDemarre.Text(), L"Manuel (déclencheur)");
 }
 
 TEST_F(Guard, DiscouragedServiceAsksAndNoRefuses) {

@@ -218,14 +218,15 @@ TEST_F(Editor, QuitterLeavesTheFileAsItWas) {
 TEST_F(Editor, AFileThatIsNoConfigurationIsRefusedAndAnEmptyOneOpensEmpty) {
     EXPECT_EQ(OpenExternal(L"texte.cfg", "bonjour\r\n"), nullptr);
     ASSERT_EQ(dialogs.shown.size(), 1u);
-    EXPECT_EQ(dialogs.shown[0].text, L"le fichier choisi n'est pas une configuration : texte.cfg");
+    EXPECT_EQ(dialogs.shown[0].text, L"le fichier choisi n'est pas une configuration : texte.cfg\nligne 1 : 1 seul champ au lieu de 4");
     EXPECT_EQ(dialogs.shown[0].style, 48);
 
-    // Records followed by a line of three fields: written back it would lose them, so it does not open.
+    // Records followed by a line of three fields: written back it would lose them, so it does not open, and
+    // the box names the line.
     dialogs.shown.clear();
     EXPECT_EQ(OpenExternal(L"tronque.cfg", kMixed + "\"Seul\",\"Running\",\"Auto\"\r\n"), nullptr);
     ASSERT_EQ(dialogs.shown.size(), 1u);
-    EXPECT_EQ(dialogs.shown[0].text, L"le fichier choisi n'est pas une configuration : tronque.cfg");
+    EXPECT_EQ(dialogs.shown[0].text, L"le fichier choisi n'est pas une configuration : tronque.cfg\nligne 5 : 3 champs au lieu de 4");
     dialogs.shown.clear();
 
     Fen4* editor = OpenExternal(L"vide.cfg", "");
@@ -373,6 +374,49 @@ TEST_F(Editor, AFileSavedUnchangedKeepsItsBytesAndQuotesAndAByteOrderMarkReadBac
     ASSERT_NE(editor, nullptr);
     EXPECT_EQ(editor->CbName.Item(0), L"Spouleur été");
     EXPECT_EQ(editor->TbCbNameInterne.Text(), L"Spooler");
+}
+
+TEST_F(Editor, FilesOfAnyEditorKeepEveryByteButTheLineChanged) {
+    // UTF-8 with its mark and without (what most editors write today), LF line ends, characters no code page
+    // of Western Europe holds, a blank line.
+    const std::string utf8 = "\"Us\xC5\x82uga_\xC5\x82\",\"Stopped\",\"Manual\",\"B\xC3\xAAta \xD0\xA1\xD0\xBB\xD1\x83\xD0\xB6\xD0\xB1\xD0\xB0\"\n"
+                             "\n"
+                             "\"Fax\",\"Stopped\",\"Manual\",\"T\xC3\xA9l\xC3\xA9" "copie\"\n";
+    for (const std::string& bytes : {utf8, "\xEF\xBB\xBF" + utf8}) {
+        Fen4* editor = OpenExternal(L"unicode.cfg", bytes);
+        ASSERT_NE(editor, nullptr);
+        EXPECT_EQ(editor->Entries()[0].DisplayName, L"Bêta Служба");
+        Click(editor, L"BtAppliModif");
+        EXPECT_EQ(External(L"unicode.cfg"), bytes);
+        editor = OpenExternal(L"unicode.cfg", bytes);
+        ASSERT_NE(editor, nullptr);
+        ASSERT_TRUE(editor->CbName.SelectText(L"Télécopie"));
+        Click(editor, L"BtRunn");
+        Click(editor, L"BtAppliModif");
+        std::string expected = bytes;
+        const std::string was = "\"Fax\",\"Stopped\"";
+        expected.replace(expected.find(was), was.size(), "\"Fax\",\"Running\"");
+        EXPECT_EQ(External(L"unicode.cfg"), expected);
+    }
+
+    // Written over only while it is as it was read: changed on disk meanwhile, the user is asked; "Non"
+    // writes nothing and the editor stays open.
+    Fen4* editor = OpenExternal(L"profil.cfg", kMixed);
+    ASSERT_NE(editor, nullptr);
+    Click(editor, L"BtDisab");
+    const std::string newer = kMixed + "\"Audiosrv\",\"Stopped\",\"Manual\",\"x\"\r\n";
+    DeleteFileW((Documents() + L"\\profil.cfg").c_str());
+    AppendFileBytes(Documents() + L"\\profil.cfg", newer);
+    dialogs.answers = {IDNO};
+    Click(editor, L"BtAppliModif");
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].text.rfind(texts::kEditorSourceChanged, 0), 0u);
+    EXPECT_EQ(External(L"profil.cfg"), newer);
+    EXPECT_TRUE(editor->IsOpen());
+    dialogs.answers = {IDYES};
+    Click(editor, L"BtAppliModif");
+    EXPECT_NE(External(L"profil.cfg"), newer);
+    EXPECT_FALSE(editor->IsOpen());
 }
 
 }  // namespace

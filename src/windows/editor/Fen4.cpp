@@ -65,6 +65,17 @@ const Label96 kTexts[] = {
 };
 const RECT kGroups[] = {{344, 30, 632, 90}, {344, 112, 632, 172}};
 
+// Whether two paths name the same file, as the file system compares them (full paths, letter case aside).
+bool SameFile(const std::wstring& a, const std::wstring& b) {
+    auto full = [](const std::wstring& path) {
+        wchar_t buffer[MAX_PATH * 4];
+        DWORD length = GetFullPathNameW(path.c_str(), MAX_PATH * 4, buffer, nullptr);
+        return length && length < MAX_PATH * 4 ? std::wstring(buffer, length) : path;
+    };
+    std::wstring x = full(a), y = full(b);
+    return CompareStringOrdinal(x.c_str(), static_cast<int>(x.size()), y.c_str(), static_cast<int>(y.size()), TRUE) == CSTR_EQUAL;
+}
+
 constexpr int kClientWidth = 648;
 constexpr int kClientHeight = 514;
 constexpr int kCommentBottom = 420;
@@ -87,15 +98,18 @@ const Fen4::Button* Fen4::FindButton(const std::wstring& name) const {
 bool Fen4::Open(HWND owner, const std::wstring& source, const std::wstring& title, const std::wstring& workingCopy) {
     // What the working copy holds decides first, so that an open editor keeps its file when the new
     // choice is no configuration. An empty file is an empty configuration.
-    std::vector<ConfigRecord> entries;
     std::string bytes = ReadFileBytes(workingCopy);
-    entries = ParseConfig(bytes);
-    // A file whose fields make no whole records would be written back shorter or shifted: it is refused.
-    bool empty = bytes.find_first_not_of(" \t\r\n") == std::string::npos;
-    if ((entries.empty() && !empty) || EndsInsideRecord(bytes)) {
-        app_.dialogs->Message(owner, texts::kNotAConfig + title, texts::kWarningTitle, BoxStyle::WarningOk);
+    // A line that is not one whole record would be written back shorter or shifted: the file is refused,
+    // its line named.
+    ParsedConfig parsed;
+    try {
+        parsed = ParseConfigText(bytes);
+    } catch (const ConfigSyntaxError& error) {
+        app_.dialogs->Message(owner, texts::kNotAConfig + title + L"\n" + error.Message(), texts::kWarningTitle,
+                              BoxStyle::WarningOk);
         return false;
     }
+    std::vector<ConfigRecord> entries = parsed.records;
     if (!Handle() && !CreateTopLevel(L"KestraneFen4", texts::kEditorTitle,
                                      WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, kClientWidth, kClientHeight, nullptr, owner))
         return false;
@@ -103,6 +117,8 @@ bool Fen4::Open(HWND owner, const std::wstring& source, const std::wstring& titl
     source_ = source;
     title_ = title;
     workingCopy_ = workingCopy;
+    sourceRead_ = bytes;  // the working copy is the file as it was read
+    parsed_ = std::move(parsed);
     entries_ = std::move(entries);
     modified_ = false;
     Load();
@@ -209,7 +225,9 @@ void Fen4::OnBtComKestrane() {
 void Fen4::SauveConfTemp() {
     // Unchanged, the working copy is the file read, byte for byte: it is what gets saved.
     if (!modified_) return;
-    WriteConfigFile(workingCopy_, entries_, *app_.files);
+    // Changed, every line but those of the records changed stays as it was read: encoding, byte-order mark,
+    // line ends, blank lines and the way each unchanged record was written.
+    WriteFileReplacing(workingCopy_, RewrittenConfig(sourceRead_, parsed_, entries_), *app_.files);
 }
 
 bool Fen4::SaveTo(const std::wstring& destination) {
@@ -227,7 +245,16 @@ bool Fen4::SaveTo(const std::wstring& destination) {
 
 // A save that could not write its destination says so and leaves the editor open with its edits.
 void Fen4::OnBtAppli() {
-    if (!SaveTo(app_.var.CheminAppli + L"Config\\" + title_)) return;
+    std::wstring destination = app_.var.CheminAppli + L"Config\\" + title_;
+    // A configuration of that name is kept where the user finds it again before it is replaced.
+    try {
+        if (!SameFile(destination, source_)) KeepReplaced(destination, app_.var.CheminAppli);
+    } catch (const std::exception& failure) {
+        app_.dialogs->Message(Handle(), texts::kConfigNotSaved + FileFailureReason(failure), texts::kFileErrorTitle,
+                              BoxStyle::ErrorOk);
+        return;
+    }
+    if (!SaveTo(destination)) return;
     Skipping([&] {
         if (saved_) saved_();
     });
@@ -262,7 +289,21 @@ void Fen4::OnBtAppliSous() {
     Close();
 }
 
+bool Fen4::MayReplaceSource() {
+    std::optional<std::string> now;
+    try {
+        now = ReadFileBytes(source_);
+    } catch (...) {
+        // Gone or unreadable: there is nothing of someone else's to lose.
+    }
+    if (!now || *now == sourceRead_) return true;
+    // Another window, another program or a synchronisation wrote it since: its content would be lost.
+    return app_.dialogs->Message(Handle(), texts::kEditorSourceChanged + source_ + texts::kEditorSourceChangedEnd,
+                                 texts::kWarningTitle, BoxStyle::QuestionYesNo) == IDYES;
+}
+
 void Fen4::OnBtAppliModif() {
+    if (!MayReplaceSource()) return;  // the editor stays open: "Enregistrer sous" writes elsewhere
     if (!SaveTo(source_)) return;
     Close();
 }

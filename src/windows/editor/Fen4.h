@@ -85,6 +85,8 @@ private:
     void Step(int delta);
     // Rewrites the working copy and copies it to `destination`; false, with the reason told, on a failure.
     bool SaveTo(const std::wstring& destination);
+    // Whether the user's file may be written over: unchanged on disk since it was read, or the user says so.
+    bool MayReplaceSource();
 
     AppContext& app_;
     bool modified_ = false;  // an entry was changed since the file was read
@@ -92,6 +94,8 @@ private:
     std::vector<ConfigRecord> entries_;
     int current_ = -1;
     std::wstring source_, title_, workingCopy_;
+    std::string sourceRead_;  // the user's file as it was read: written back over only while it is still so
+    ParsedConfig parsed_;     // its records as read, with their lines and its encoding
     std::vector<Button> buttons_;
     std::vector<HWND> statics_;  // labels and group boxes, painted over the background
     Picture background_;

@@ -701,7 +701,7 @@ void Fen1::ChargeServices() {
         records.reserve(services.size());
         for (const ServiceEntry& s : services)
             records.push_back({s.Name, s.State.value_or(L""), s.StartMode.value_or(L""), s.DisplayName});
-        WriteConfigFile(var.CheminAppli + L"Config\\" + var.NomConfig, records, *app.files);
+        lastSave_ = WriteConfigFile(var.CheminAppli + L"Config\\" + var.NomConfig, records, *app.files);
     }
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "profile/Apply.h"
+#include "profile/ConfigFiles.h"
 #include "profile/MachineLock.h"
 #include "profile/Plan.h"
 #include "windows/AppContext.h"
@@ -195,16 +196,23 @@ private:
     bool ApplyFile(const std::wstring& path, ApplyOrder order);
     // Applies exactly what a preview showed, unless its file changed since (then the user is told).
     void ApplyPreviewed(const std::wstring& path, const std::string& bytesShown, const std::vector<ConfigRecord>& records,
-                        ApplyOrder order);
+                        ApplyOrder order, const std::vector<std::wstring>& unknown = {});
     // The steps of an application: the questions (each service marked 0 it would change; a declined one
     // is left alone like a forbidden one), the undo file (false when the user then gives up), the passes
     // under the progress window, the closing message.
     bool ApplyRecordsFromWindow(const std::vector<ConfigRecord>& records, std::vector<ForbiddenEntry> guard,
-                                ApplyOrder order, const std::wstring& undoFile);
+                                ApplyOrder order, const std::wstring& undoFile, const std::vector<std::wstring>& unknown = {});
+    // The records of the configuration file at `path` (and, with `unknown`, its values that mean nothing;
+    // with `bytes`, the bytes read), or nothing with a box that says why (the line that is no record).
+    std::optional<std::vector<ConfigRecord>> ReadRecordsOrTell(const std::wstring& path, std::vector<std::wstring>* unknown = nullptr,
+                                                               std::string* bytes = nullptr);
     // Takes the lock one application at a time holds. While another application (of any window or the
     // command line) holds it, the user is told and the window waits with the wait cursor, painting, until
     // it ends or the user gives up (false).
     bool TakeMachineLock(MachineLock& lock);
+    // Adds a record to a configuration file of creation mode, in the file's encoding; one the file's code
+    // page cannot hold has the whole file written again in UTF-8. Throws FileError, UserError.
+    void AddRecord(const std::wstring& file, const ConfigRecord& record);
     bool AskDiscouraged(const Plan& plan, std::vector<ForbiddenEntry>& guard);
     void AskDiscouragedRecords(const std::vector<ConfigRecord>& records, std::vector<ForbiddenEntry>& guard);
     bool SaveUndoFirst(const std::optional<Plan>& plan);
@@ -236,6 +244,7 @@ private:
     HFONT font_ = nullptr;
     HBRUSH whiteBrush_ = nullptr;
     bool startingUp_ = false;
+    WrittenConfig lastSave_;  // what the last save of the machine left out or adjusted
     bool unloaded_ = false;
     std::map<int, HWND> controls_;  // every child control by id
     std::map<HWND, COLORREF> markerColours_;

@@ -97,6 +97,14 @@ void Fen1::CommandWithDependencies(bool start) {
     if (!var.ModifAutorisee) return;
     // What Windows would start with it cannot be read beyond a protected service: nobody can tell
     // whether the guard would let it.
+    // A start Windows would refuse half-way (a prerequisite missing or disabled) would leave started what
+    // comes before it: not sent, as an application does not send it. (A disabled service is refused
+    // before anything starts: its start is sent, and answered.)
+    if (start && reach.code != ReturnCode::Success && reach.code != ReturnCode::ServiceDisabled) {
+        const wchar_t* why = ControlMessage(reach.code);
+        LabEtat.SetText(why ? why : texts::kRequestRunning);
+        return;
+    }
     if (start && !reach.unreadable.empty()) {
         app.dialogs->Message(Handle(), texts::kGuardServiceLine + name + texts::kPrerequisiteUnreadable + reach.unreadable.front(),
                              texts::kGuardTitle, BoxStyle::ErrorOk);

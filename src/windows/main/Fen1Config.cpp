@@ -59,6 +59,14 @@ void Fen1::OnMnuSauveConf() {
     Skipping([&] { AfficheServ(); });
     MachineLock lock;
     if (!TakeMachineLock(lock)) return;
+    // A configuration of that name is kept where the user finds it again before it is replaced.
+    std::optional<std::wstring> kept;
+    try {
+        kept = KeepReplaced(var.CheminAppli + L"Config\\" + var.NomConfig, var.CheminAppli);
+    } catch (const FileError& e) {
+        ShowFileFailure(e);
+        return;
+    }
     var.SauveConfig = true;
     try {
         WaitCursor busy;
@@ -83,8 +91,12 @@ void Fen1::OnMnuSauveConf() {
         app.dialogs->Message(Handle(), texts::kConfigNotSaved + reason, texts::kFileErrorTitle, BoxStyle::ErrorOk);
         return;
     }
+    lock.Release();
     Skipping([&] { ChargeListeConf(); });
-    app.dialogs->Message(Handle(), texts::kSaveDone, texts::kInformationTitle, BoxStyle::InformationOk);
+    std::wstring done = texts::kSaveDone;
+    if (kept) done += L"\n" + (kept->empty() ? std::wstring(texts::kReplacedInBin) : texts::kReplacedKept + *kept);
+    for (const std::wstring& line : WrittenLines(lastSave_)) done += L"\n" + line;
+    app.dialogs->Message(Handle(), done, texts::kInformationTitle, BoxStyle::InformationOk);
 }
 
 // ---- Applying ----
@@ -113,7 +125,7 @@ std::optional<std::vector<ForbiddenEntry>> Fen1::ForbiddenListOrTell() {
     std::wstring problem;
     std::optional<std::vector<ForbiddenEntry>> forbidden = ReadForbiddenList(var.CheminAppli, &problem);
     if (!forbidden)
-        app.dialogs->Message(Handle(), texts::kGuardMissing + (problem.empty() ? L"" : L"\n" + problem),
+        app.dialogs->Message(Handle(), GuardListProblem(problem),
                              texts::kGuardMissingTitle, BoxStyle::ErrorOk);
     return forbidden;
 }
@@ -123,21 +135,38 @@ bool Fen1::ApplyFile(const std::wstring& path, ApplyOrder order) {
     std::optional<std::vector<ForbiddenEntry>> forbidden = ForbiddenListOrTell();
     if (!forbidden) return false;
     std::optional<std::vector<ConfigRecord>> records;
-    try {
-        if (FileExists(path) && !IsPartialFileName(path)) records = RecordsToApply(path);
-    } catch (...) {
+    std::vector<std::wstring> unknown;
+    if (!FileExists(path) || IsPartialFileName(path)) {
+        app.dialogs->Message(Handle(), texts::kApplyMissingFile, texts::kFileErrorTitle, BoxStyle::ErrorOk);
+    } else {
+        records = ReadRecordsOrTell(path, &unknown);
+        if (records && records->empty())
+            app.dialogs->Message(Handle(), texts::kApplyEmptyFile, texts::kApplyEmptyTitle, BoxStyle::ErrorOk);
     }
     if (!records || records->empty()) {
-        if (!records) app.dialogs->Message(Handle(), texts::kApplyMissingFile, texts::kFileErrorTitle, BoxStyle::ErrorOk);
-        else app.dialogs->Message(Handle(), texts::kApplyEmptyFile, texts::kApplyEmptyTitle, BoxStyle::ErrorOk);
         Skipping([&] { AfficheServ(); });
         return false;
     }
-    return ApplyRecordsFromWindow(*records, *forbidden, order, order == ApplyOrder::Undo ? path : L"");
+    return ApplyRecordsFromWindow(*records, *forbidden, order, order == ApplyOrder::Undo ? path : L"", unknown);
+}
+
+std::optional<std::vector<ConfigRecord>> Fen1::ReadRecordsOrTell(const std::wstring& path, std::vector<std::wstring>* unknown,
+                                                                 std::string* bytes) {
+    try {
+        std::string read = ReadFileBytes(path);
+        std::vector<ConfigRecord> records = RecordsIn(read, unknown);
+        if (bytes) *bytes = std::move(read);
+        return records;
+    } catch (const std::exception& failure) {
+        // A line that is no whole record names itself: nothing of the file is used.
+        app.dialogs->Message(Handle(), texts::kConfigUnreadable + path + L"\n" + FileFailureReason(failure),
+                             texts::kFileErrorTitle, BoxStyle::ErrorOk);
+        return std::nullopt;
+    }
 }
 
 void Fen1::ApplyPreviewed(const std::wstring& path, const std::string& bytesShown, const std::vector<ConfigRecord>& records,
-                          ApplyOrder order) {
+                          ApplyOrder order, const std::vector<std::wstring>& unknown) {
     std::optional<std::string> now;
     try {
         now = ReadFileBytes(path);
@@ -149,15 +178,15 @@ void Fen1::ApplyPreviewed(const std::wstring& path, const std::string& bytesShow
     }
     std::optional<std::vector<ForbiddenEntry>> forbidden = ForbiddenListOrTell();
     if (!forbidden) return;
-    ApplyRecordsFromWindow(records, *forbidden, order, order == ApplyOrder::Undo ? path : L"");
+    ApplyRecordsFromWindow(records, *forbidden, order, order == ApplyOrder::Undo ? path : L"", unknown);
 }
 
 bool Fen1::ApplyRecordsFromWindow(const std::vector<ConfigRecord>& records, std::vector<ForbiddenEntry> guard,
-                                  ApplyOrder order, const std::wstring& undoFile) {
+                                  ApplyOrder order, const std::wstring& undoFile, const std::vector<std::wstring>& unknown) {
     MachineLock lock;
     if (!TakeMachineLock(lock)) return false;
-    // Another undo may have ended this file while this one waited.
-    if (order == ApplyOrder::Undo && !FileExists(undoFile)) {
+    // Another undo may have ended this file while this one waited, or another application written a newer one.
+    if (order == ApplyOrder::Undo && (!FileExists(undoFile) || LatestUndo(var.CheminAppli) != undoFile)) {
         app.dialogs->Message(Handle(), texts::kUndoGone + undoFile, texts::kWarningTitle, BoxStyle::WarningOk);
         return false;
     }
@@ -186,11 +215,33 @@ bool Fen1::ApplyRecordsFromWindow(const std::vector<ConfigRecord>& records, std:
     }
     if (order == ApplyOrder::Configuration && !SaveUndoFirst(plan)) return false;
     ApplyReport report = ApplyWithProgress(records, guard, order);
-    std::vector<std::wstring> more;
-    if (order == ApplyOrder::Undo) more = FinishUndo(*app.services, undoFile, records, WaitPainting);
+    // The values that mean nothing are told first: applied as the format says (no effect), they are errors.
+    std::vector<std::wstring> more = unknown;
+    if (order == ApplyOrder::Undo) {
+        std::vector<std::wstring> ended = FinishUndo(*app.services, undoFile, records, WaitPainting);
+        more.insert(more.end(), ended.begin(), ended.end());
+    }
+    // The machine is left to others while the user reads the report: the closing check reads it again.
+    lock.Release();
     ShowClosingReport(report, records, more);
     Skipping([&] { AfficheServ(); });
     return report.outcome == ApplyReport::Outcome::Done && report.Clean() && more.empty();
+}
+
+void Fen1::AddRecord(const std::wstring& file, const ConfigRecord& record) {
+    try {
+        AppendConfigRecord(file, record);
+        return;
+    } catch (const FileError&) {
+        throw;
+    } catch (const UserError&) {
+        // A character the file's code page lacks: the whole file is written again, in UTF-8 with its mark,
+        // rather than a '?' standing for it.
+    }
+    ParsedConfig parsed = ReadParsedConfigFile(file);
+    parsed.records.push_back(record);
+    WrittenConfig written = WriteConfigFile(file, parsed.records, *app.files, std::nullopt, parsed.crlf);
+    if (!written.refused.empty()) throw UserError(WrittenLines(written).back());
 }
 
 bool Fen1::TakeMachineLock(MachineLock& lock) {
@@ -289,9 +340,12 @@ void Fen1::ShowClosingReport(const ApplyReport& report, const std::vector<Config
         notYet = NotInWantedState(*app.services, records, 3000, WaitPainting, report.modesSet, &why);
         lines.push_back(texts::kNotYetInWantedState + std::to_wstring(*notYet));
         lines.insert(lines.end(), why.begin(), why.end());
+        // A start that failed or a service still pending is an error, never told under a plain "done".
+        if (!why.empty() && lines.front() == texts::kApplyDone) lines.front() = texts::kApplyDoneWithErrors;
     } catch (...) {
     }
-    bool calm = report.outcome == ApplyReport::Outcome::Done && report.Clean() && more.empty();
+    bool calm = report.outcome == ApplyReport::Outcome::Done && report.Clean() && more.empty() &&
+                lines.front() != texts::kApplyDoneWithErrors;
     // A report too long for a message box (its OK button would leave the screen) gets a window of its
     // own: the outcome in one line, then every line, scrollable, to be copied whole.
     constexpr size_t kLongestBox = 12;
@@ -330,19 +384,23 @@ void Fen1::ShowPreview(const std::wstring& path, const std::wstring& heading, Ap
     std::optional<std::vector<ForbiddenEntry>> forbidden = ForbiddenListOrTell();
     if (!forbidden) return;
     // What is shown is what "Appliquer" applies: the records read now, with the bytes they came from.
-    std::string bytes = ReadFileBytes(path);
-    std::vector<ConfigRecord> records = RecordsIn(bytes);
+    std::string bytes;
+    std::vector<std::wstring> unknown;
+    std::optional<std::vector<ConfigRecord>> read = ReadRecordsOrTell(path, &unknown, &bytes);
+    if (!read) return;
+    std::vector<ConfigRecord> records = std::move(*read);
     Plan plan;
     {
         WaitCursor busy;
         CommandScope command(*app.services);
         plan = PlanApplication(*app.services, records, *forbidden, order);
     }
-    std::vector<std::wstring> lines;
+    std::vector<std::wstring> lines = unknown;
     for (const PlanLine& line : plan.lines) lines.push_back(line.text);
     if (lines.empty()) lines.push_back(texts::kPreviewNothing);
-    app.windows.Get<PreviewWindow>(app).Show(Handle(), texts::kPreviewTitle, heading, lines,
-                                             [this, path, bytes, records, order] { ApplyPreviewed(path, bytes, records, order); });
+    app.windows.Get<PreviewWindow>(app).Show(Handle(), texts::kPreviewTitle, heading, lines, [this, path, bytes, records, order, unknown] {
+        ApplyPreviewed(path, bytes, records, order, unknown);
+    });
 }
 
 void Fen1::OnMnuApercu() {
@@ -370,16 +428,20 @@ void Fen1::OnMnuAnnulerAppli() {
 void Fen1::OnMnuComparer() {
     std::optional<std::wstring> name = ChosenConfiguration();
     if (!name) return;
-    std::vector<ConfigRecord> records = RecordsToApply(var.CheminAppli + L"Config\\" + *name);
+    std::vector<std::wstring> unknown;
+    std::optional<std::vector<ConfigRecord>> read = ReadRecordsOrTell(var.CheminAppli + L"Config\\" + *name, &unknown);
+    if (!read) return;
+    const std::vector<ConfigRecord>& records = *read;
     std::vector<PlanLine> differences;
     {
         WaitCursor busy;
         CommandScope command(*app.services);
         differences = CompareMachine(*app.services, records);
     }
-    std::vector<std::wstring> lines;
+    std::vector<std::wstring> lines = unknown;
     for (const PlanLine& line : differences) lines.push_back(line.text);
-    if (std::none_of(differences.begin(), differences.end(), IsDifference)) lines.push_back(texts::kCompareNothing);
+    if (unknown.empty() && std::none_of(differences.begin(), differences.end(), IsDifference))
+        lines.push_back(texts::kCompareNothing);
     app.windows.Get<PreviewWindow>(app).Show(Handle(), texts::kCompareTitle, texts::kCompareHeading + *name, lines, nullptr);
 }
 
@@ -388,7 +450,9 @@ void Fen1::OnMnuExportFleet(bool ansible) {
     if (!name) return;
     std::optional<std::vector<ForbiddenEntry>> forbidden = ForbiddenListOrTell();
     if (!forbidden) return;
-    std::vector<ConfigRecord> records = RecordsToApply(var.CheminAppli + L"Config\\" + *name);
+    std::optional<std::vector<ConfigRecord>> read = ReadRecordsOrTell(var.CheminAppli + L"Config\\" + *name);
+    if (!read) return;
+    const std::vector<ConfigRecord>& records = *read;
     std::wstring base = name->substr(0, name->rfind(L'.'));
     std::string exported;
     {
@@ -428,8 +492,18 @@ void Fen1::OnMnuSupConf() {
     if (app.dialogs->Message(Handle(), texts::kDeleteConfigQuestion, texts::kDeleteConfigTitle,
                              BoxStyle::QuestionYesNo) == IDNO)
         return;
+    // Kept where the user finds it again (the Recycle Bin, or Config\Remplacées\), then removed.
+    std::optional<std::wstring> kept;
+    try {
+        kept = KeepReplaced(path, var.CheminAppli);
+    } catch (const FileError& e) {
+        ShowFileFailure(e);
+        return;
+    }
     DeleteFileW(path.c_str());
     ChargeListeConf();
+    if (kept && !kept->empty())
+        app.dialogs->Message(Handle(), texts::kDeletedKept + *kept, texts::kInformationTitle, BoxStyle::InformationOk);
 }
 
 std::optional<FileChoice> Fen1::ChooseConfigFile(const wchar_t* title, bool saveDialog) {
@@ -458,7 +532,13 @@ void Fen1::OnMnuImportConf() {
         app.dialogs->Message(Handle(), texts::kNotAConfig + chosen->name, texts::kWarningTitle, BoxStyle::WarningOk);
         return;
     }
-    if (!CopyFileW(chosen->path.c_str(), (var.CheminAppli + L"Config\\" + chosen->name).c_str(), FALSE)) return;
+    std::wstring destination = var.CheminAppli + L"Config\\" + chosen->name;
+    try {
+        KeepReplaced(destination, var.CheminAppli);  // a configuration of that name is not lost
+    } catch (...) {
+        return;
+    }
+    if (!CopyFileW(chosen->path.c_str(), destination.c_str(), FALSE)) return;
     ChargeListeConf();
 }
 
@@ -591,11 +671,14 @@ void Fen1::AddToConfiguration() {
     ConfigRecord record{systemName, var.EtatChoisi, var.ModeChoisi, displayName};
     try {
         if (var.NouvelleConf) {
-            // The first addition starts the file afresh: written whole beside an older one, then replacing it.
-            WriteConfigFile(file, {record}, *app.files);
+            // The first addition starts the file afresh: written whole beside an older one, then replacing it;
+            // the older one is kept where the user finds it again.
+            KeepReplaced(file, var.CheminAppli);
+            WrittenConfig written = WriteConfigFile(file, {record}, *app.files);
+            if (!written.refused.empty()) throw UserError(WrittenLines(written).back());
             var.NouvelleConf = false;
         } else {
-            AppendConfigRecord(file, record);
+            AddRecord(file, record);
         }
     } catch (const std::exception& e) {
         ShowFileFailure(e);
