@@ -271,5 +271,51 @@ TEST_F(Unattended, GuardBehindADriverTriggersAndOneApplicationAtATime) {
     EXPECT_EQ(Run({L"/appliquer", L"usb", L"/attente:x"}), 2);
 }
 
+// Files that keep every character: a machine whose names the code page lacks is saved and compared equal,
+// and an undo restores them; a line that is no whole record, a value that means nothing and a binary file
+// get the same answer from every verb, naming the line.
+TEST_F(Unattended, EveryCharacterIsKeptAndEveryLineIsOneRecord) {
+    machine.Add({L"Usługa_ł", L"Служба печати", L"Running", L"Manual", std::nullopt});
+    EXPECT_EQ(Run({L"/sauvegarder", L"unicode"}), 0);
+    EXPECT_EQ(ReadFileBytes(folder.App() + L"Config\\unicode.cfg").substr(0, 3), "\xEF\xBB\xBF");
+    EXPECT_EQ(Run({L"/comparer", L"unicode"}), 0);
+    // UTF-8 without a mark, as most editors write it: the service is found, stopped, and the undo restores it.
+    folder.Write(L"Config\\stop.cfg", "\"Us\xC5\x82uga_\xC5\x82\",\"Stopped\",\"Manual\",\"x\"\n");
+    EXPECT_EQ(Run({L"/appliquer", L"stop"}), 0);
+    EXPECT_EQ(machine.Get(L"Usługa_ł")->State, L"Stopped");
+    EXPECT_EQ(Run({L"/annuler"}), 0);
+    EXPECT_EQ(machine.Get(L"Usługa_ł")->State, L"Running");
+
+    // Three fields then four: no record is shifted into another; the file is refused, its line named.
+    struct Case {
+        const char* name;
+        std::string bytes;
+        const wchar_t* told;
+    };
+    std::string binary(4096, '\0');
+    for (size_t i = 0; i < binary.size(); ++i) binary[i] = static_cast<char>((i * 7919u) >> 3);
+    for (const Case& c : {Case{"three fields", "\"A\",\"Running\",\"Manual\"\r\n\"Fax\",\"Stopped\",\"Manual\",\"x\"\r\n", L"ligne 1"},
+                          Case{"binary", binary, L"ligne 1"}}) {
+        SCOPED_TRACE(c.name);
+        folder.Write(L"Config\\mauvais.cfg", c.bytes);
+        for (std::vector<std::wstring> verb : {std::vector<std::wstring>{L"/appliquer", L"mauvais"}, {L"/comparer", L"mauvais"},
+                                               {L"/exporter:ansible", L"mauvais", folder.App() + L"sortie.yml"}}) {
+            machine.ClearCounts();
+            EXPECT_EQ(Run(verb), 2) << ToUtf8(verb[0]);
+            EXPECT_NE(report.back().find(c.told), std::wstring::npos) << ToUtf8(report.back());
+            EXPECT_TRUE(Controls().empty());
+        }
+        EXPECT_FALSE(folder.Exists(L"sortie.yml"));
+    }
+    // Values that mean nothing are applied as the format says (no effect), but told with their line, and
+    // the answer is no longer "done".
+    folder.Write(L"Config\\fautes.cfg", "\"Fax\",\"Running\",\"Manual\",\"x\"\r\n\"Spooler\",\"Stoped\",\"Disable\",\"y\"\r\n");
+    for (const wchar_t* verb : {L"/appliquer", L"/comparer"}) {
+        EXPECT_EQ(Run({verb, L"fautes"}), 1) << ToUtf8(verb);
+        EXPECT_TRUE(Reported(L"Spooler : état « Stoped » inconnu, ligne 2"));
+        EXPECT_TRUE(Reported(L"Spooler : mode de démarrage « Disable » inconnu, ligne 2"));
+    }
+}
+
 }  // namespace
 }  // namespace kestrane::test
