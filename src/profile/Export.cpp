@@ -112,12 +112,16 @@ std::optional<std::string> UnwritableName(const ExportEntry& entry) {
 // The forbidden list's reason for a comment, after a dash; nothing when it gives none.
 std::string Why(const ExportEntry& entry) { return entry.reason.empty() ? "" : " \xE2\x80\x94 " + CommentText(entry.reason); }
 
-// The entries in the order of the state passes, file order within each.
+// The entries in the order of the state passes, file order within each. As in an application, a service to
+// stop comes in the reverse order (those only needing others first): a stop is refused while a service
+// depending on it still runs.
 std::vector<const ExportEntry*> InPassOrder(const std::vector<ExportEntry>& entries) {
     std::vector<const ExportEntry*> ordered;
     for (int pass = 2; pass <= 4; ++pass)
-        for (const ExportEntry& entry : entries)
-            if (std::clamp(entry.statePass, 2, 4) == pass) ordered.push_back(&entry);
+        for (const ExportEntry& entry : entries) {
+            int statePass = std::clamp(entry.statePass, 2, 4);
+            if ((entry.record.State == L"Stopped" ? 6 - statePass : statePass) == pass) ordered.push_back(&entry);
+        }
     return ordered;
 }
 
@@ -142,7 +146,8 @@ std::string AnsiblePlaybook(const std::wstring& configName, const std::vector<Ex
     out += "# Configuration de services \xC2\xAB " + CommentText(configName) + " \xC2\xBB, export\xC3\xA9" "e par Kestrane " +
            kVersion + ".\n";
     out += "# Les t\xC3\xA2" "ches suivent l'ordre d'une application : d'abord les services qui n'en demandent aucun autre,\n";
-    out += "# puis ceux qui en demandent et sont demand\xC3\xA9s, enfin ceux qui ne font qu'en demander.\n";
+    out += "# puis ceux qui en demandent et sont demand\xC3\xA9s, enfin ceux qui ne font qu'en demander ; les arr\xC3\xAAts dans\n";
+    out += "# l'ordre inverse, car un service ne s'arr\xC3\xAAte pas tant qu'un service qui en d\xC3\xA9pend tourne.\n";
     out += "- name: " + Untemplated(L"Configuration de services " + configName) + "\n";
     out += "  hosts: all\n";
     out += "  gather_facts: false\n";

@@ -204,8 +204,9 @@ TEST_F(ProfileTools, ExportsWriteTheChosenConfigurationWhereTheUserSays) {
     std::string playbook = ReadFileBytes(documents + L"\\profil.yml");
     EXPECT_EQ(playbook.rfind("---\n", 0), 0u);
     EXPECT_NE(playbook.find("# RpcSs : interdit"), std::string::npos);
-    // Client runs on Base: Base is set in the second pass, Fax (needing others) after it.
-    EXPECT_LT(playbook.find("name: !unsafe 'Base'"), playbook.find("name: !unsafe 'Fax'"));
+    // As an application: Fax (started, needing others) in the last pass; Base (stopped, needing none) in the
+    // last pass of the stops, after it in the file's order.
+    EXPECT_LT(playbook.find("name: !unsafe 'Fax'"), playbook.find("name: !unsafe 'Base'"));
 
     dialogs.files.push_back(FileChoice{documents + L"\\profil.ps1", L"profil.ps1"});
     Command(IDM_EXPORTPOWERSHELL);

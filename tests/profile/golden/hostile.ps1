@@ -23,13 +23,13 @@ if ($service = Get-Service | Where-Object Name -eq 'Bon') { $service | Set-Servi
 
 # États, dans l'ordre des dépendances
 if ($service = Get-Service | Where-Object Name -eq '{{ lookup(''pipe'',''touch MARK'') }}') { $service | Start-Service } else { Write-Warning 'Service introuvable : {{ lookup(''pipe'',''touch MARK'') }}' }
+if ($service = Get-Service | Where-Object Name -eq 'x''; Stop-Computer; ''') { $service | Start-Service } else { Write-Warning 'Service introuvable : x''; Stop-Computer; ''' }
+if ($service = Get-Service | Where-Object Name -eq '﻿bom') { $service | Start-Service } else { Write-Warning 'Service introuvable : ﻿bom' }
+if ($service = Get-Service | Where-Object Name -eq '"double"') { $service | Start-Service } else { Write-Warning 'Service introuvable : "double"' }
+if ($service = Get-Service | Where-Object Name -eq '{% for x in [1] %}{{ lookup(''pipe'',''touch MARK2'') }}{% endfor %}') { $service | Stop-Service } else { Write-Warning 'Service introuvable : {% for x in [1] %}{{ lookup(''pipe'',''touch MARK2'') }}{% endfor %}' }
 if ($service = Get-Service | Where-Object Name -eq '*') { $service | Stop-Service } else { Write-Warning 'Service introuvable : *' }
 if ($service = Get-Service | Where-Object Name -eq 'RpcS?') { $service | Stop-Service } else { Write-Warning 'Service introuvable : RpcS?' }
-if ($service = Get-Service | Where-Object Name -eq 'x''; Stop-Computer; ''') { $service | Start-Service } else { Write-Warning 'Service introuvable : x''; Stop-Computer; ''' }
-if ($service = Get-Service | Where-Object Name -eq '‘‘quoted’’') { $service | Stop-Service } else { Write-Warning 'Service introuvable : ‘‘quoted’’' }
-if ($service = Get-Service | Where-Object Name -eq '﻿bom') { $service | Start-Service } else { Write-Warning 'Service introuvable : ﻿bom' }
-if ($service = Get-Service | Where-Object Name -eq '$(Stop-Computer)') { $service | Stop-Service } else { Write-Warning 'Service introuvable : $(Stop-Computer)' }
-if ($service = Get-Service | Where-Object Name -eq '"double"') { $service | Start-Service } else { Write-Warning 'Service introuvable : "double"' }
-if ($service = Get-Service | Where-Object Name -eq 'Bon') { $service | Stop-Service } else { Write-Warning 'Service introuvable : Bon' }
-if ($service = Get-Service | Where-Object Name -eq '{% for x in [1] %}{{ lookup(''pipe'',''touch MARK2'') }}{% endfor %}') { $service | Stop-Service } else { Write-Warning 'Service introuvable : {% for x in [1] %}{{ lookup(''pipe'',''touch MARK2'') }}{% endfor %}' }
 if ($service = Get-Service | Where-Object Name -eq 'a[bc]') { $service | Start-Service } else { Write-Warning 'Service introuvable : a[bc]' }  # modification déconseillée
+if ($service = Get-Service | Where-Object Name -eq '‘‘quoted’’') { $service | Stop-Service } else { Write-Warning 'Service introuvable : ‘‘quoted’’' }
+if ($service = Get-Service | Where-Object Name -eq '$(Stop-Computer)') { $service | Stop-Service } else { Write-Warning 'Service introuvable : $(Stop-Computer)' }
+if ($service = Get-Service | Where-Object Name -eq 'Bon') { $service | Stop-Service } else { Write-Warning 'Service introuvable : Bon' }

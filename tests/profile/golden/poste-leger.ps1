@@ -13,8 +13,8 @@ if ($service = Get-Service | Where-Object Name -eq 'Audiosrv') { $service | Set-
 if ($service = Get-Service | Where-Object Name -eq 'wuauserv') { $service | Set-Service -StartupType Disabled } else { Write-Warning 'Service introuvable : wuauserv' }
 
 # États, dans l'ordre des dépendances
-if ($service = Get-Service | Where-Object Name -eq 'Spooler') { $service | Stop-Service } else { Write-Warning 'Service introuvable : Spooler' }
 if ($service = Get-Service | Where-Object Name -eq 'kbdclass') { $service | Start-Service } else { Write-Warning 'Service introuvable : kbdclass' }
-if ($service = Get-Service | Where-Object Name -eq 'wuauserv') { $service | Stop-Service } else { Write-Warning 'Service introuvable : wuauserv' }
 # Audiosrv : état « Paused » non exprimable ici, laissé tel quel
+if ($service = Get-Service | Where-Object Name -eq 'Spooler') { $service | Stop-Service } else { Write-Warning 'Service introuvable : Spooler' }
 if ($service = Get-Service | Where-Object Name -eq 'Fax') { $service | Start-Service } else { Write-Warning 'Service introuvable : Fax' }  # modification déconseillée
+if ($service = Get-Service | Where-Object Name -eq 'wuauserv') { $service | Stop-Service } else { Write-Warning 'Service introuvable : wuauserv' }
