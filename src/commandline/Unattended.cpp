@@ -419,7 +419,8 @@ int RunUnattendedProgram(const std::vector<std::wstring>& arguments) {
     for (const std::wstring& argument : arguments) commandLine += L" " + argument;
     journal = ToUtf8(L"== " + Now() + L" Kestrane.exe" + commandLine + L"\r\n");
 
-    std::unique_ptr<ServiceManager> services = CreateServiceManager();
+    // Who depends on whom is read only by the verbs that ask for it (a comparison of a few records does not).
+    std::unique_ptr<ServiceManager> services = CreateServiceManager(false);
     Variables var;
     InitialiseFolders(var, nullptr);
     int code = RunUnattended(var, *services, arguments, report);

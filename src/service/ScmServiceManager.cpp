@@ -166,8 +166,8 @@ bool RunningUnderWine() {
     return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
-std::unique_ptr<ServiceManager> CreateServiceManager() {
-    if (RunningUnderWine()) return std::make_unique<WineServiceManager>();
+std::unique_ptr<ServiceManager> CreateServiceManager(bool prefetchDependencies) {
+    if (RunningUnderWine()) return std::make_unique<WineServiceManager>(prefetchDependencies);
     return std::make_unique<ScmServiceManager>();
 }
 

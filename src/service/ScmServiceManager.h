@@ -55,6 +55,8 @@ private:
 bool RunningUnderWine();
 
 // The machine's services: the Wine layer under Wine, the plain Service Control Manager otherwise.
-std::unique_ptr<ServiceManager> CreateServiceManager();
+// `prefetchDependencies`: under Wine, start reading who depends on whom at once, on another thread (the
+// window needs it for its first selection); the command line reads it only when a verb asks for it.
+std::unique_ptr<ServiceManager> CreateServiceManager(bool prefetchDependencies = true);
 
 }  // namespace kestrane

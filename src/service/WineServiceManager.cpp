@@ -113,13 +113,14 @@ ServiceKey ReadServiceKey(HKEY services, DWORD index, const KeysRead& previous) 
 
 }  // namespace
 
-WineServiceManager::WineServiceManager() {
+WineServiceManager::WineServiceManager(bool prefetch) {
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kServicesKey, 0, KEY_READ | KEY_NOTIFY, servicesKey_.Receive()) !=
         ERROR_SUCCESS)
         servicesKey_.Reset();
     changed_.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     // The first map is built while the program creates its window, which needs it only for the first
     // selection. The notification is asked for here, on the thread that will check it.
+    if (!prefetch) return;  // built at its first use
     prefetchNotified_ = ArmNotification();
     try {
         prefetch_ = std::async(std::launch::async, [this] { return ScanDependents({}); });

@@ -24,7 +24,9 @@ namespace kestrane {
 
 class WineServiceManager : public ScmServiceManager {
 public:
-    WineServiceManager();
+    // `prefetch`: the first map of who depends on whom is built at once on another thread; otherwise at
+    // its first use.
+    explicit WineServiceManager(bool prefetch = true);
     ~WineServiceManager() override;
 
     int StartService(const std::wstring& name) override;

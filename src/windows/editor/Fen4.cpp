@@ -9,6 +9,8 @@
 #include <commctrl.h>
 #include <richedit.h>
 
+#include <algorithm>
+
 namespace kestrane {
 
 namespace {
@@ -132,9 +134,24 @@ void Fen4::Close() {
 }
 
 void Fen4::Load() {
+    // The names sorted once, as a sorted list compares them (the user's locale, letter case aside), then
+    // added in that order with redrawing off: a list that sorts itself compares every insertion.
+    std::vector<const std::wstring*> names;
+    names.reserve(entries_.size());
+    size_t chars = 0;
+    for (const ConfigRecord& entry : entries_) {
+        names.push_back(&entry.DisplayName);
+        chars += entry.DisplayName.size() + 1;
+    }
+    std::stable_sort(names.begin(), names.end(), [](const std::wstring* a, const std::wstring* b) {
+        return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a->c_str(), static_cast<int>(a->size()), b->c_str(),
+                              static_cast<int>(b->size())) == CSTR_LESS_THAN;
+    });
+    CbName.SetRedraw(false);
     CbName.Clear();
-    CbName.Reserve(static_cast<int>(entries_.size()), entries_.size() * 32);
-    for (const ConfigRecord& entry : entries_) CbName.Add(entry.DisplayName);
+    CbName.Reserve(static_cast<int>(names.size()), chars);
+    for (const std::wstring* name : names) CbName.Add(*name);
+    CbName.SetRedraw(true);
     Skipping([&] { CbName.FitDropDown(font_); });
     current_ = -1;
     TbCbNameInterne.SetText(L"");
@@ -322,7 +339,7 @@ void Fen4::CreateControls() {
         SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
         return hwnd;
     };
-    CbName.Attach(make(L"COMBOBOX", L"", CBS_DROPDOWNLIST | CBS_SORT | WS_VSCROLL | WS_TABSTOP, kCbName));
+    CbName.Attach(make(L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, kCbName));  // sorted by Load
     CbName.onSelect = [this] { MakeCurrent(); };
     TbCbNameInterne.Attach(make(L"EDIT", L"", WS_BORDER | ES_READONLY | ES_AUTOHSCROLL | WS_TABSTOP, 0));
     TbCbEta.Attach(make(L"EDIT", L"", WS_BORDER | ES_READONLY | ES_AUTOHSCROLL | WS_TABSTOP, 0));

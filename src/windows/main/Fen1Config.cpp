@@ -564,7 +564,8 @@ void Fen1::OnMnuExterne() {
     if (!CopyFileW(var.FichierExterne.c_str(), workingCopy.c_str(), FALSE)) return;
     Fen4& editor = app.windows.Get<Fen4>(app, [this] { Skipping([&] { ChargeListeConf(); }); });
     try {
-        // An editor already open reads the newly chosen file.
+        // An editor already open reads the newly chosen file; tens of thousands of records take a moment.
+        WaitCursor busy;
         editor.Open(Handle(), var.FichierExterne, var.TitreExterne, workingCopy);
     } catch (...) {
         // The working copy could not be read: the editor is not opened.

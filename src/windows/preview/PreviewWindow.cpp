@@ -35,6 +35,9 @@ void PreviewWindow::Show(HWND owner, const std::wstring& title, const std::wstri
     SetWindowTextW(Handle(), title.c_str());
     apply_ = std::move(apply);
     heading_ = heading;
+    // Tens of thousands of lines take a moment: the wait cursor stays until the list is filled.
+    WaitCursor busy;
+    SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
     SendMessageW(list_, LB_RESETCONTENT, 0, 0);
     int widest = 0;
     HDC dc = GetDC(list_);
@@ -49,6 +52,8 @@ void PreviewWindow::Show(HWND owner, const std::wstring& title, const std::wstri
     ReleaseDC(list_, dc);
     // A line longer than the list is read whole by scrolling sideways.
     SendMessageW(list_, LB_SETHORIZONTALEXTENT, widest + Scale(8), 0);
+    SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list_, nullptr, TRUE);
     BtAppliquer.SetVisible(OffersApply());
     BtCopier.SetVisible(!OffersApply());
     BtFermer.SetText(OffersApply() ? texts::kPreviewCancel : texts::kPreviewClose);
