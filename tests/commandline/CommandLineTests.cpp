@@ -174,6 +174,11 @@ TEST_F(Unattended, ADisplayNameWithQuotesIsSavedAndReadBackWithoutShiftingTheOth
     EXPECT_EQ(Run({L"/sauvegarder", L"pire"}), 0);
     EXPECT_TRUE(Reported(texts::kSaveAdjusted + std::wstring(L"Pire")));
     EXPECT_EQ(ReadConfigFile(folder.App() + L"Config\\pire.cfg").back().DisplayName, L"a','b");
+    // Nor does it block an application: the undo file keeps the service, its display name adjusted.
+    machine.Get(L"Pire")->State = L"Stopped";
+    EXPECT_EQ(Run({L"/appliquer", L"pire"}), 0);
+    EXPECT_EQ(machine.Get(L"Pire")->State, L"Running");
+    EXPECT_EQ(ReadConfigFile(*LatestUndo(folder.App())).front().Name, L"Pire");
     machine.Add({L"Mal\x01nom", L"Mal", L"Running", L"Auto", std::nullopt});
     const size_t keptBefore = CountFiles(ReplacedFolder(folder.App())) + RecycledCount();
     EXPECT_EQ(Run({L"/sauvegarder", L"pire"}), 1);
@@ -215,13 +220,7 @@ TEST_F(Unattended, BadArgumentsAndFilesThatCannotBeReadGiveTwo) {
 // /appliquer and /annuler alike; a trigger-start service Windows starts again is no difference; a second
 // application waits for the first, or gives up after /attente: seconds.
 TEST_F(Unattended, GuardBehindADriverTriggersAndOneApplicationAtATime) {
-    SimService tcpip{L"Tcpip", L"Pilote TCP/IP", L"Running", L"System"};
-    tcpip.Driver = true;
-    machine.Add(tcpip);
-    machine.Add({L"EventLog", L"Journal", L"Stopped", L"Manual"});
-    machine.Add({L"Nla", L"Reseau", L"Stopped", L"Manual", std::nullopt, L"n.exe", L"LocalSystem", L"Own Process", {L"Tcpip", L"EventLog"}});
-    machine.Add({L"Relay", L"Relais", L"Stopped", L"Manual", std::nullopt, L"r.exe", L"LocalSystem", L"Own Process", {L"Nla"}});
-    machine.Add({L"Top", L"Haut", L"Stopped", L"Manual", std::nullopt, L"t.exe", L"LocalSystem", L"Own Process", {L"Relay"}});
+    AddServicesBehindADriver(machine);
     folder.Write(L"liste\\interdit.txt", "\"EventLog\",1\r\n");
     folder.Write(L"Config\\top.cfg", "\"Top\",\"Running\",\"Manual\",\"Haut\"\r\n");
     const std::wstring refusal = L"Top : non démarré, car il faudrait démarrer EventLog, service interdit";

@@ -222,13 +222,7 @@ TEST(ModelMachines, GuardPreviewReportAndUndoHoldOnRandomMachines) {
 class BehindADriver : public ::testing::Test {
 protected:
     void SetUp() override {
-        SimService tcpip{L"Tcpip", L"Pilote TCP/IP", L"Running", L"System"};
-        tcpip.Driver = true;
-        machine.Add(tcpip);
-        machine.Add({L"EventLog", L"Journal", L"Stopped", L"Manual"});
-        machine.Add({L"Nla", L"Réseau", L"Stopped", L"Manual", std::nullopt, L"n.exe", L"LocalSystem", L"Own Process", {L"Tcpip", L"EventLog"}});
-        machine.Add({L"Relay", L"Relais", L"Stopped", L"Manual", std::nullopt, L"r.exe", L"LocalSystem", L"Own Process", {L"Nla"}});
-        machine.Add({L"Top", L"Haut", L"Stopped", L"Manual", std::nullopt, L"t.exe", L"LocalSystem", L"Own Process", {L"Relay"}});
+        AddServicesBehindADriver(machine);
     }
     SimulatedServiceManager machine;
     std::vector<ForbiddenEntry> forbidden{{L"EventLog", Mark::Forbidden, L"Sans lui, rien n'est journalisé."}};
@@ -297,6 +291,22 @@ TEST(WindowsTiming, StopsWaitForDependentsAndAPausedServiceIsRestoredOnceStarted
     LetTimePass(machine);
     EXPECT_EQ(machine.Get(L"Leaf")->State, L"Paused");
     EXPECT_EQ(machine.Get(L"Base")->State, L"Running");
+    // A start the service gives up (its own exit code) and one that never ends are both named by the
+    // closing check, with the service's code, never counted silently.
+    machine.Add({L"Fails", L"Échoue", L"Stopped", L"Manual"});
+    machine.Get(L"Fails")->FailsToStartWith = 42;
+    machine.Add({L"Hangs", L"Bloque", L"Stopped", L"Manual"});
+    machine.Get(L"Hangs")->HangsWhileStarting = true;
+    std::vector<ConfigRecord> failing{{L"Fails", L"Running", L"Manual", L"f"}, {L"Hangs", L"Running", L"Manual", L"h"}};
+    ApplyRecords(machine, failing, {}, progress);
+    LetTimePass(machine);
+    std::vector<std::wstring> why;
+    EXPECT_EQ(NotInWantedState(machine, failing, 0, {}, {}, &why), 2);
+    ASSERT_EQ(why.size(), 2u);
+    EXPECT_EQ(why[0].rfind(L"Fails : ne s'est pas maintenu en marche", 0), 0u);
+    EXPECT_NE(why[0].find(L"code d'erreur du service 42"), std::wstring::npos);
+    EXPECT_EQ(why[1].rfind(L"Hangs : toujours en attente (Start Pending)", 0), 0u);
+
     // An undo file records settled states only: a service still stopping is recorded stopped.
     machine.Get(L"Leaf")->State = L"Stop Pending";
     Plan pending = PlanApplication(machine, {{L"Leaf", L"Running", L"Manual", L"l"}}, {});

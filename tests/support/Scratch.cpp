@@ -85,6 +85,16 @@ void AddPerUserServices(SimulatedServiceManager& machine) {
     machine.Add(instance);
 }
 
+void AddServicesBehindADriver(SimulatedServiceManager& machine) {
+    SimService tcpip{L"Tcpip", L"Pilote TCP/IP", L"Running", L"System"};
+    tcpip.Driver = true;
+    machine.Add(tcpip);
+    machine.Add({L"EventLog", L"Journal", L"Stopped", L"Manual"});
+    machine.Add({L"Nla", L"Réseau", L"Stopped", L"Manual", std::nullopt, L"n.exe", L"LocalSystem", L"Own Process", {L"Tcpip", L"EventLog"}});
+    machine.Add({L"Relay", L"Relais", L"Stopped", L"Manual", std::nullopt, L"r.exe", L"LocalSystem", L"Own Process", {L"Nla"}});
+    machine.Add({L"Top", L"Haut", L"Stopped", L"Manual", std::nullopt, L"t.exe", L"LocalSystem", L"Own Process", {L"Relay"}});
+}
+
 void ArrangeProfileMachine(SimulatedServiceManager& machine, const ScratchFolder& folder) {
     AddDemoServices(machine);
     machine.Get(L"Spooler")->State = L"Stopped";

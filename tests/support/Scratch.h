@@ -46,6 +46,10 @@ void AddDemoServices(SimulatedServiceManager& machine);
 // CDPUserSvc_9f21c (running, automatic).
 void AddPerUserServices(SimulatedServiceManager& machine);
 
+// Top needs Relay, which needs Nla, which needs the driver Tcpip (running, listed by no inventory) then
+// EventLog (stopped): EventLog is three levels below Top, behind a driver.
+void AddServicesBehindADriver(SimulatedServiceManager& machine);
+
 // A file with every kind of line a preview shows, on the machine of ArrangeProfileMachine.
 extern const std::string kEveryKind;
 // The demo machine with Spooler stopped and two more services (Client runs and needs Base), a forbidden

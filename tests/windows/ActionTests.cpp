@@ -360,13 +360,7 @@ class BehindADriver : public MainWindowTest {
 protected:
     void SetUp() override {
         MainWindowTest::SetUp();
-        SimService tcpip{L"Tcpip", L"Pilote TCP/IP", L"Running", L"System"};
-        tcpip.Driver = true;
-        machine.Add(tcpip);
-        machine.Add({L"EventLog", L"Journal", L"Stopped", L"Manual"});
-        machine.Add({L"Nla", L"Réseau", L"Stopped", L"Manual", std::nullopt, L"n.exe", L"LocalSystem", L"Own Process", {L"Tcpip", L"EventLog"}});
-        machine.Add({L"Relay", L"Relais", L"Stopped", L"Manual", std::nullopt, L"r.exe", L"LocalSystem", L"Own Process", {L"Nla"}});
-        machine.Add({L"Top", L"Haut", L"Stopped", L"Manual", std::nullopt, L"t.exe", L"LocalSystem", L"Own Process", {L"Relay"}});
+        AddServicesBehindADriver(machine);
         Open();
         folder.Write(L"liste\\interdit.txt", "\"EventLog\",1\r\n");
         fen->OnMnuOpAuto();
