@@ -2,6 +2,7 @@
 
 #include "profile/Records.h"
 #include "service/OrderReach.h"
+#include "service/Parallel.h"
 #include "service/Prerequisites.h"
 #include "service/Programme.h"
 #include "service/Responsive.h"
@@ -147,6 +148,7 @@ public:
         notes_ = std::move(resolved.notes);
         model_.ReadModes(records_);
         facts_ = LearnFacts(services_, records_, forbiddenList, [&](const std::wstring& name) { return model_.Get(name) != nullptr; });
+        AskChangeableTogether();
     }
 
     Plan Run() {
@@ -214,6 +216,42 @@ private:
         return service && ((AppliedStartMode(record.StartMode) && model_.Mode(*service, record.Name) != record.StartMode) ||
                            (AppliedState(record.State) && service->state != record.State));
     }
+    // Whether Windows lets each change the plan is likely to weigh be made (a start-mode change, a start, a
+    // stop of a record not yet as it wants), asked together: one opening of the service each, on several
+    // threads where the service layer takes them.
+    void AskChangeableTogether() {
+        std::vector<std::pair<std::wstring, ServiceManager::Change>> keys;
+        for (const ConfigRecord& record : records_) {
+            Model::Service* service = model_.Get(record.Name);
+            if (!service || !facts_[record.Name].Acted()) continue;
+            if (AppliedStartMode(record.StartMode) && service->mode != record.StartMode)
+                keys.emplace_back(record.Name, ServiceManager::Change::Configuration);
+            if (!record.State.empty() && service->state != record.State)
+                keys.emplace_back(record.Name, record.State == L"Stopped" ? ServiceManager::Change::Stop : ServiceManager::Change::Start);
+        }
+        std::sort(keys.begin(), keys.end());
+        keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+        std::vector<char> answers(keys.size(), 1);
+        auto ask = [&](size_t i) { answers[i] = services_.MayChange(keys[i].first, keys[i].second) ? 1 : 0; };
+        if (services_.TakesConcurrentCalls()) ForEachIndex(keys.size(), ask);
+        else for (size_t i = 0; i < keys.size(); ++i) ask(i);
+        for (size_t i = 0; i < keys.size(); ++i) changeable_.emplace(keys[i], answers[i] != 0);
+        // The triggers of the services the file disables, which the preview tells: asked together too.
+        std::vector<std::wstring> disabling;
+        for (const ConfigRecord& record : records_) {
+            Model::Service* service = model_.Get(record.Name);
+            if (service && record.StartMode == L"Disabled" && service->mode != L"Disabled") disabling.push_back(record.Name);
+        }
+        std::vector<bool> triggers = services_.TriggerStarts(disabling);
+        for (size_t i = 0; i < disabling.size() && i < triggers.size(); ++i) triggered_[disabling[i]] = triggers[i];
+    }
+
+    bool Triggered(const std::wstring& name) {
+        auto known = triggered_.find(name);
+        if (known == triggered_.end()) known = triggered_.emplace(name, services_.TriggerStarts({name}).at(0)).first;
+        return known->second;
+    }
+
     // Whether the record's service takes the orders an application sends it: one Windows protects refuses
     // them all (told once, and planned as left as it is).
     bool Changeable(const ConfigRecord& record, ServiceManager::Change change) {
@@ -265,7 +303,7 @@ private:
             if (!Changeable(record, ServiceManager::Change::Configuration)) return;
             WarnIfDiscouraged(record.Name, f.mark);
             Line(PlanLine::Kind::StartMode, record.Name, record.Name + texts::kPreviewStartMode + Arrow(mode, record.StartMode));
-            if (record.StartMode == L"Disabled" && services_.TriggerStarts({record.Name}).at(0))
+            if (record.StartMode == L"Disabled" && Triggered(record.Name))
                 Line(PlanLine::Kind::Trigger, record.Name, record.Name + texts::kTriggerDisabled);
             Touch(record.Name, record.DisplayName);
         }
@@ -344,6 +382,7 @@ private:
     std::set<std::wstring, ServiceNameLess> listed_;  // services with a forbidden, discouraged or absent line
     std::set<std::wstring, ServiceNameLess> touched_;
     std::map<std::pair<std::wstring, ServiceManager::Change>, bool> changeable_;
+    std::map<std::wstring, bool, ServiceNameLess> triggered_;  // whether each service starts on a trigger
     std::vector<bool> begun_;  // whether each record's state step has begun (done once, in any pass)
     std::map<std::wstring, std::vector<size_t>, ServiceNameLess> wantedStopped_;
 };

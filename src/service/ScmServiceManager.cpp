@@ -1,5 +1,7 @@
 #include "service/ScmServiceManager.h"
 
+#include "service/Parallel.h"
+
 #include "service/ScmSupport.h"
 #include "service/WineServiceManager.h"
 
@@ -365,6 +367,20 @@ int ScmServiceManager::Delete(const std::wstring& name) {
     if (target.code != ReturnCode::Success) return target.code;
     if (!DeleteService(target.service.Get())) return FailureCode(GetLastError());
     return ReturnCode::Success;
+}
+
+std::vector<bool> ScmServiceManager::TriggerStarts(const std::vector<std::wstring>& names) {
+    std::vector<char> out(names.size(), 0);
+    ManagerHandle manager(Session(), SC_MANAGER_CONNECT);
+    if (!manager) return std::vector<bool>(names.size(), false);
+    ForEachIndex(names.size(), [&](size_t i) {
+        ScHandle service(OpenServiceW(manager.Get(), names[i].c_str(), SERVICE_QUERY_CONFIG));
+        if (!service) return;
+        Text trigger = QueryTriggerStart(service.Get());
+        if (!trigger) trigger = TriggerStartElsewhere(names[i]);
+        out[i] = trigger == std::optional<std::wstring>(L"True");
+    });
+    return std::vector<bool>(out.begin(), out.end());
 }
 
 bool ScmServiceManager::MayChange(const std::wstring& name, Change change) {

@@ -30,6 +30,15 @@ public:
     int Delete(const std::wstring& name) override;
     bool WaitWhilePending(const std::wstring& name) override;
     bool MayChange(const std::wstring& name, Change change) override;
+    // One opening of each service and one query of its triggers, on several threads: no whole lookup.
+    std::vector<bool> TriggerStarts(const std::vector<std::wstring>& names) override;
+
+protected:
+    // Whether the service starts on a trigger, where the service database does not answer that level:
+    // nothing here; the Wine layer reads it from the service key. May run on several threads at once.
+    virtual Text TriggerStartElsewhere(const std::wstring&) const { return std::nullopt; }
+
+public:
     std::vector<std::wstring> DependentServices(const std::wstring& name) override;
     std::vector<std::wstring> ServicesDependedOn(const std::wstring& name) override;
 

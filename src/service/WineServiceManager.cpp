@@ -342,19 +342,20 @@ std::optional<ServiceInfo> WineServiceManager::Find(const std::wstring& name) {
                                                  nullptr, &value, &size) == ERROR_SUCCESS;
         info->DelayedAutoStart = std::wstring(read && value ? L"True" : L"False");
     }
-    if (!info->TriggerStart) {
-        // Windows keeps a service's triggers as numbered subkeys of its key's TriggerInfo; Wine does not
-        // answer SERVICE_CONFIG_TRIGGER_INFO, so they are counted there.
-        RegKey triggers;
-        DWORD count = 0;
-        bool read = !key.empty() &&
-                    RegOpenKeyExW(HKEY_LOCAL_MACHINE, (key + L"\\TriggerInfo").c_str(), 0, KEY_READ, triggers.Receive()) ==
-                        ERROR_SUCCESS &&
-                    RegQueryInfoKeyW(triggers.Get(), nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr,
-                                     nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-        info->TriggerStart = std::wstring(read && count ? L"True" : L"False");
-    }
+    if (!info->TriggerStart) info->TriggerStart = TriggerStartElsewhere(info->Name.value_or(name));
     return info;
+}
+
+Text WineServiceManager::TriggerStartElsewhere(const std::wstring& name) const {
+    std::wstring key = ServiceKeyPath(name);
+    RegKey triggers;
+    DWORD count = 0;
+    bool read = !key.empty() &&
+                RegOpenKeyExW(HKEY_LOCAL_MACHINE, (key + L"\\TriggerInfo").c_str(), 0, KEY_READ, triggers.Receive()) ==
+                    ERROR_SUCCESS &&
+                RegQueryInfoKeyW(triggers.Get(), nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                 nullptr, nullptr) == ERROR_SUCCESS;
+    return std::wstring(read && count ? L"True" : L"False");
 }
 
 int WineServiceManager::SetDelayedAutoStart(const std::wstring& name, bool delayed) {

@@ -37,6 +37,13 @@ public:
     // itself stores it.
     std::optional<ServiceInfo> Find(const std::wstring& name) override;
     int SetDelayedAutoStart(const std::wstring& name, bool delayed) override;
+
+protected:
+    // Windows keeps a service's triggers as numbered subkeys of its key's TriggerInfo; Wine does not answer
+    // SERVICE_CONFIG_TRIGGER_INFO, so they are counted there.
+    Text TriggerStartElsewhere(const std::wstring& name) const override;
+
+public:
     void BeginCommand() override {
         ScmServiceManager::BeginCommand();
         failed_.clear();
