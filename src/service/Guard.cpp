@@ -6,6 +6,9 @@
 namespace kestrane {
 
 bool SameServiceName(const std::wstring& a, const std::wstring& b) {
+    // Compared unit by unit once each is in upper case: names of different lengths are never the same, and
+    // most names of a list differ in length from the one looked for.
+    if (a.size() != b.size()) return false;
     return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
                                 TRUE) == CSTR_EQUAL;
 }

@@ -40,14 +40,23 @@ int ComboBox::Add(const std::wstring& text) {
 }
 
 void ComboBox::FitDropDown(HFONT font) {
+    std::vector<std::wstring> items;
+    items.reserve(static_cast<size_t>(std::max(Count(), 0)));
+    for (int i = 0, n = Count(); i < n; ++i) items.push_back(Item(i));
+    std::vector<const std::wstring*> texts;
+    texts.reserve(items.size());
+    for (const std::wstring& item : items) texts.push_back(&item);
+    FitDropDown(font, texts);
+}
+
+void ComboBox::FitDropDown(HFONT font, const std::vector<const std::wstring*>& texts) {
     HDC dc = GetDC(hwnd_);
     if (!dc) return;
     HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
     int widest = 0;
-    for (int i = 0, n = Count(); i < n; ++i) {
-        std::wstring text = Item(i);
+    for (const std::wstring* text : texts) {
         SIZE size{};
-        if (GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size)) widest = std::max<int>(widest, size.cx);
+        if (GetTextExtentPoint32W(dc, text->c_str(), static_cast<int>(text->size()), &size)) widest = std::max<int>(widest, size.cx);
     }
     if (old) SelectObject(dc, old);
     ReleaseDC(hwnd_, dc);

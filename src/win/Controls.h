@@ -43,6 +43,8 @@ public:
     // Makes the drop-down list at least as wide as its longest entry in `font` (never narrower than the
     // field itself), so that every entry can be read whole.
     void FitDropDown(HFONT font);
+    // The same, for entries the caller holds (`texts`, the list's entries): none is read back from the list.
+    void FitDropDown(HFONT font, const std::vector<const std::wstring*>& texts);
     // Turns redrawing off during a long fill, and back on (with a repaint) after it.
     void SetRedraw(bool redraw) {
         SendMessageW(hwnd_, WM_SETREDRAW, redraw, 0);

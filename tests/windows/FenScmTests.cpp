@@ -28,7 +28,9 @@ protected:
         SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
         ASSERT_NE(manager, nullptr);
         std::wstring command = L"\"" + TestServiceProgram() + L"\" " + name;
-        SC_HANDLE service = CreateServiceW(manager, name.c_str(), L"Service de test de la fenêtre", SERVICE_ALL_ACCESS,
+        // A display name of its own too: one left by an earlier run that was cut short would refuse it (1078).
+        std::wstring display = L"Service de test de la fenêtre " + std::to_wstring(GetCurrentProcessId());
+        SC_HANDLE service = CreateServiceW(manager, name.c_str(), display.c_str(), SERVICE_ALL_ACCESS,
                                            SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
                                            command.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr);
         ASSERT_NE(service, nullptr) << "CreateService failed: " << GetLastError();
@@ -91,7 +93,7 @@ TEST_F(FenOnRealServices, ControlOrdersFromTheMenu) {
     EXPECT_EQ(fen->TbDemarre.Text(), L"Manual");
     EXPECT_EQ(fen->TbType.Text(), L"Own Process");
     EXPECT_NE(fen->TbChem.Text().find(L"kestrane_testsvc.exe"), std::wstring::npos);
-    EXPECT_EQ(fen->CbNomVueTrier.SelectedText(), L"Service de test de la fenêtre");
+    EXPECT_EQ(fen->CbNomVueTrier.SelectedText(), L"Service de test de la fenêtre " + std::to_wstring(GetCurrentProcessId()));
 
     fen->OnMnuStart();
     EXPECT_EQ(fen->LabEtat.Text(), L"la requête a été acceptée");

@@ -152,7 +152,7 @@ void Fen4::Load() {
     CbName.Reserve(static_cast<int>(names.size()), chars);
     for (const std::wstring* name : names) CbName.Add(*name);
     CbName.SetRedraw(true);
-    Skipping([&] { CbName.FitDropDown(font_); });
+    Skipping([&] { CbName.FitDropDown(font_, names); });
     current_ = -1;
     TbCbNameInterne.SetText(L"");
     TbCbEta.SetText(L"");
