@@ -3,8 +3,6 @@
 #include "profile/ConfigFormat.h"
 #include "base/TextFile.h"
 #include "service/OrderReach.h"
-#include "service/Prerequisites.h"
-#include "service/Responsive.h"
 #include "service/Programme.h"
 #include "service/Parallel.h"
 #include "base/Texts.h"
@@ -340,9 +338,8 @@ private:
                 WithReason(record.Name + texts::kStopHeldBy + *refused, ReasonOf(*refused, forbiddenList_)));
             return false;
         }
-        // A dependent the application stopped may still be stopping: Windows refuses the stop until it
-        // has stopped (ERROR_DEPENDENT_SERVICES_RUNNING).
-        for (const std::wstring& dependent : dependents) Settle(dependent);
+        // A dependent the application started or stopped, at any depth, may still be pending: Windows
+        // refuses the stop until it has settled (ERROR_DEPENDENT_SERVICES_RUNNING).
         if (!inFlight_.empty()) {
             std::vector<std::wstring> all;
             try {

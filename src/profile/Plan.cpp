@@ -3,7 +3,6 @@
 #include "profile/Records.h"
 #include "service/OrderReach.h"
 #include "service/Parallel.h"
-#include "service/Prerequisites.h"
 #include "service/Programme.h"
 #include "service/Responsive.h"
 #include "base/FailureText.h"

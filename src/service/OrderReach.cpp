@@ -107,10 +107,10 @@ OrderReach WhatOrderChanges(MachineLook& machine, const std::wstring& name, Orde
         // The service database answers a start of a disabled service before it starts anything it needs,
         // and a start of an active one changes nothing.
         std::optional<std::wstring> state = machine.State(name);
-        if (state && !state->empty() && Active(*state)) {
-        } else if (state && machine.Disabled(name)) {
+        bool active = state && !state->empty() && Active(*state);
+        if (!active && state && machine.Disabled(name)) {
             reach.code = ReturnCode::ServiceDisabled;
-        } else {
+        } else if (!active) {
             ReachWalk walk(machine, reach);
             reach.code = StartPrerequisites(walk, name);
         }

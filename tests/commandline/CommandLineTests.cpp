@@ -8,12 +8,10 @@
 #include "base/TextFile.h"
 #include "profile/ConfigFiles.h"
 #include "profile/ConfigFormat.h"
-#include "profile/MachineLock.h"
 
 #include <shellapi.h>
 
 #include <algorithm>
-#include <thread>
 
 namespace kestrane::test {
 namespace {
@@ -244,29 +242,17 @@ TEST_F(Unattended, GuardBehindADriverTriggersAndOneApplicationAtATime) {
 
     // Another application holds the machine (another session, a scheduled task): this one gives up after its
     // wait, changing nothing, or goes on once the other has ended.
-    HANDLE taken = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    std::thread other([&] {
-        MachineLock lock;
-        lock.Take(INFINITE);
-        SetEvent(taken);
-        WaitForSingleObject(done, INFINITE);
-        Sleep(300);
-    });
-    WaitForSingleObject(taken, INFINITE);
+    OtherApplication other;
     machine.ClearCounts();
     EXPECT_EQ(Run({L"/appliquer", L"usb", L"/attente:0"}), 2);
     EXPECT_TRUE(Reported(texts::kLockTimeout));
     EXPECT_TRUE(Controls().empty());
     EXPECT_EQ(Run({L"/sauvegarder", L"pendant", L"/attente:0"}), 2);
     EXPECT_FALSE(folder.Exists(L"Config\\pendant.cfg"));
-    SetEvent(done);
+    other.EndAfter(300);
     ULONGLONG before = GetTickCount64();
     EXPECT_EQ(Run({L"/appliquer", L"usb", L"/attente:30"}), 0);  // waits for the other to end
     EXPECT_GE(GetTickCount64() - before, 200u);
-    other.join();
-    CloseHandle(taken);
-    CloseHandle(done);
     EXPECT_EQ(Run({L"/appliquer", L"usb", L"/attente:x"}), 2);
 }
 

@@ -1,5 +1,9 @@
 #include "Scratch.h"
 
+#include "profile/MachineLock.h"
+
+#include <windows.h>
+
 #include <filesystem>
 
 namespace kestrane::test {
@@ -93,6 +97,30 @@ void AddServicesBehindADriver(SimulatedServiceManager& machine) {
     machine.Add({L"Nla", L"Réseau", L"Stopped", L"Manual", std::nullopt, L"n.exe", L"LocalSystem", L"Own Process", {L"Tcpip", L"EventLog"}});
     machine.Add({L"Relay", L"Relais", L"Stopped", L"Manual", std::nullopt, L"r.exe", L"LocalSystem", L"Own Process", {L"Nla"}});
     machine.Add({L"Top", L"Haut", L"Stopped", L"Manual", std::nullopt, L"t.exe", L"LocalSystem", L"Own Process", {L"Relay"}});
+}
+
+OtherApplication::OtherApplication()
+    : taken_(CreateEventW(nullptr, TRUE, FALSE, nullptr)), end_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+    thread_ = std::thread([this] {
+        MachineLock lock;
+        lock.Take(INFINITE);
+        SetEvent(taken_);
+        WaitForSingleObject(end_, INFINITE);
+        Sleep(delay_);
+    });
+    WaitForSingleObject(taken_, INFINITE);
+}
+
+OtherApplication::~OtherApplication() {
+    SetEvent(end_);
+    thread_.join();
+    CloseHandle(taken_);
+    CloseHandle(end_);
+}
+
+void OtherApplication::EndAfter(unsigned long milliseconds) {
+    delay_ = milliseconds;
+    SetEvent(end_);
 }
 
 void ArrangeProfileMachine(SimulatedServiceManager& machine, const ScratchFolder& folder) {

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <thread>
 #include <string>
 #include <string_view>
 
@@ -49,6 +50,25 @@ void AddPerUserServices(SimulatedServiceManager& machine);
 // Top needs Relay, which needs Nla, which needs the driver Tcpip (running, listed by no inventory) then
 // EventLog (stopped): EventLog is three levels below Top, behind a driver.
 void AddServicesBehindADriver(SimulatedServiceManager& machine);
+
+// Another application of the machine (another sign-in session, a scheduled task): it holds the machine's
+// lock, on a thread of its own, from its construction until EndAfter's delay has passed; its destruction
+// waits for it to end.
+class OtherApplication {
+public:
+    OtherApplication();
+    ~OtherApplication();
+    OtherApplication(const OtherApplication&) = delete;
+    OtherApplication& operator=(const OtherApplication&) = delete;
+    // Lets it end `milliseconds` from now; returns at once.
+    void EndAfter(unsigned long milliseconds);
+
+private:
+    void* taken_;
+    void* end_;
+    unsigned long delay_ = 0;
+    std::thread thread_;
+};
 
 // A file with every kind of line a preview shows, on the machine of ArrangeProfileMachine.
 extern const std::string kEveryKind;

@@ -6,7 +6,6 @@
 #include "profile/Apply.h"
 #include "profile/ConfigFiles.h"
 #include "profile/ConfigFormat.h"
-#include "profile/MachineLock.h"
 #include "commandline/Unattended.h"
 #include "windows/progress/Fen2.h"
 #include "windows/export/Fen3.h"
@@ -219,15 +218,7 @@ TEST_F(Applying, WithoutTheForbiddenListNothingIsApplied) {
 TEST_F(Applying, ASecondApplicationWaitsForTheFirstAndTheUndoRestores) {
     folder.Write(L"Config\\ok.cfg", "\"Fax\",\"Running\",\"Manual\",\"f\"\r\n");
     std::map<std::wstring, ServiceState> before = MachineSnapshot(machine);
-    HANDLE taken = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    std::thread other([&] {
-        MachineLock lock;
-        lock.Take(INFINITE);
-        SetEvent(taken);
-        WaitForSingleObject(release, INFINITE);
-    });
-    WaitForSingleObject(taken, INFINITE);
+    OtherApplication other;
     fen->CbListeConf.SetText(L"ok.cfg");
     dialogs.answers = {IDNO};  // not waiting: nothing is done
     Command(IDM_CHARGECONF);
@@ -236,18 +227,11 @@ TEST_F(Applying, ASecondApplicationWaitsForTheFirstAndTheUndoRestores) {
     EXPECT_TRUE(machine.MethodLog().empty());
     dialogs.shown.clear();
     dialogs.answers = {IDYES};  // waiting: the other ends a moment later
-    std::thread ender([&] {
-        Sleep(300);
-        SetEvent(release);
-    });
+    other.EndAfter(300);
     Command(IDM_CHARGECONF);
-    ender.join();
-    other.join();
     ASSERT_GE(dialogs.shown.size(), 2u);
     EXPECT_EQ(dialogs.shown[0].text, texts::kLockWaiting);
     EXPECT_EQ(machine.Get(L"Fax")->State, L"Running");
-    CloseHandle(taken);
-    CloseHandle(release);
     Variables var;
     var.CheminAppli = folder.App();
     EXPECT_EQ(RunUnattended(var, machine, {L"/annuler"}, [](const std::wstring&) {}), 0);
