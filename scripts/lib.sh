@@ -10,7 +10,7 @@ log() { printf '\n== %s\n' "$*" >&2; }
 ensure_packages() {
   local wanted=(cmake make g++ googletest g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 fonts-wine
                 xvfb xauth x11-utils xdotool imagemagick clang libclang-rt-14-dev bc locales
-                wixl msitools ansible ansible-lint nodejs)
+                wixl msitools ansible ansible-lint nodejs python3-samba)
   # npm for the grammar the exported PowerShell script is checked with; a Node.js that brings its own npm (and
   # conflicts with Debian's package) will do.
   command -v npm >/dev/null 2>&1 || wanted+=(npm)

@@ -241,6 +241,30 @@ inline constexpr const wchar_t* kPreviewFileChanged =
     L"la configuration a changé depuis l'aperçu : rien n'est appliqué, ouvrez l'aperçu à nouveau : ";
 
 // ---- Unattended use ----
+inline constexpr const wchar_t* kOriginTaken = L"état d'origine de la machine enregistré, avant tout changement : ";
+inline constexpr const wchar_t* kOriginTakenAgain =
+    L"l'état d'origine de la machine manquait : il a été pris à nouveau, tel que la machine est maintenant : ";
+inline constexpr const wchar_t* kOriginHowBack =
+    L"« Revenir à l'état d'origine… » (Outils > Configuration), ou Kestrane.exe /origine, y ramène tous les services.";
+inline constexpr const wchar_t* kOriginTitle = L"état d'origine";
+inline constexpr const wchar_t* kOriginNotTaken = L"l'état d'origine de la machine n'a pas pu être enregistré : ";
+inline constexpr const wchar_t* kOriginChangeAnyway = L"\nchanger quand même les services ?";
+inline constexpr const wchar_t* kOriginMissing = L"aucun état d'origine n'est enregistré : ";
+inline constexpr const wchar_t* kOriginBackQuestion =
+    L"revenir à l'état d'origine ? chaque service reprend l'état et le mode de démarrage qu'il avait quand Kestrane l'a "
+    L"trouvé ; ce retour pourra lui-même être annulé";
+inline constexpr const wchar_t* kOriginPreviewHeading = L"Ce que le retour à l'état d'origine changerait : ";
+inline constexpr const wchar_t* kOriginCompareHeading = L"Ce qui a changé depuis l'état d'origine : ";
+inline constexpr const wchar_t* kOriginReplaceQuestion =
+    L"prendre l'état actuel des services comme état d'origine ?\nl'état d'origine est le seul chemin du retour : celui "
+    L"enregistré sera remplacé par la machine telle qu'elle est maintenant";
+inline constexpr const wchar_t* kOriginReplaceConfirm =
+    L"confirmez-vous ? après ce remplacement, Kestrane ne pourra plus ramener la machine à l'état où il l'a trouvée";
+inline constexpr const wchar_t* kOriginReplaced = L"état actuel enregistré comme état d'origine : ";
+inline constexpr const wchar_t* kUnattendedOrigin = L"retour à l'état d'origine : ";
+inline constexpr const wchar_t* kExportGpoTitle = L"Exporter pour une stratégie de groupe";
+inline constexpr const wchar_t* kGpoFilter = L"Modèles de sécurité (*.inf)|*.inf";
+inline constexpr const wchar_t* kExportLeftOut = L"non repris dans le fichier :";
 inline constexpr const wchar_t* kUnattendedBadArguments = L"arguments invalides : ";
 inline constexpr const wchar_t* kUnattendedMissing = L"fichier de configuration introuvable : ";
 inline constexpr const wchar_t* kUnattendedUnreadable = L"fichier de configuration illisible : ";

@@ -4,6 +4,7 @@
 #include "profile/ConfigFiles.h"
 #include "profile/Export.h"
 #include "profile/MachineLock.h"
+#include "profile/Origin.h"
 #include "profile/Plan.h"
 #include "base/CodePage.h"
 #include "base/FailureText.h"
@@ -24,8 +25,9 @@ namespace kestrane {
 namespace {
 
 constexpr const wchar_t* kUsage =
-    L"usage : Kestrane.exe /appliquer FICHIER.cfg | /comparer FICHIER.cfg | /sauvegarder FICHIER.cfg | /annuler "
-    L"| /exporter:ansible FICHIER.cfg SORTIE.yml | /exporter:powershell FICHIER.cfg SORTIE.ps1 [/forcer] [/journal:FICHIER] "
+    L"usage : Kestrane.exe /appliquer FICHIER.cfg | /comparer FICHIER.cfg | /comparer /origine | /origine "
+    L"| /sauvegarder FICHIER.cfg | /annuler | /exporter:ansible FICHIER.cfg SORTIE.yml "
+    L"| /exporter:powershell FICHIER.cfg SORTIE.ps1 | /exporter:gpo FICHIER.cfg SORTIE.inf [/forcer] [/journal:FICHIER] "
     L"[/attente:SECONDES]";
 
 std::wstring Lower(std::wstring text) {
@@ -37,6 +39,7 @@ struct Command {
     std::wstring verb;  // "/appliquer", ...
     std::wstring file;
     std::wstring output;  // /exporter: the file written
+    bool origin = false;  // /comparer /origine: the machine's original state is the file
     bool force = false;
     std::wstring journal;
     // How long an application, an undo or a save waits for another one to end before giving up.
@@ -54,8 +57,10 @@ constexpr Verb kVerbs[] = {
     {L"/comparer", 1, L" demande un fichier de configuration"},
     {L"/sauvegarder", 1, L" demande un fichier de configuration"},
     {L"/annuler", 0, L""},
+    {L"/origine", 0, L""},
     {L"/exporter:ansible", 2, L" demande un fichier de configuration et le fichier à écrire"},
     {L"/exporter:powershell", 2, L" demande un fichier de configuration et le fichier à écrire"},
+    {L"/exporter:gpo", 2, L" demande un fichier de configuration et le fichier à écrire"},
 };
 
 // Takes the verb at `i` and the files that follow it into `command`; the reason when it cannot.
@@ -63,6 +68,12 @@ std::optional<std::wstring> TakeVerb(const Verb& verb, const std::vector<std::ws
                                      Command& command) {
     if (!command.verb.empty()) return L"une seule commande à la fois : " + command.verb + L" et " + verb.name;
     command.verb = verb.name;
+    // The one file named by a word: /comparer /origine compares with the machine's original state.
+    if (command.verb == L"/comparer" && i + 1 < arguments.size() && Lower(arguments[i + 1]) == L"/origine") {
+        command.origin = true;
+        ++i;
+        return std::nullopt;
+    }
     for (int k = 1; k <= verb.files; ++k) {
         bool given = i + k < arguments.size() && !arguments[i + k].empty() && arguments[i + k][0] != L'/';
         if (!given) return std::wstring(verb.name) + verb.missing;
@@ -211,19 +222,40 @@ struct Runner {
         return asWanted && result.absent.empty() && unknown.empty() ? ExitCode::Done : ExitCode::Refused;
     }
 
-    int Appliquer(const Command& command) {
+    // The machine's original state, taken before the first change Kestrane makes on it. A verb that
+    // changes services calls it holding the lock, and changes nothing without it; the others take it when
+    // nobody else is changing the machine.
+    bool Origin(bool changing) {
+        MachineLock lock;
+        if (!changing && !lock.Take(0)) return true;
+        try {
+            if (std::optional<OriginTaken> taken = TakeOriginIfMissing(services, var.CheminAppli))
+                for (const std::wstring& line : OriginTakenLines(*taken)) report(line);
+            return true;
+        } catch (const std::exception& failure) {
+            report(texts::kOriginNotTaken + FileFailureReason(failure));
+            return !changing;
+        }
+    }
+
+    int Appliquer(const Command& command) { return ApplyFileAt(command, FileToRead(var, command.file), ApplyOrder::Configuration); }
+
+    // Going back to the original state is applied as an undo applies its file, and has its own undo file.
+    int Origine(const Command& command) { return ApplyFileAt(command, OriginFile(var.CheminAppli), ApplyOrder::Undo); }
+
+    int ApplyFileAt(const Command& command, const std::wstring& path, ApplyOrder order) {
         std::optional<std::vector<ForbiddenEntry>> forbidden = Guard(command.force);
         if (!forbidden) return Fail(ExitCode::BadUse, NoGuard());
-        std::wstring path = FileToRead(var, command.file);
+        MachineLock lock;
+        if (!lock.Take(command.waitSeconds * 1000)) return Fail(ExitCode::BadUse, texts::kLockTimeout);
+        if (!Origin(true)) return ExitCode::BadUse;
         int code = ExitCode::Done;
         std::optional<std::vector<ConfigRecord>> records = Records(path, code);
         if (!records) return code;
-        MachineLock lock;
-        if (!lock.Take(command.waitSeconds * 1000)) return Fail(ExitCode::BadUse, texts::kLockTimeout);
         CommandScope scope(services);
         std::optional<Plan> plan;
         try {
-            plan = PlanApplication(services, *records, *forbidden);
+            plan = PlanApplication(services, *records, *forbidden, order);
         } catch (...) {
             // Without the plan no undo file can be written: an unattended run cannot ask.
             if (!command.force) return Fail(ExitCode::Refused, texts::kPlanUnreadable + std::wstring(texts::kPlanUnreadableForce));
@@ -236,9 +268,9 @@ struct Runner {
             // Without a way back nothing is changed.
             return Fail(ExitCode::BadUse, texts::kUndoNotSaved + FileFailureReason(failure));
         }
-        report(texts::kUnattendedApplying + path);
+        report((order == ApplyOrder::Undo ? texts::kUnattendedOrigin : texts::kUnattendedApplying) + path);
         bool asWanted = false;
-        return Apply(*records, *forbidden, ApplyOrder::Configuration, asWanted);
+        return Apply(*records, *forbidden, order, asWanted);
     }
 
     int Annuler(const Command& command) {
@@ -251,6 +283,7 @@ struct Runner {
         if (!records) return code;
         MachineLock lock;
         if (!lock.Take(command.waitSeconds * 1000)) return Fail(ExitCode::BadUse, texts::kLockTimeout);
+        if (!Origin(true)) return ExitCode::BadUse;
         // Another undo may have ended this file while this one waited, or another application written a newer one.
         if (!FileExists(*latest) || LatestUndo(var.CheminAppli) != latest) return Fail(ExitCode::Refused, texts::kUndoGone + *latest);
         CommandScope scope(services);
@@ -272,30 +305,34 @@ struct Runner {
         int code = ExitCode::Done;
         std::optional<std::vector<ConfigRecord>> records = Records(path, code);
         if (!records) return code;
-        std::string exported;
+        FleetFile exported;
         {
             CommandScope scope(services);
-            exported = FleetExport(services, *records, *forbidden, path,
-                                   command.verb == L"/exporter:ansible" ? FleetTool::Ansible : FleetTool::PowerShell);
+            FleetTool tool = command.verb == L"/exporter:ansible"      ? FleetTool::Ansible
+                             : command.verb == L"/exporter:powershell" ? FleetTool::PowerShell
+                                                                       : FleetTool::GroupPolicy;
+            exported = FleetExport(services, *records, *forbidden, path, tool);
         }
         std::wstring output = FullPath(command.output);
         try {
-            WriteFileReplacing(output, exported);
+            WriteFileReplacing(output, exported.bytes);
         } catch (const std::exception& failure) {
             return Fail(ExitCode::BadUse, texts::kConfigNotSaved + FileFailureReason(failure));
         }
         report(texts::kExportDone + output);
+        if (!exported.leftOut.empty()) report(texts::kExportLeftOut);
+        for (const std::wstring& line : exported.leftOut) report(L"  " + line);
         return ExitCode::Done;
     }
 
     int Comparer(const Command& command) {
-        std::wstring path = FileToRead(var, command.file);
+        std::wstring path = command.origin ? OriginFile(var.CheminAppli) : FileToRead(var, command.file);
         int code = ExitCode::Done;
         std::optional<std::vector<ConfigRecord>> records = Records(path, code);
         if (!records) return code;
         CommandScope scope(services);
         std::vector<PlanLine> differences = CompareMachine(services, *records);
-        report(texts::kCompareHeading + path);
+        report((command.origin ? texts::kOriginCompareHeading : texts::kCompareHeading) + path);
         for (const std::wstring& line : unknown) report(line);
         for (const PlanLine& line : differences) report(line.text);
         bool same = unknown.empty() && std::none_of(differences.begin(), differences.end(), IsDifference);
@@ -312,8 +349,7 @@ struct Runner {
         if (!lock.Take(command.waitSeconds * 1000)) return Fail(ExitCode::BadUse, texts::kLockTimeout);
         {
             CommandScope scope(services);
-            for (const ServiceEntry& s : services.Inventory(true))
-                records.push_back({s.Name, s.State.value_or(L""), s.StartMode.value_or(L""), s.DisplayName});
+            records = SavedRecords(services.Inventory(true));
         }
         std::optional<std::wstring> kept;
         WrittenConfig written;
@@ -351,7 +387,10 @@ int RunUnattended(Variables& var, ServiceManager& services, const std::vector<st
     }
     Runner runner{var, services, report};
     try {
+        bool changing = command->verb == L"/appliquer" || command->verb == L"/annuler" || command->verb == L"/origine";
+        if (!changing) runner.Origin(false);
         if (command->verb == L"/appliquer") return runner.Appliquer(*command);
+        if (command->verb == L"/origine") return runner.Origine(*command);
         if (command->verb == L"/annuler") return runner.Annuler(*command);
         if (command->verb == L"/comparer") return runner.Comparer(*command);
         if (command->verb.rfind(L"/exporter:", 0) == 0) return runner.Exporter(*command);

@@ -235,4 +235,89 @@ std::string PowerShellScript(const std::wstring& configName, const std::vector<E
     return out;
 }
 
+namespace {
+
+// A name a template line holds exactly: none of the characters the other exports cannot write (the
+// readers of templates split lines at the same ones), no quote (a quoted string of a template ends at the
+// first one, whatever follows) and no percent sign (which the setup reader takes for a substitution).
+std::optional<char32_t> FirstUnholdable(const std::wstring& name) {
+    if (std::optional<char32_t> c = FirstUnwritable(name)) return c;
+    size_t at = name.find_first_of(L"\"%");
+    if (at != std::wstring::npos) return static_cast<char32_t>(name[at]);
+    return std::nullopt;
+}
+
+const char* TemplateStartMode(const std::wstring& mode) {
+    if (mode == L"Auto") return "2";
+    if (mode == L"Manual") return "3";
+    if (mode == L"Disabled") return "4";
+    return nullptr;
+}
+
+// Text in UTF-16LE; every character of it is one a template holds.
+void PutUtf16(std::string& out, const std::wstring& text) {
+    auto unit = [&](unsigned value) {
+        out += static_cast<char>(value & 0xFF);
+        out += static_cast<char>((value >> 8) & 0xFF);
+    };
+    for (size_t i = 0, units = 1; i < text.size(); i += units) {
+        char32_t c = CharacterAt(text, i, units);
+        if (c == kNoCharacter) c = 0xFFFD;
+        if (c < 0x10000) {
+            unit(static_cast<unsigned>(c));
+        } else {
+            unit(0xD800 + static_cast<unsigned>((c - 0x10000) >> 10));
+            unit(0xDC00 + static_cast<unsigned>((c - 0x10000) & 0x3FF));
+        }
+    }
+}
+
+std::wstring CodePointWide(char32_t c) { return FromUtf8(CodePointText(c)); }
+
+}  // namespace
+
+SecurityTemplate GroupPolicyTemplate(const std::vector<ExportEntry>& entries) {
+    SecurityTemplate out;
+    std::wstring text = L"\uFEFF[Unicode]\r\nUnicode=yes\r\n[Version]\r\nsignature=\"$CHICAGO$\"\r\nRevision=1\r\n"
+                        L"[Service General Setting]\r\n";
+    size_t states = 0;
+    bool automatic = false;
+    std::vector<std::wstring> told;
+    for (const ExportEntry& entry : entries) {
+        const ConfigRecord& r = entry.record;
+        const std::wstring name = OneLine(r.Name);
+        if (!r.State.empty() || !entry.perUserState.empty()) ++states;
+        if (entry.mark == Mark::Forbidden) {
+            told.push_back(name + L" : interdit par la liste des services protégés, laissé tel quel" +
+                           (entry.reason.empty() ? L"" : L" \u2014 " + OneLine(entry.reason)));
+            continue;
+        }
+        if (std::optional<char32_t> c = FirstUnholdable(r.Name); c || r.Name.empty()) {
+            told.push_back(name + L" : nom de service " + (c ? L"contenant le caractère " + CodePointWide(*c) : L"vide") +
+                           L", impossible à écrire dans un modèle de sécurité, laissé de côté");
+            continue;
+        }
+        const char* mode = TemplateStartMode(r.StartMode);
+        if (!mode) {
+            told.push_back(name + L" : mode de démarrage « " + OneLine(r.StartMode) +
+                           L" » non exprimable dans un modèle de sécurité, laissé tel quel");
+            continue;
+        }
+        if (entry.mark == Mark::Discouraged)
+            told.push_back(name + L" : modification déconseillée par la liste des services protégés" +
+                           (entry.reason.empty() ? L"" : L" \u2014 " + OneLine(entry.reason)));
+        automatic = automatic || r.StartMode == L"Auto";
+        text += L"\"" + r.Name + L"\"," + FromUtf8(mode) + L",\"\"\r\n";
+    }
+    if (states)
+        out.leftOut.push_back(L"un modèle de sécurité ne porte aucun état : l'état voulu de " + std::to_wstring(states) +
+                              L" service(s) n'y est pas, seuls les modes de démarrage y sont");
+    if (automatic)
+        out.leftOut.push_back(L"un modèle de sécurité ne porte pas de début différé : un service « Auto » y est automatique, "
+                              L"sans délai");
+    out.leftOut.insert(out.leftOut.end(), told.begin(), told.end());
+    PutUtf16(out.bytes, text);
+    return out;
+}
+
 }  // namespace kestrane

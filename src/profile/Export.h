@@ -37,4 +37,17 @@ std::string AnsiblePlaybook(const std::wstring& configName, const std::vector<Ex
 // then states in the order of the state passes.
 std::string PowerShellScript(const std::wstring& configName, const std::vector<ExportEntry>& entries);
 
+// A security template for Group Policy ("System Services" of a GPO's security settings, imported with the
+// policy editor's "Import Policy") and for `secedit /configure /areas SERVICES`: UTF-16LE with a byte-order
+// mark, CR LF, the [Unicode] and [Version] sections and one line of [Service General Setting] per record
+// whose start mode a template can express ("Name",2|3|4,"": automatic, manual, disabled), in file order.
+// Windows stops reading the section at its first line it cannot read, so the file holds no comment and no
+// line that is not valid for any reader: what it cannot carry (states, delays, boot and system start
+// modes, services the forbidden list refuses, names a template cannot hold) is in `leftOut`, to be told.
+struct SecurityTemplate {
+    std::string bytes;
+    std::vector<std::wstring> leftOut;
+};
+SecurityTemplate GroupPolicyTemplate(const std::vector<ExportEntry>& entries);
+
 }  // namespace kestrane

@@ -561,12 +561,16 @@ std::vector<ExportEntry> ExportEntriesFor(ServiceManager& services, const std::v
     return entries;
 }
 
-std::string FleetExport(ServiceManager& services, const std::vector<ConfigRecord>& records,
-                        const std::vector<ForbiddenEntry>& forbiddenList, const std::wstring& fileName, FleetTool tool) {
+FleetFile FleetExport(ServiceManager& services, const std::vector<ConfigRecord>& records,
+                      const std::vector<ForbiddenEntry>& forbiddenList, const std::wstring& fileName, FleetTool tool) {
     std::wstring bare = fileName.substr(fileName.find_last_of(L"\\/") == std::wstring::npos ? 0 : fileName.find_last_of(L"\\/") + 1);
     std::wstring name = bare.substr(0, bare.rfind(L'.'));
     std::vector<ExportEntry> entries = ExportEntriesFor(services, records, forbiddenList);
-    return tool == FleetTool::Ansible ? AnsiblePlaybook(name, entries) : PowerShellScript(name, entries);
+    if (tool == FleetTool::GroupPolicy) {
+        SecurityTemplate inf = GroupPolicyTemplate(entries);
+        return {std::move(inf.bytes), std::move(inf.leftOut)};
+    }
+    return {tool == FleetTool::Ansible ? AnsiblePlaybook(name, entries) : PowerShellScript(name, entries), {}};
 }
 
 }  // namespace kestrane

@@ -83,9 +83,14 @@ std::vector<ExportEntry> ExportEntriesFor(ServiceManager& services, const std::v
                                           const std::vector<ForbiddenEntry>& forbiddenList);
 
 // The export of `records` for a fleet tool, as the window and the command line both write it: the
-// configuration's name is its file name without the extension. Throws ServiceError.
-enum class FleetTool { Ansible, PowerShell };
-std::string FleetExport(ServiceManager& services, const std::vector<ConfigRecord>& records,
-                        const std::vector<ForbiddenEntry>& forbiddenList, const std::wstring& fileName, FleetTool tool);
+// configuration's name is its file name without the extension. `leftOut` is what the file cannot say
+// and the user is told instead (a security template holds no comment). Throws ServiceError.
+enum class FleetTool { Ansible, PowerShell, GroupPolicy };
+struct FleetFile {
+    std::string bytes;
+    std::vector<std::wstring> leftOut;
+};
+FleetFile FleetExport(ServiceManager& services, const std::vector<ConfigRecord>& records,
+                      const std::vector<ForbiddenEntry>& forbiddenList, const std::wstring& fileName, FleetTool tool);
 
 }  // namespace kestrane

@@ -17,6 +17,7 @@ UINT MessageBoxFlags(int style) {
     case BoxStyle::WarningOk: return MB_ICONWARNING | MB_OK;
     case BoxStyle::InformationOk: return MB_ICONINFORMATION | MB_OK;
     case BoxStyle::InformationYesNo: return MB_ICONINFORMATION | MB_YESNO;
+    case BoxStyle::WarningYesNo: return MB_ICONWARNING | MB_YESNO | MB_DEFBUTTON2;
     default: return MB_OK;
     }
 }

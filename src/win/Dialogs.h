@@ -17,6 +17,7 @@ constexpr int QuestionYesNo = 36;    // question icon, Yes and No
 constexpr int WarningOk = 48;        // warning icon, OK
 constexpr int InformationOk = 64;    // information icon, OK
 constexpr int InformationYesNo = 68; // information icon, Yes and No
+constexpr int WarningYesNo = 52;     // warning icon, Yes and No, No the default button
 }  // namespace BoxStyle
 
 // The MB_ flags for one of the styles above.

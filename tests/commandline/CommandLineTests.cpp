@@ -8,6 +8,7 @@
 #include "base/TextFile.h"
 #include "profile/ConfigFiles.h"
 #include "profile/ConfigFormat.h"
+#include "profile/Origin.h"
 
 #include <shellapi.h>
 
@@ -42,6 +43,8 @@ protected:
         ArrangeProfileMachine(machine, folder);
         var.CheminAppli = folder.App();
         var.CheminDocuments = folder.Root() + L"\\Documents";
+        // A machine Kestrane has met before: its original state is there.
+        TakeOriginIfMissing(machine, folder.App());
         machine.ClearCounts();
     }
     int Run(std::vector<std::wstring> arguments) {
@@ -96,6 +99,61 @@ TEST_F(Unattended, EachVerbWithItsExitCode) {
     EXPECT_EQ(machine.Get(L"Fax")->StartMode, L"Manual");
     EXPECT_EQ(Run({L"/annuler"}), 0);
     EXPECT_TRUE(Reported(L"aucune application à annuler"));
+}
+
+TEST_F(Unattended, TheOriginalStateIsTakenOnceBeforeAnyChangeAndIsTheWayHome) {
+    const std::wstring origin = OriginFile(folder.App());
+    DeleteFileW(origin.c_str());
+    RemoveDirectoryW(OriginFolder(folder.App()).c_str());
+    const auto first = MachineSnapshot(machine);
+    // The first run, whatever its command, takes it as a save writes the machine.
+    EXPECT_EQ(Run({L"/comparer", L"profil.cfg"}), 1);
+    EXPECT_EQ(report.front(), texts::kOriginTaken + origin);
+    EXPECT_EQ(Run({L"/sauvegarder", L"machine"}), 0);
+    EXPECT_FALSE(Reported(texts::kOriginTaken + origin));
+    const std::string taken = ReadFileBytes(origin);
+    EXPECT_EQ(taken, ReadFileBytes(folder.App() + L"Config\\machine.cfg"));
+    EXPECT_EQ(Run({L"/comparer", L"/origine"}), 0);
+
+    // Three applications and an undo leave it as it was.
+    folder.Write(L"Config\\a.cfg", "\"Fax\",\"Running\",\"Auto\",\"\"\r\n\"wuauserv\",\"Stopped\",\"Manual\",\"\"\r\n");
+    folder.Write(L"Config\\b.cfg", "\"Client\",\"Stopped\",\"Disabled\",\"\"\r\n\"Base\",\"Stopped\",\"Manual\",\"\"\r\n");
+    folder.Write(L"Config\\c.cfg", "\"Audiosrv\",\"Stopped\",\"Disabled\",\"\"\r\n\"Fax\",\"Stopped\",\"Disabled\",\"\"\r\n");
+    for (const wchar_t* file : {L"a.cfg", L"b.cfg", L"c.cfg", L"a.cfg"}) EXPECT_EQ(Run({L"/appliquer", file, L"/forcer"}), 0) << file;
+    EXPECT_EQ(Run({L"/annuler"}), 0);
+    const auto changed = MachineSnapshot(machine);
+    EXPECT_NE(changed, first);
+    EXPECT_EQ(ReadFileBytes(origin), taken);
+    EXPECT_EQ(Run({L"/comparer", L"/origine"}), 1);
+    EXPECT_EQ(report.front(), texts::kOriginCompareHeading + origin);
+
+    // Going back brings every service back, guarded as any application (Audiosrv, marked 0, needs /forcer),
+    // and can itself be undone.
+    EXPECT_EQ(Run({L"/origine"}), 1);
+    EXPECT_TRUE(Reported(L"service interdit, non modifié : Audiosrv"));
+    EXPECT_EQ(Run({L"/annuler"}), 0);
+    EXPECT_EQ(MachineSnapshot(machine), changed);
+    EXPECT_EQ(Run({L"/origine", L"/forcer"}), 0);
+    EXPECT_EQ(report.front(), texts::kUnattendedUndoSaved + *LatestUndo(folder.App()));
+    EXPECT_EQ(MachineSnapshot(machine), first);
+    EXPECT_EQ(Run({L"/comparer", L"/origine"}), 0);
+    EXPECT_EQ(Run({L"/annuler", L"/forcer"}), 0);
+    EXPECT_EQ(MachineSnapshot(machine), changed);
+    EXPECT_EQ(ReadFileBytes(origin), taken);
+
+    // Gone with its folder left: taken again, and said so.
+    DeleteFileW(origin.c_str());
+    EXPECT_EQ(Run({L"/comparer", L"/origine"}), 0);
+    EXPECT_EQ(report.front(), texts::kOriginTakenAgain + origin);
+    // Where it cannot be written, nothing is changed.
+    DeleteFileW(origin.c_str());
+    RemoveDirectoryW(OriginFolder(folder.App()).c_str());
+    folder.Write(L"Config\\Origine", "un fichier, pas un dossier");
+    machine.ClearCounts();
+    EXPECT_EQ(Run({L"/appliquer", L"a.cfg", L"/forcer"}), 2);
+    EXPECT_EQ(Run({L"/origine", L"/forcer"}), 2);
+    EXPECT_EQ(report.front().rfind(texts::kOriginNotTaken, 0), 0u);
+    EXPECT_TRUE(Controls().empty());
 }
 
 TEST_F(Unattended, TheForbiddenListRefusesMarkedZeroUnlessForced) {

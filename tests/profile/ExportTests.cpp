@@ -178,6 +178,89 @@ TEST(FleetExport, QuotesInNamesAndAConfigurationWithNothingToDo) {
     EXPECT_NE(empty.find("  tasks: []\n"), std::string::npos) << empty;
 }
 
+// A security template's text: UTF-16LE after its byte-order mark; "" when it is not that.
+std::wstring TemplateText(const std::string& bytes) {
+    if (bytes.size() % 2 || bytes.rfind("\xFF\xFE", 0) != 0) return L"";
+    std::u16string units;
+    for (size_t i = 2; i < bytes.size(); i += 2)
+        units += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8);
+    std::wstring out;
+    for (size_t i = 0; i < units.size(); ++i) {
+        char32_t c = units[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units.size()) c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
+        if constexpr (sizeof(wchar_t) == 2) {
+            if (c >= 0x10000) {
+                out += static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10));
+                out += static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+                continue;
+            }
+        }
+        out += static_cast<wchar_t>(c);
+    }
+    return out;
+}
+
+bool Told(const SecurityTemplate& inf, const std::wstring& text) {
+    return std::any_of(inf.leftOut.begin(), inf.leftOut.end(), [&](const std::wstring& line) { return line.find(text) != std::wstring::npos; });
+}
+
+// Names hostile to the readers of security templates; tests/export/gpo-check.sh reads the golden file written from
+// them with Samba's parser and finds exactly the names and modes of hostile.inf.txt.
+const std::vector<ExportEntry> kGpoHostile = {
+    {{L"Le, nom", L"Running", L"Manual", L""}, 2, Mark::None},
+    {{L"*", L"Stopped", L"Disabled", L""}, 2, Mark::None},
+    {{kTemplate, L"Running", L"Auto", L""}, 2, Mark::None},
+    {{L"{braces}", L"Stopped", L"Manual", L""}, 3, Mark::None},
+    {{L"x'; y", L"Stopped", L"Manual", L""}, 2, Mark::None},
+    {{L"[Version]", L"Stopped", L"Manual", L""}, 2, Mark::None},
+    {{L"a=b ;c", L"Stopped", L"Disabled", L""}, 2, Mark::None},
+    {{L" Служба печати ", L"Running", L"Auto", L""}, 2, Mark::None},
+    {{L"打印服务\U0001F5A8", L"Running", L"Manual", L""}, 2, Mark::None},
+    {{L"\"double\"", L"Running", L"Auto", L""}, 2, Mark::None},
+    {{L"50%", L"Running", L"Auto", L""}, 2, Mark::None},
+    {{L"%SystemRoot%", L"Running", L"Auto", L""}, 2, Mark::None},
+    {{L"line\r\n\"Spooler\",4,\"\"", L"Running", L"Auto", L""}, 2, Mark::None},
+    {{L"ls\u2028x", L"Running", L"Auto", L""}, 2, Mark::None},
+    {{L"kbdclass", L"Running", L"Boot", L""}, 2, Mark::None},
+    {{L"RpcSs", L"Running", L"Auto", L""}, 2, Mark::Forbidden, L"Windows en a besoin"},
+};
+
+TEST(GroupPolicyTemplate, GoldenFilesAndWhatATemplateCannotCarryIsTold) {
+    SecurityTemplate inf = GroupPolicyTemplate(kEntries);
+    ExpectGolden(inf.bytes, "poste-leger.inf");
+    const std::wstring text = TemplateText(inf.bytes);
+    ASSERT_FALSE(text.empty()) << "not UTF-16LE with a byte-order mark";
+    EXPECT_EQ(text.rfind(L"\uFEFF[Unicode]\r\nUnicode=yes\r\n[Version]\r\nsignature=\"$CHICAGO$\"\r\nRevision=1\r\n"
+                         L"[Service General Setting]\r\n", 0), 0u);
+    // File order; the paused state, the boot start mode and the refused service are told, never written.
+    EXPECT_NE(text.find(L"\"Spooler\",3,\"\"\r\n\"Fax\",2,\"\"\r\n\"Audiosrv\",2,\"\"\r\n\"wuauserv\",4,\"\"\r\n"),
+              std::wstring::npos);
+    EXPECT_EQ(text.find(L"kbdclass"), std::wstring::npos);
+    EXPECT_EQ(text.find(L"RpcSs"), std::wstring::npos);
+    EXPECT_TRUE(Told(inf, L"kbdclass : mode de démarrage « Boot » non exprimable"));
+    EXPECT_TRUE(Told(inf, L"RpcSs : interdit par la liste des services protégés"));
+    EXPECT_TRUE(Told(inf, L"Fax : modification déconseillée"));
+    EXPECT_TRUE(Told(inf, L"l'état voulu de 6 service(s)"));
+    EXPECT_TRUE(Told(inf, L"début différé"));
+
+    SecurityTemplate hostile = GroupPolicyTemplate(kGpoHostile);
+    ExpectGolden(hostile.bytes, "hostile.inf");
+    const std::wstring hostileText = TemplateText(hostile.bytes);
+    size_t lineEnds = 0;
+    for (size_t i = 0; i < hostileText.size(); ++i)
+        if (hostileText[i] == L'\n') {
+            ++lineEnds;
+            EXPECT_EQ(hostileText[i - 1], L'\r');
+        }
+    EXPECT_EQ(lineEnds, 6u + 9u) << "six lines of heading, then one per service a template holds";
+    EXPECT_EQ(std::count(hostileText.begin(), hostileText.end(), L'\r'), static_cast<long>(lineEnds));
+    EXPECT_EQ(hostileText.find(L"Spooler"), std::wstring::npos);
+    EXPECT_TRUE(Told(hostile, L"\"double\" : nom de service contenant le caractère U+0022"));
+    EXPECT_TRUE(Told(hostile, L"50% : nom de service contenant le caractère U+0025"));
+    EXPECT_TRUE(Told(hostile, L"ls x : nom de service contenant le caractère U+2028"));
+    EXPECT_TRUE(Told(hostile, L"RpcSs : interdit par la liste des services protégés, laissé tel quel \u2014 Windows en a besoin"));
+}
+
 // Whether a service name can be written exactly in both files: no control character (line ends included), no
 // line or paragraph separator, no U+FFFE or U+FFFF, no lone surrogate.
 bool Exportable(const std::wstring& name) {
@@ -221,6 +304,8 @@ TEST(FleetExport, AnyNameIsWrittenExactlyOrLeftOutSayingWhy) {
         EXPECT_EQ(RawControl(script), "") << script;
         EXPECT_EQ(std::count(playbook.begin(), playbook.end(), '\r'), 0);
         EXPECT_EQ(std::count(script.begin(), script.end(), '\r'), std::count(script.begin(), script.end(), '\n'));
+        const SecurityTemplate inf = GroupPolicyTemplate(entries);
+        const std::wstring infText = TemplateText(inf.bytes);
         for (const ExportEntry& e : entries) {
             const std::wstring& name = e.record.Name;
             if (Exportable(name)) {
@@ -228,9 +313,16 @@ TEST(FleetExport, AnyNameIsWrittenExactlyOrLeftOutSayingWhy) {
                     << ToUtf8(name);
                 EXPECT_NE(script.find("Where-Object Name -eq " + Literal(name, L"'\u2018\u2019\u201A\u201B") + ") {"),
                           std::string::npos) << ToUtf8(name);
+                // A template line ends its quoted name at the first quote, and a percent sign substitutes.
+                bool holdable = !name.empty() && name.find_first_of(L"\"%") == std::wstring::npos;
+                EXPECT_EQ(infText.find(L"\r\n\"" + name + L"\"," + (e.record.StartMode == L"Auto" ? L"2" : L"3") + L",\"\"\r\n") !=
+                              std::wstring::npos,
+                          holdable) << ToUtf8(name);
+                if (!holdable) EXPECT_TRUE(Told(inf, L" : nom de service "));
             } else {
                 for (const std::string* text : {&playbook, &script})
                     EXPECT_NE(text->find(" : nom de service contenant le caract\xC3\xA8re U+"), std::string::npos);
+                EXPECT_TRUE(Told(inf, L" : nom de service contenant le caractère U+"));
             }
         }
     }

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "base/TextFile.h"
+#include "profile/Origin.h"
 
 #include <commctrl.h>
 
@@ -9,7 +10,7 @@ namespace kestrane::test {
 
 int ScriptedDialogs::Message(HWND, const std::wstring& text, const std::wstring& title, int style) {
     shown.push_back({text, title, style});
-    bool yesNo = style == 20 || style == 36 || style == 68;
+    bool yesNo = style == 20 || style == 36 || style == 52 || style == 68;
     if (!yesNo) return IDOK;
     if (answers.empty()) {
         ADD_FAILURE() << "unexpected question box: " << std::string(text.begin(), text.end());
@@ -89,6 +90,14 @@ void MainWindowTest::SetUp() {
 void MainWindowTest::TearDown() { fen.reset(); }
 
 void MainWindowTest::Open() {
+    if (!firstStart) {
+        try {
+            TakeOriginIfMissing(machine, folder.App());
+        } catch (const ServiceError&) {
+            // A machine that cannot be read now: the window's start-up tries in its turn.
+        }
+        machine.ClearCounts();
+    }
     fen = std::make_unique<Fen1>(app);
     ASSERT_TRUE(fen->Create(false));
 }

@@ -54,8 +54,10 @@ class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
-    // Creates the window (which runs the start-up). Call after arranging machine and folder.
+    // Creates the window (which runs the start-up). Call after arranging machine and folder. Unless
+    // `firstStart`, the machine has met Kestrane before: its original state is taken first, as it was then.
     void Open();
+    bool firstStart = false;
     std::vector<std::wstring> Items(const ComboBox& list) const;
 
     SimulatedServiceManager machine;

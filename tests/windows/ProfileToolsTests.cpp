@@ -4,6 +4,7 @@
 
 #include "windows/resource.h"
 #include "profile/Apply.h"
+#include "profile/Origin.h"
 #include "windows/preview/PreviewWindow.h"
 #include "windows/details/Fen5.h"
 #include "windows/editor/Fen4.h"
@@ -160,6 +161,73 @@ TEST_F(ProfileTools, TheComparisonSaysHowTheMachineDiffers) {
     EXPECT_EQ(window->Lines(), std::vector<std::wstring>{L"aucune différence : la machine correspond à la configuration"});
 }
 
+TEST_F(ProfileTools, TheOriginalStateIsTakenAtTheFirstStartAndLeadsBackHome) {
+    const std::wstring origin = OriginFile(folder.App());
+    const auto first = Snapshot();
+    // The first start takes it before anything can change, and says so once the window shows.
+    fen.reset();
+    DeleteFileW(origin.c_str());
+    RemoveDirectoryW(OriginFolder(folder.App()).c_str());
+    firstStart = true;
+    Open();
+    ASSERT_TRUE(FileExists(origin));
+    EXPECT_TRUE(dialogs.shown.empty());
+    PumpMessages();
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].title, texts::kOriginTitle);
+    EXPECT_EQ(dialogs.shown[0].text.rfind(texts::kOriginTaken + origin, 0), 0u);
+    const std::string taken = ReadFileBytes(origin);
+    fen.reset();
+    Open();
+    PumpMessages();
+    EXPECT_EQ(dialogs.shown.size(), 1u) << "told once";
+    ASSERT_TRUE(fen->CbListeConf.SelectText(L"profil.cfg"));
+
+    dialogs.shown.clear();
+    dialogs.answers = {IDYES};  // Audiosrv, marked 0
+    Command(IDM_CHARGECONF);
+    const auto changed = Snapshot();
+    EXPECT_NE(changed, first);
+    EXPECT_EQ(ReadFileBytes(origin), taken);
+    Command(IDM_COMPARERORIGINE);
+    PreviewWindow* window = app.windows.Find<PreviewWindow>();
+    ASSERT_TRUE(window && window->IsOpen());
+    EXPECT_FALSE(window->OffersApply());
+    const std::vector<std::wstring> since = window->Lines();
+    EXPECT_NE(std::find(since.begin(), since.end(), L"Fax : état Running, voulu Stopped"), since.end());
+
+    // Going back is always previewed; applied, it has an undo file of its own, which brings the machine back
+    // to where it was.
+    size_t undoFiles = UndoFiles(folder.App()).size();
+    machine.ClearCounts();
+    Command(IDM_REVENIRORIGINE);
+    ASSERT_TRUE(window->IsOpen());
+    EXPECT_TRUE(window->OffersApply());
+    EXPECT_TRUE(Controls().empty());
+    dialogs.answers = {IDYES};  // Audiosrv again
+    window->OnAppliquer();
+    EXPECT_EQ(Snapshot(), first);
+    EXPECT_EQ(UndoFiles(folder.App()).size(), undoFiles + 1);
+    EXPECT_EQ(ReadFileBytes(origin), taken);
+    dialogs.answers = {IDYES, IDYES};
+    Command(IDM_ANNULERAPPLI);
+    EXPECT_EQ(Snapshot(), changed);
+
+    // Replacing it is asked twice; "Non" the second time keeps it byte for byte.
+    dialogs.shown.clear();
+    dialogs.answers = {IDYES, IDNO};
+    Command(IDM_PRENDREORIGINE);
+    ASSERT_EQ(dialogs.shown.size(), 2u);
+    EXPECT_EQ(dialogs.shown[1].style, BoxStyle::WarningYesNo);
+    EXPECT_EQ(ReadFileBytes(origin), taken);
+    dialogs.answers = {IDYES, IDYES};
+    Command(IDM_PRENDREORIGINE);
+    EXPECT_NE(ReadFileBytes(origin), taken);
+    EXPECT_EQ(dialogs.shown.back().text.rfind(texts::kOriginReplaced + origin, 0), 0u) << dialogs.shown.back().text;
+    Command(IDM_COMPARERORIGINE);
+    EXPECT_EQ(window->Lines(), std::vector<std::wstring>{L"aucune différence : la machine correspond à la configuration"});
+}
+
 // What a command reads of the machine grows with what it is asked about, not with the machine: the
 // start modes of services no record names are never read, and a filter on the state reads none.
 TEST_F(ProfileTools, CommandsReadTheStartModesOfTheRecordsServicesOnly) {
@@ -226,6 +294,21 @@ TEST_F(ProfileTools, ExportsWriteTheChosenConfigurationWhereTheUserSays) {
     EXPECT_EQ(ReadFileBytes(documents + L"\\sans-fenetre.yml"), playbook);
     EXPECT_EQ(run({L"/EXPORTER:PowerShell", L"profil.cfg", documents + L"\\sans-fenetre.ps1"}), 0);
     EXPECT_EQ(ReadFileBytes(documents + L"\\sans-fenetre.ps1"), script);
+    // A Group Policy template holds no comment: what it cannot carry is told, in the window and on the console.
+    dialogs.files.push_back(FileChoice{documents + L"\\profil.inf", L"profil.inf"});
+    Command(IDM_EXPORTGPO);
+    ASSERT_EQ(dialogs.fileDialogs.back().defaultExtension, L"inf");
+    std::string inf = ReadFileBytes(documents + L"\\profil.inf");
+    EXPECT_EQ(inf.rfind("\xFF\xFE[\0U\0", 0), 0u);
+    PreviewWindow* told = app.windows.Find<PreviewWindow>();
+    ASSERT_TRUE(told && told->IsOpen());
+    const std::wstring refused = L"RpcSs : interdit par la liste des services protégés, laissé tel quel";
+    const std::vector<std::wstring> toldLines = told->Lines();
+    EXPECT_NE(std::find(toldLines.begin(), toldLines.end(), refused), toldLines.end());
+    report.clear();
+    EXPECT_EQ(run({L"/exporter:gpo", L"profil", documents + L"\\sans-fenetre.inf"}), 0);
+    EXPECT_EQ(ReadFileBytes(documents + L"\\sans-fenetre.inf"), inf);
+    EXPECT_NE(std::find(report.begin(), report.end(), L"  " + refused), report.end());
     EXPECT_EQ(run({L"/exporter:ansible", L"profil", documents + L"\\absent\\x.yml"}), 2);
     EXPECT_EQ(run({L"/exporter:ansible", L"profil"}), 2);
 }

@@ -4,6 +4,7 @@
 #include "profile/ConfigFiles.h"
 #include "profile/ConfigFormat.h"
 #include "profile/ConfigList.h"
+#include "profile/Origin.h"
 #include "base/TextFile.h"
 #include "windows/details/Fen5.h"
 #include "profile/ProgramFolders.h"
@@ -38,6 +39,8 @@ constexpr int kShortestClient = 480;
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 // Posted when a list's drop-down closed: by then any choice made in it has been handled.
 constexpr UINT kShowSelectedMessage = WM_APP + 1;
+// Posted by the start-up when it has something to tell of the machine's original state.
+constexpr UINT kOriginNoticeMessage = WM_APP + 2;
 
 // How a child control is made and where it sits at 96 DPI; a null class is a caption the window paints
 // itself. The whole layout of the main window is this table, in reading order (which is the Tab order).
@@ -180,6 +183,11 @@ std::vector<MenuEntry> MenuBarTable() {
         {L"MnuComparer", L"MnuConfService", K::Item, L"C&omparer la machine à la configuration", IDM_COMPARER},
         {L"MnuExportAnsible", L"MnuConfService", K::Item, L"Exporter pour A&nsible", IDM_EXPORTANSIBLE},
         {L"MnuExportPowerShell", L"MnuConfService", K::Item, L"Exporter en script Po&werShell", IDM_EXPORTPOWERSHELL},
+        {L"MnuExportGpo", L"MnuConfService", K::Item, L"Exporter pour une stratégie de &groupe", IDM_EXPORTGPO},
+        {L"MnuConfSep2", L"MnuConfService", K::Separator, nullptr, 0},
+        {L"MnuComparerOrigine", L"MnuConfService", K::Item, L"&Comparer la machine à l'état d'origine", IDM_COMPARERORIGINE},
+        {L"MnuRevenirOrigine", L"MnuConfService", K::Item, L"&Revenir à l'état d'origine…", IDM_REVENIRORIGINE},
+        {L"MnuPrendreOrigine", L"MnuConfService", K::Item, L"Prendre l'é&tat actuel comme état d'origine…", IDM_PRENDREORIGINE},
         {L"MnuAffiTri", L"MnuOptions", K::Popup, L"&Affichage selectif", 0},
         {L"MnuE", L"MnuAffiTri", K::Popup, L"Tri par &état", 0},
         {L"MnuER", L"MnuE", K::Item, L"&Running", IDM_FILTER_FIRST + 0},
@@ -328,8 +336,12 @@ void Fen1::CreateMenuBar() {
         {IDM_APERCUAUTO, [this] { SetMenuChecked(IDM_APERCUAUTO, !MenuChecked(IDM_APERCUAUTO)); }},
         {IDM_ANNULERAPPLI, [this] { OnMnuAnnulerAppli(); }},
         {IDM_COMPARER, [this] { OnMnuComparer(); }},
-        {IDM_EXPORTANSIBLE, [this] { OnMnuExportFleet(true); }},
-        {IDM_EXPORTPOWERSHELL, [this] { OnMnuExportFleet(false); }},
+        {IDM_EXPORTANSIBLE, [this] { OnMnuExportFleet(FleetTool::Ansible); }},
+        {IDM_EXPORTPOWERSHELL, [this] { OnMnuExportFleet(FleetTool::PowerShell); }},
+        {IDM_EXPORTGPO, [this] { OnMnuExportFleet(FleetTool::GroupPolicy); }},
+        {IDM_COMPARERORIGINE, [this] { OnMnuComparerOrigine(); }},
+        {IDM_REVENIRORIGINE, [this] { OnMnuRevenirOrigine(); }},
+        {IDM_PRENDREORIGINE, [this] { OnMnuPrendreOrigine(); }},
         {IDM_IMPORTCONF, [this] { OnMnuImportConf(); }},
         {IDM_EXPORTCONF, [this] { OnMnuExportConf(); }},
         {IDM_EXTERNE, [this] { OnMnuExterne(); }},
@@ -489,6 +501,13 @@ LRESULT Fen1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case kShowSelectedMessage:
         ShowSelectedInLists();
         return 0;
+    case kOriginNoticeMessage:
+        if (!originNotice_.empty()) {
+            std::wstring notice = std::move(originNotice_);
+            originNotice_.clear();
+            app.dialogs->Message(Handle(), notice, texts::kOriginTitle, originNoticeStyle_);
+        }
+        return 0;
     case WM_CLOSE:
         DestroyWindow(Handle());
         return 0;
@@ -624,6 +643,23 @@ void Fen1::Form_Load() {
     // replace is whole.
     Skipping([&] { RemovePartialFiles(var.CheminAppli + L"Config\\"); });
     Skipping([&] { ChargeListeConf(); });
+    // Before anything can change, the machine's original state, once for good; the user is told once the
+    // window shows. While another application changes the machine it is taken before the first change.
+    Skipping([&] {
+        MachineLock lock;
+        if (!lock.Take(0)) return;
+        std::vector<std::wstring> lines;
+        try {
+            WaitCursor busy;
+            if (std::optional<OriginTaken> taken = TakeOriginIfMissing(*app.services, var.CheminAppli, *app.files))
+                lines = OriginTakenLines(*taken);
+        } catch (const std::exception& failure) {
+            lines = {texts::kOriginNotTaken + FileFailureReason(failure)};
+            originNoticeStyle_ = BoxStyle::WarningOk;
+        }
+        for (const std::wstring& line : lines) originNotice_ += (originNotice_.empty() ? L"" : L"\n") + line;
+        if (!originNotice_.empty()) PostMessageW(Handle(), kOriginNoticeMessage, 0, 0);
+    });
     Skipping([&] {
         if (CbNomSys.Selected() != 0) CbNomSys.SelectQuietly(0);
     });
@@ -697,11 +733,7 @@ void Fen1::ChargeServices() {
     });
     if (saving) {
         // One record per service, in inventory order; the file replaces an older one only once complete.
-        std::vector<ConfigRecord> records;
-        records.reserve(services.size());
-        for (const ServiceEntry& s : services)
-            records.push_back({s.Name, s.State.value_or(L""), s.StartMode.value_or(L""), s.DisplayName});
-        lastSave_ = WriteConfigFile(var.CheminAppli + L"Config\\" + var.NomConfig, records, *app.files);
+        lastSave_ = WriteConfigFile(var.CheminAppli + L"Config\\" + var.NomConfig, SavedRecords(services), *app.files);
     }
 }
 

@@ -85,8 +85,14 @@ public:
     void OnMnuAnnulerAppli();
     // How this machine differs from the chosen configuration.
     void OnMnuComparer();
-    // The chosen configuration as an Ansible playbook (`ansible`) or a PowerShell script.
-    void OnMnuExportFleet(bool ansible);
+    // The chosen configuration for a fleet tool: an Ansible playbook, a PowerShell script, a Group Policy
+    // security template.
+    void OnMnuExportFleet(FleetTool tool);
+    // The machine's original state: what differs since, going back to it (previewed first, with its own
+    // undo file), and taking the machine as it is now in its place (asked twice).
+    void OnMnuComparerOrigine();
+    void OnMnuRevenirOrigine();
+    void OnMnuPrendreOrigine();
     // The external editor on a configuration file chosen anywhere.
     void OnMnuExterne();
     bool CreationMode() const;
@@ -233,6 +239,14 @@ private:
     bool CheckConfigName(const std::wstring& name);
     void ShowFileFailure(const std::exception& failure);
     void SingleServiceCommand(const wchar_t* order, bool startModeOrder);
+    // Takes the machine's original state if it has none, before a change (the lock held, or taken when
+    // free). False when it cannot be taken and the user would rather change nothing.
+    bool OriginBeforeChange(bool lockHeld);
+    // The undo file an application of `path` ends: the file itself for an undo, none for a configuration
+    // or the original state.
+    std::wstring UndoFileOf(const std::wstring& path, ApplyOrder order) const;
+    // The comparison window for the records of `path`.
+    void CompareWith(const std::wstring& path, const std::wstring& heading);
     void CommandWithDependencies(bool start);
     // Whether a command acts on the dependencies listed too (the user is asked when MnuOpAuto is checked).
     bool WithDependencies(const std::vector<std::wstring>& entries, bool start);
@@ -244,6 +258,9 @@ private:
     HFONT font_ = nullptr;
     HBRUSH whiteBrush_ = nullptr;
     bool startingUp_ = false;
+    // What the start-up has to tell of the original state, shown once the window is on screen.
+    std::wstring originNotice_;
+    int originNoticeStyle_ = BoxStyle::InformationOk;
     WrittenConfig lastSave_;  // what the last save of the machine left out or adjusted
     bool unloaded_ = false;
     std::map<int, HWND> controls_;  // every child control by id

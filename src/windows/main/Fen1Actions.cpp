@@ -53,6 +53,7 @@ void Fen1::Reselect(int position) {
 }
 
 void Fen1::SingleServiceCommand(const wchar_t* order, bool startModeOrder) {
+    if (!OriginBeforeChange(false)) return;
     var.ModifAutorisee = true;
     CommandScope command(*app.services);
     int position = CbNomSys.Selected();
@@ -72,6 +73,7 @@ bool Fen1::WithDependencies(const std::vector<std::wstring>& entries, bool start
 }
 
 void Fen1::CommandWithDependencies(bool start) {
+    if (!OriginBeforeChange(false)) return;
     var.ModifAutorisee = true;
     CommandScope command(*app.services);
     int position = CbNomSys.Selected();

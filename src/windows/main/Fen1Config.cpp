@@ -7,6 +7,7 @@
 #include "windows/export/Fen3.h"
 #include "windows/preview/PreviewWindow.h"
 #include "profile/Export.h"
+#include "profile/Origin.h"
 #include "profile/Plan.h"
 #include "profile/Undo.h"
 #include "base/TextFile.h"
@@ -147,7 +148,31 @@ bool Fen1::ApplyFile(const std::wstring& path, ApplyOrder order) {
         Skipping([&] { AfficheServ(); });
         return false;
     }
-    return ApplyRecordsFromWindow(*records, *forbidden, order, order == ApplyOrder::Undo ? path : L"", unknown);
+    return ApplyRecordsFromWindow(*records, *forbidden, order, UndoFileOf(path, order), unknown);
+}
+
+std::wstring Fen1::UndoFileOf(const std::wstring& path, ApplyOrder order) const {
+    return order == ApplyOrder::Undo && path != OriginFile(var.CheminAppli) ? path : L"";
+}
+
+bool Fen1::OriginBeforeChange(bool lockHeld) {
+    MachineLock lock;
+    // Another application is changing the machine: the original state is taken before this one's change.
+    if (!lockHeld && !lock.Take(0)) return true;
+    std::optional<OriginTaken> taken;
+    try {
+        WaitCursor busy;
+        taken = TakeOriginIfMissing(*app.services, var.CheminAppli, *app.files);
+    } catch (const std::exception& failure) {
+        return app.dialogs->Message(Handle(), texts::kOriginNotTaken + FileFailureReason(failure) + texts::kOriginChangeAnyway,
+                                    texts::kOriginTitle, BoxStyle::QuestionYesNo) == IDYES;
+    }
+    if (taken) {
+        std::wstring text;
+        for (const std::wstring& line : OriginTakenLines(*taken)) text += (text.empty() ? L"" : L"\n") + line;
+        app.dialogs->Message(Handle(), text, texts::kOriginTitle, BoxStyle::InformationOk);
+    }
+    return true;
 }
 
 std::optional<std::vector<ConfigRecord>> Fen1::ReadRecordsOrTell(const std::wstring& path, std::vector<std::wstring>* unknown,
@@ -178,15 +203,17 @@ void Fen1::ApplyPreviewed(const std::wstring& path, const std::string& bytesShow
     }
     std::optional<std::vector<ForbiddenEntry>> forbidden = ForbiddenListOrTell();
     if (!forbidden) return;
-    ApplyRecordsFromWindow(records, *forbidden, order, order == ApplyOrder::Undo ? path : L"", unknown);
+    ApplyRecordsFromWindow(records, *forbidden, order, UndoFileOf(path, order), unknown);
 }
 
 bool Fen1::ApplyRecordsFromWindow(const std::vector<ConfigRecord>& records, std::vector<ForbiddenEntry> guard,
                                   ApplyOrder order, const std::wstring& undoFile, const std::vector<std::wstring>& unknown) {
     MachineLock lock;
     if (!TakeMachineLock(lock)) return false;
+    if (!OriginBeforeChange(true)) return false;
     // Another undo may have ended this file while this one waited, or another application written a newer one.
-    if (order == ApplyOrder::Undo && (!FileExists(undoFile) || LatestUndo(var.CheminAppli) != undoFile)) {
+    bool undoing = !undoFile.empty();
+    if (undoing && (!FileExists(undoFile) || LatestUndo(var.CheminAppli) != undoFile)) {
         app.dialogs->Message(Handle(), texts::kUndoGone + undoFile, texts::kWarningTitle, BoxStyle::WarningOk);
         return false;
     }
@@ -197,7 +224,7 @@ bool Fen1::ApplyRecordsFromWindow(const std::vector<ConfigRecord>& records, std:
         plan = PlanApplication(*app.services, records, guard, order);
     } catch (...) {
         // Without the plan no undo file can be written: the user decides before anything changes.
-        if (order == ApplyOrder::Configuration &&
+        if (!undoing &&
             app.dialogs->Message(Handle(), texts::kPlanUnreadable + std::wstring(texts::kApplyAnyway),
                                  texts::kWarningTitle, BoxStyle::QuestionYesNo) != IDYES)
             return false;
@@ -213,11 +240,12 @@ bool Fen1::ApplyRecordsFromWindow(const std::vector<ConfigRecord>& records, std:
             plan.reset();
         }
     }
-    if (order == ApplyOrder::Configuration && !SaveUndoFirst(plan)) return false;
+    // A configuration and the way back to the original state can both be undone.
+    if (!undoing && !SaveUndoFirst(plan)) return false;
     ApplyReport report = ApplyWithProgress(records, guard, order);
     // The values that mean nothing are told first: applied as the format says (no effect), they are errors.
     std::vector<std::wstring> more = unknown;
-    if (order == ApplyOrder::Undo) {
+    if (undoing) {
         std::vector<std::wstring> ended = FinishUndo(*app.services, undoFile, records, WaitPainting);
         more.insert(more.end(), ended.begin(), ended.end());
     }
@@ -428,8 +456,55 @@ void Fen1::OnMnuAnnulerAppli() {
 void Fen1::OnMnuComparer() {
     std::optional<std::wstring> name = ChosenConfiguration();
     if (!name) return;
+    CompareWith(var.CheminAppli + L"Config\\" + *name, texts::kCompareHeading + *name);
+}
+
+void Fen1::OnMnuComparerOrigine() {
+    if (!OriginBeforeChange(false)) return;
+    std::wstring origin = OriginFile(var.CheminAppli);
+    if (!FileExists(origin)) {
+        app.dialogs->Message(Handle(), texts::kOriginMissing + origin, texts::kOriginTitle, BoxStyle::WarningOk);
+        return;
+    }
+    CompareWith(origin, texts::kOriginCompareHeading + origin);
+}
+
+void Fen1::OnMnuRevenirOrigine() {
+    if (!OriginBeforeChange(false)) return;
+    std::wstring origin = OriginFile(var.CheminAppli);
+    if (!FileExists(origin)) {
+        app.dialogs->Message(Handle(), texts::kOriginMissing + origin, texts::kOriginTitle, BoxStyle::WarningOk);
+        return;
+    }
+    // Going back may change every service of the machine: what it would change is always shown first, and
+    // its "Appliquer" goes back as an undo does (with an undo file of its own).
+    ShowPreview(origin, texts::kOriginPreviewHeading + origin, ApplyOrder::Undo);
+}
+
+void Fen1::OnMnuPrendreOrigine() {
+    if (app.dialogs->Message(Handle(), texts::kOriginReplaceQuestion, texts::kOriginTitle, BoxStyle::QuestionYesNo) != IDYES) return;
+    if (app.dialogs->Message(Handle(), texts::kOriginReplaceConfirm, texts::kOriginTitle, BoxStyle::WarningYesNo) != IDYES) return;
+    MachineLock lock;
+    if (!TakeMachineLock(lock)) return;
+    std::optional<std::wstring> kept;
+    OriginTaken taken;
+    try {
+        WaitCursor busy;
+        taken = ReplaceOrigin(*app.services, var.CheminAppli, kept, *app.files);
+    } catch (const std::exception& failure) {
+        ShowFileFailure(failure);
+        return;
+    }
+    lock.Release();
+    std::wstring done = texts::kOriginReplaced + taken.file;
+    if (kept) done += L"\n" + (kept->empty() ? std::wstring(texts::kReplacedInBin) : texts::kReplacedKept + *kept);
+    for (const std::wstring& line : WrittenLines(taken.written)) done += L"\n" + line;
+    app.dialogs->Message(Handle(), done, texts::kOriginTitle, BoxStyle::InformationOk);
+}
+
+void Fen1::CompareWith(const std::wstring& path, const std::wstring& heading) {
     std::vector<std::wstring> unknown;
-    std::optional<std::vector<ConfigRecord>> read = ReadRecordsOrTell(var.CheminAppli + L"Config\\" + *name, &unknown);
+    std::optional<std::vector<ConfigRecord>> read = ReadRecordsOrTell(path, &unknown);
     if (!read) return;
     const std::vector<ConfigRecord>& records = *read;
     std::vector<PlanLine> differences;
@@ -442,10 +517,10 @@ void Fen1::OnMnuComparer() {
     for (const PlanLine& line : differences) lines.push_back(line.text);
     if (unknown.empty() && std::none_of(differences.begin(), differences.end(), IsDifference))
         lines.push_back(texts::kCompareNothing);
-    app.windows.Get<PreviewWindow>(app).Show(Handle(), texts::kCompareTitle, texts::kCompareHeading + *name, lines, nullptr);
+    app.windows.Get<PreviewWindow>(app).Show(Handle(), texts::kCompareTitle, heading, lines, nullptr);
 }
 
-void Fen1::OnMnuExportFleet(bool ansible) {
+void Fen1::OnMnuExportFleet(FleetTool tool) {
     std::optional<std::wstring> name = ChosenConfiguration();
     if (!name) return;
     std::optional<std::vector<ForbiddenEntry>> forbidden = ForbiddenListOrTell();
@@ -454,28 +529,40 @@ void Fen1::OnMnuExportFleet(bool ansible) {
     if (!read) return;
     const std::vector<ConfigRecord>& records = *read;
     std::wstring base = name->substr(0, name->rfind(L'.'));
-    std::string exported;
+    FleetFile exported;
     {
         WaitCursor busy;
         CommandScope command(*app.services);
-        exported = FleetExport(*app.services, records, *forbidden, *name, ansible ? FleetTool::Ansible : FleetTool::PowerShell);
+        exported = FleetExport(*app.services, records, *forbidden, *name, tool);
     }
+    struct Kind {
+        const wchar_t *title, *extension, *filter;
+    };
+    const Kind kind = tool == FleetTool::Ansible      ? Kind{texts::kExportAnsibleTitle, L"yml", texts::kAnsibleFilter}
+                      : tool == FleetTool::PowerShell ? Kind{texts::kExportPowerShellTitle, L"ps1", texts::kPowerShellFilter}
+                                                      : Kind{texts::kExportGpoTitle, L"inf", texts::kGpoFilter};
     FileDialogOptions options;
-    options.title = ansible ? texts::kExportAnsibleTitle : texts::kExportPowerShellTitle;
+    options.title = kind.title;
     options.initialFolder = var.CheminDocuments;
-    options.fileName = var.CheminDocuments + L"\\" + base + (ansible ? L".yml" : L".ps1");
-    options.filter = ansible ? texts::kAnsibleFilter : texts::kPowerShellFilter;
-    options.defaultExtension = ansible ? L"yml" : L"ps1";
+    options.fileName = var.CheminDocuments + L"\\" + base + L"." + kind.extension;
+    options.filter = kind.filter;
+    options.defaultExtension = kind.extension;
     std::optional<FileChoice> chosen = app.dialogs->SaveFile(Handle(), options);
     if (!chosen || chosen->path.empty()) return;
     try {
-        WriteFileReplacing(chosen->path, exported);
+        WriteFileReplacing(chosen->path, exported.bytes);
     } catch (const std::exception& failure) {
         app.dialogs->Message(Handle(), texts::kConfigNotSaved + FileFailureReason(failure), texts::kFileErrorTitle,
                              BoxStyle::ErrorOk);
         return;
     }
-    app.dialogs->Message(Handle(), texts::kExportDone + chosen->path, texts::kInformationTitle, BoxStyle::InformationOk);
+    if (exported.leftOut.empty()) {
+        app.dialogs->Message(Handle(), texts::kExportDone + chosen->path, texts::kInformationTitle, BoxStyle::InformationOk);
+        return;
+    }
+    // What the file cannot carry is told here, whole (it may name many services): the file holds none of it.
+    app.windows.Get<PreviewWindow>(app).Show(Handle(), kind.title, texts::kExportDone + chosen->path + L" \u2014 " + texts::kExportLeftOut,
+                                             exported.leftOut, nullptr);
 }
 
 // ---- Deleting, importing, exporting ----
