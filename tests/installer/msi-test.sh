@@ -60,6 +60,20 @@ done
 check "the installed program shows its main window" test -n "$window"
 if [ -n "$window" ]; then
   sleep 2
+  # The first start on a machine takes its original state before anything can change, and says so once.
+  notice=""
+  for _ in $(seq 1 40); do
+    notice=$(xdotool search --name "^état d'origine\$" 2>/dev/null | head -1)
+    [ -n "$notice" ] && break
+    sleep 0.5
+  done
+  check "the first start tells where the machine's original state is kept" test -n "$notice"
+  check "the first start took the machine's original state" test -s "$dest/Config/Origine/origine.cfg"
+  if [ -n "$notice" ]; then
+    xdotool windowfocus --sync "$notice" 2>/dev/null || true
+    xdotool key Return
+    sleep 1
+  fi
   # Outils > Configuration > Sauvegarder la configuration actuelle, a name typed over the one proposed,
   # then the box that says the save is done.
   xdotool windowfocus --sync "$window" 2>/dev/null || true
@@ -117,6 +131,31 @@ check "/annuler: exit 0 (got $rc)" test "$rc" -eq 0
 sleep 1
 run_kestrane /comparer initial.cfg
 check "after /annuler the machine is as it was (exit $rc)" test "$rc" -eq 0
+# The original state gone (its folder left): the next run takes it again, says so, and it leads back home on
+# the real service manager after three applications; going back is undone as any application.
+rm -f "$dest/Config/Origine/origine.cfg"
+run_kestrane /comparer /origine
+check "/comparer /origine when it had gone: taken again, said so, exit 0 (got $rc)" \
+  bash -c "[ $rc -eq 0 ] && grep -qF \"l'état d'origine de la machine manquait\" '$work/report.txt'"
+run_kestrane /appliquer role.cfg
+run_kestrane /appliquer initial.cfg
+run_kestrane /appliquer role.cfg
+run_kestrane /comparer /origine
+check "/comparer /origine after three applications: exit 1 (got $rc)" test "$rc" -eq 1
+cp "$work/report.txt" "$work/differences.txt"
+run_kestrane /origine
+cp "$work/report.txt" "$work/origine.txt"
+check "/origine: exit 0 (got $rc)" test "$rc" -eq 0
+sleep 1
+run_kestrane /comparer initial.cfg
+check "after /origine every service is back (exit $rc)" test "$rc" -eq 0
+run_kestrane /annuler
+check "/annuler after /origine: exit 0 (got $rc)" test "$rc" -eq 0
+sleep 1
+run_kestrane /comparer role.cfg
+check "the return to the original state is undone (exit $rc)" test "$rc" -eq 0
+[ "$failures" -eq 0 ] || { cat "$work/differences.txt" "$work/origine.txt" "$work/report.txt"; }
+cp "$dest/Config/Origine/origine.cfg" "$work/origine.cfg"
 run_kestrane /appliquer critique.cfg /forcer
 check "/appliquer of a forbidden service: exit 1 (got $rc), refused" \
   bash -c "[ $rc -eq 1 ] && grep -qF 'service interdit, non modifié : KstDemoCritique' '$work/report.txt'"
@@ -157,6 +196,7 @@ wineserver -w
 check "the upgrade replaced Kestrane.exe by the new package's" cmp -s "$dest/Kestrane.exe" "$work/Kestrane.exe"
 check "the skin chosen and the forbidden list edited are kept as they were" user_files_kept
 check "the configuration saved before the upgrade is kept as it was" cmp -s "$dest/Config/profil-installe.cfg" "$work/saved.cfg"
+check "the machine's original state is kept by the upgrade as it was" cmp -s "$dest/Config/Origine/origine.cfg" "$work/origine.cfg"
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 entries=$(wine reg query "$uninstall_key" /s 2>/dev/null | tr -d '\r' | grep -c 'DisplayName.*REG_SZ.*Kestrane$')
 versions=$(wine reg query "$uninstall_key" /s 2>/dev/null | tr -d '\r' | grep 'DisplayVersion' | grep -c "$next")
@@ -177,6 +217,7 @@ check "Kestrane.exe is removed" test ! -e "$dest/Kestrane.exe"
 left=$(cd "$dest" 2>/dev/null && find . -type f ! -path './Config/*' | wc -l)
 check "no file of the program is left ($left)" test "${left:-0}" -eq 0
 check "the user's configuration stays after uninstalling" test -s "$dest/Config/profil-installe.cfg"
+check "the machine's original state stays after uninstalling" cmp -s "$dest/Config/Origine/origine.cfg" "$work/origine.cfg"
 entries=$(wine reg query "$uninstall_key" /s 2>/dev/null | tr -d '\r' | grep -c 'DisplayName.*REG_SZ.*Kestrane$')
 check "Kestrane is no longer registered" test "$entries" -eq 0
 
