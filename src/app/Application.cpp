@@ -29,6 +29,11 @@ int Application::Run() {
         // Tab, Shift+Tab and the arrow keys move between the controls of whichever window has the focus.
         bool key = msg.message == WM_KEYDOWN || msg.message == WM_SYSCHAR;
         if (Window::TakeMnemonic(msg)) continue;
+        // The main window's shortcuts, wherever the focus is in it.
+        HWND main = fen1_->Handle();
+        if (main && fen1_->Accelerators() && GetAncestor(msg.hwnd, GA_ROOT) == main &&
+            TranslateAcceleratorW(main, fen1_->Accelerators(), &msg))
+            continue;
         if (!(fen1_->Handle() && IsDialogMessageW(fen1_->Handle(), &msg)) && !context_.windows.TranslateDialogMessage(msg)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);

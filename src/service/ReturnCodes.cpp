@@ -79,6 +79,21 @@ std::vector<bool> ServiceManager::TriggerStarts(const std::vector<std::wstring>&
     return out;
 }
 
+std::vector<bool> ServiceManager::DelayedAutoStarts(const std::vector<std::wstring>& names) {
+    std::vector<bool> out;
+    out.reserve(names.size());
+    for (const std::wstring& name : names) {
+        bool delayed = false;
+        try {
+            std::optional<ServiceInfo> info = Find(name);
+            delayed = info && info->DelayedAutoStart == std::optional<std::wstring>(L"True");
+        } catch (const ServiceError&) {
+        }
+        out.push_back(delayed);
+    }
+    return out;
+}
+
 std::vector<Text> ServiceManager::StartModes(const std::vector<std::wstring>& names) {
     std::vector<Text> modes;
     modes.reserve(names.size());

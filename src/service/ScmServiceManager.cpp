@@ -383,6 +383,20 @@ std::vector<bool> ScmServiceManager::TriggerStarts(const std::vector<std::wstrin
     return std::vector<bool>(out.begin(), out.end());
 }
 
+std::vector<bool> ScmServiceManager::DelayedAutoStarts(const std::vector<std::wstring>& names) {
+    std::vector<char> out(names.size(), 0);
+    ManagerHandle manager(Session(), SC_MANAGER_CONNECT);
+    if (!manager) return std::vector<bool>(names.size(), false);
+    ForEachIndex(names.size(), [&](size_t i) {
+        ScHandle service(OpenServiceW(manager.Get(), names[i].c_str(), SERVICE_QUERY_CONFIG));
+        if (!service) return;
+        Text delayed = QueryDelayedAutoStart(service.Get());
+        if (!delayed) delayed = DelayedStartElsewhere(names[i]);
+        out[i] = delayed == std::optional<std::wstring>(L"True");
+    });
+    return std::vector<bool>(out.begin(), out.end());
+}
+
 bool ScmServiceManager::MayChange(const std::wstring& name, Change change) {
     // Opening the service with the right the change needs changes nothing: Windows answers access denied
     // there for a service it protects.

@@ -32,11 +32,14 @@ public:
     bool MayChange(const std::wstring& name, Change change) override;
     // One opening of each service and one query of its triggers, on several threads: no whole lookup.
     std::vector<bool> TriggerStarts(const std::vector<std::wstring>& names) override;
+    std::vector<bool> DelayedAutoStarts(const std::vector<std::wstring>& names) override;
 
 protected:
     // Whether the service starts on a trigger, where the service database does not answer that level:
     // nothing here; the Wine layer reads it from the service key. May run on several threads at once.
     virtual Text TriggerStartElsewhere(const std::wstring&) const { return std::nullopt; }
+    // The same for a delayed automatic start.
+    virtual Text DelayedStartElsewhere(const std::wstring&) const { return std::nullopt; }
 
 public:
     std::vector<std::wstring> DependentServices(const std::wstring& name) override;

@@ -148,6 +148,9 @@ public:
     // is Windows' own business. False for one that is not there or cannot be read. By default each is
     // looked up.
     virtual std::vector<bool> TriggerStarts(const std::vector<std::wstring>& names);
+    // Whether the automatic start of each of the named services waits until the system has started
+    // (delayed). False for one that is not there or cannot be read. By default each is looked up.
+    virtual std::vector<bool> DelayedAutoStarts(const std::vector<std::wstring>& names);
 
     // Control methods. Each returns a method return code; failures of the service database itself,
     // including a service that vanished since it was looked up, come back as codes too.

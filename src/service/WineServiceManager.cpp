@@ -334,16 +334,18 @@ int WineServiceManager::ChangeStartMode(const std::wstring& name, const std::wst
 std::optional<ServiceInfo> WineServiceManager::Find(const std::wstring& name) {
     std::optional<ServiceInfo> info = ScmServiceManager::Find(name);
     if (!info || (info->DelayedAutoStart && info->TriggerStart)) return info;
-    std::wstring key = ServiceKeyPath(info->Name.value_or(name));
-    if (!info->DelayedAutoStart) {
-        DWORD value = 0;
-        DWORD size = sizeof(value);
-        bool read = !key.empty() && RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"DelayedAutostart", RRF_RT_REG_DWORD,
-                                                 nullptr, &value, &size) == ERROR_SUCCESS;
-        info->DelayedAutoStart = std::wstring(read && value ? L"True" : L"False");
-    }
+    if (!info->DelayedAutoStart) info->DelayedAutoStart = DelayedStartElsewhere(info->Name.value_or(name));
     if (!info->TriggerStart) info->TriggerStart = TriggerStartElsewhere(info->Name.value_or(name));
     return info;
+}
+
+Text WineServiceManager::DelayedStartElsewhere(const std::wstring& name) const {
+    std::wstring key = ServiceKeyPath(name);
+    DWORD value = 0;
+    DWORD size = sizeof(value);
+    bool read = !key.empty() && RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"DelayedAutostart", RRF_RT_REG_DWORD,
+                                             nullptr, &value, &size) == ERROR_SUCCESS;
+    return std::wstring(read && value ? L"True" : L"False");
 }
 
 Text WineServiceManager::TriggerStartElsewhere(const std::wstring& name) const {

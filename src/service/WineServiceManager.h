@@ -42,6 +42,7 @@ protected:
     // Windows keeps a service's triggers as numbered subkeys of its key's TriggerInfo; Wine does not answer
     // SERVICE_CONFIG_TRIGGER_INFO, so they are counted there.
     Text TriggerStartElsewhere(const std::wstring& name) const override;
+    Text DelayedStartElsewhere(const std::wstring& name) const override;
 
 public:
     void BeginCommand() override {

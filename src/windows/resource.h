@@ -74,5 +74,6 @@
 #define IDM_REVENIRORIGINE 1142
 #define IDM_PRENDREORIGINE 1143
 #define IDM_EXPORTGPO 1144
+#define IDM_TOUSSERVICES 1145
 #define IDM_FILTER_FIRST 1130  // the eleven selective-display filters, 1130-1140
 #define IDM_SKIN_FIRST 1150    // the eleven skins, 1150-1160

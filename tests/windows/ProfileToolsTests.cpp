@@ -10,6 +10,7 @@
 #include "windows/editor/Fen4.h"
 #include "windows/export/Fen3.h"
 #include "windows/progress/Fen2.h"
+#include "windows/services/ServicesWindow.h"
 #include "profile/Plan.h"
 #include "base/TextFile.h"
 #include "profile/Undo.h"
@@ -372,7 +373,7 @@ void SaveScreen(const std::wstring& path) {
 // Opens each window of the program in turn, on the demo machine with a configuration chosen.
 class EveryWindow : public ProfileTools {
 protected:
-    // Calls `check` with each window and its name while it is open: main, details, preview, editor, export, progress.
+    // Calls `check` with each window and its name while it is open: main, details, preview, editor, export, services, progress.
     void ForEachWindow(const std::function<void(Window&, const char*)>& check) {
         check(*fen, "main");
         EXPECT_TRUE(fen->CbNomSys.SelectText(L"Spooler"));
@@ -391,6 +392,10 @@ protected:
         Command(IDM_EXPORTCONF);
         ASSERT_NE(app.windows.Find<Fen3>(), nullptr);
         check(*app.windows.Find<Fen3>(), "export");
+        Command(IDM_TOUSSERVICES);
+        ASSERT_NE(app.windows.Find<ServicesWindow>(), nullptr);
+        app.windows.Find<ServicesWindow>()->ReadAllNow();
+        check(*app.windows.Find<ServicesWindow>(), "services");
         Fen2 progress;
         progress.Open(fen->Handle());
         check(progress, "progress");

@@ -209,6 +209,8 @@ std::vector<MenuEntry> MenuBarTable() {
         {L"MnuExterne", L"MnuOptions", K::Item, L"&Lecteur de configuration externe", IDM_EXTERNE},
         {L"MnuOptionsSep2", L"MnuOptions", K::Separator, nullptr, 0},
         {L"MnuOpAuto", L"MnuOptions", K::Item, L"&Gestion automatique des dépendances", IDM_OPAUTO},
+        {L"MnuOptionsSep3", L"MnuOptions", K::Separator, nullptr, 0},
+        {L"MnuTousServices", L"MnuOptions", K::Item, L"&Tous les services…\tCtrl+T", IDM_TOUSSERVICES},
 
         {L"Mnuop", nullptr, K::Popup, L"O&ptions", 0},
         {L"MnuSkin", L"Mnuop", K::Popup, L"&Skins", 0},
@@ -278,6 +280,7 @@ Fen1::~Fen1() {
     // The window goes first, with the menu bar it owns; then the GDI objects its controls used.
     if (Handle()) DestroyWindow(Handle());
     if (font_) DeleteObject(font_);
+    if (accelerators_) DestroyAcceleratorTable(accelerators_);
     if (whiteBrush_) DeleteObject(whiteBrush_);
     for (auto& [colour, brush] : brushes_) DeleteObject(brush);
 }
@@ -286,6 +289,8 @@ bool Fen1::Create(bool show) {
     if (!LoadRichEdit())
         app.dialogs->Message(nullptr, texts::kRichEditMissing, texts::kProgramTitle, BoxStyle::ErrorOk);
     CreateMenuBar();
+    ACCEL shortcuts[] = {{FVIRTKEY | FCONTROL, 'T', IDM_TOUSSERVICES}};
+    accelerators_ = CreateAcceleratorTableW(shortcuts, static_cast<int>(std::size(shortcuts)));
     if (!CreateTopLevel(L"KestraneFen1", texts::kMainTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, kClientWidth,
                         kClientHeight, menus.Bar()))
         return false;
@@ -340,6 +345,7 @@ void Fen1::CreateMenuBar() {
         {IDM_EXPORTPOWERSHELL, [this] { OnMnuExportFleet(FleetTool::PowerShell); }},
         {IDM_EXPORTGPO, [this] { OnMnuExportFleet(FleetTool::GroupPolicy); }},
         {IDM_COMPARERORIGINE, [this] { OnMnuComparerOrigine(); }},
+        {IDM_TOUSSERVICES, [this] { OnMnuTousServices(); }},
         {IDM_REVENIRORIGINE, [this] { OnMnuRevenirOrigine(); }},
         {IDM_PRENDREORIGINE, [this] { OnMnuPrendreOrigine(); }},
         {IDM_IMPORTCONF, [this] { OnMnuImportConf(); }},

@@ -95,7 +95,24 @@ public:
     void OnMnuPrendreOrigine();
     // The external editor on a configuration file chosen anywhere.
     void OnMnuExterne();
+    // "Tous les services": every service in a table, many changed at once.
+    void OnMnuTousServices();
     bool CreationMode() const;
+
+    // What the table of every service asks of this window.
+    // Applies `records` (the selected services with the value wanted) as a configuration is applied: the
+    // preview first for more than one service (or when every application is previewed), then the questions,
+    // the undo file, the progress and the closing report. With `delayed`, the automatic start of each
+    // service the application leaves automatic is then made to wait (or not) as it says.
+    void ApplyFromTable(const std::vector<ConfigRecord>& records, const std::wstring& action, std::optional<bool> delayed);
+    // Selects the service in the three lists (reloading them whole when a filter hides it) and brings the
+    // window forward.
+    void SelectService(const std::wstring& name);
+    // Creation mode: appends the records to the configuration being made, as each addition does.
+    void AddRecordsToConfiguration(const std::vector<ConfigRecord>& records);
+    // The name check of a save, with its message; the lock of one application at a time, as a save takes it.
+    bool CheckConfigName(const std::wstring& name);
+    bool TakeMachineLock(MachineLock& lock);
     // The menu items creation mode disables, by name (and BtRefreshServ with them).
     static const std::vector<std::wstring>& CreationModeDisabled();
 
@@ -163,6 +180,8 @@ public:
     std::vector<const Caption*> Captions() const;
     // The font the window's controls and captions use.
     HFONT Font() const { return font_; }
+    // The window's keyboard shortcuts (Ctrl+T: "Tous les services"), for the message loop.
+    HACCEL Accelerators() const { return accelerators_; }
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
@@ -207,7 +226,8 @@ private:
     // is left alone like a forbidden one), the undo file (false when the user then gives up), the passes
     // under the progress window, the closing message.
     bool ApplyRecordsFromWindow(const std::vector<ConfigRecord>& records, std::vector<ForbiddenEntry> guard,
-                                ApplyOrder order, const std::wstring& undoFile, const std::vector<std::wstring>& unknown = {});
+                                ApplyOrder order, const std::wstring& undoFile, const std::vector<std::wstring>& unknown = {},
+                                const std::wstring& source = L"");
     // The records of the configuration file at `path` (and, with `unknown`, its values that mean nothing;
     // with `bytes`, the bytes read), or nothing with a box that says why (the line that is no record).
     std::optional<std::vector<ConfigRecord>> ReadRecordsOrTell(const std::wstring& path, std::vector<std::wstring>* unknown = nullptr,
@@ -215,7 +235,6 @@ private:
     // Takes the lock one application at a time holds. While another application (of any window or the
     // command line) holds it, the user is told and the window waits with the wait cursor, painting, until
     // it ends or the user gives up (false).
-    bool TakeMachineLock(MachineLock& lock);
     // Adds a record to a configuration file of creation mode, in the file's encoding; one the file's code
     // page cannot hold has the whole file written again in UTF-8. Throws FileError, UserError.
     void AddRecord(const std::wstring& file, const ConfigRecord& record);
@@ -236,7 +255,6 @@ private:
     // The file dialog for a configuration file, opening in the documents folder (the import uses the
     // save form, as it always has).
     std::optional<FileChoice> ChooseConfigFile(const wchar_t* title, bool saveDialog);
-    bool CheckConfigName(const std::wstring& name);
     void ShowFileFailure(const std::exception& failure);
     void SingleServiceCommand(const wchar_t* order, bool startModeOrder);
     // Takes the machine's original state if it has none, before a change (the lock held, or taken when
@@ -258,6 +276,14 @@ private:
     HFONT font_ = nullptr;
     HBRUSH whiteBrush_ = nullptr;
     bool startingUp_ = false;
+    HACCEL accelerators_ = nullptr;
+    // What is done after the application of a file from the table (its path), before the closing report:
+    // the delayed start set; the lines it gives go to the report.
+    struct AfterApplication {
+        std::wstring source;
+        std::function<std::vector<std::wstring>(const std::vector<ConfigRecord>&, const std::vector<ForbiddenEntry>&)> run;
+    };
+    std::optional<AfterApplication> afterApplication_;
     // What the start-up has to tell of the original state, shown once the window is on screen.
     std::wstring originNotice_;
     int originNoticeStyle_ = BoxStyle::InformationOk;

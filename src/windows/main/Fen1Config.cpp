@@ -6,6 +6,7 @@
 #include "windows/progress/Fen2.h"
 #include "windows/export/Fen3.h"
 #include "windows/preview/PreviewWindow.h"
+#include "windows/services/ServicesWindow.h"
 #include "profile/Export.h"
 #include "profile/Origin.h"
 #include "profile/Plan.h"
@@ -148,7 +149,7 @@ bool Fen1::ApplyFile(const std::wstring& path, ApplyOrder order) {
         Skipping([&] { AfficheServ(); });
         return false;
     }
-    return ApplyRecordsFromWindow(*records, *forbidden, order, UndoFileOf(path, order), unknown);
+    return ApplyRecordsFromWindow(*records, *forbidden, order, UndoFileOf(path, order), unknown, path);
 }
 
 std::wstring Fen1::UndoFileOf(const std::wstring& path, ApplyOrder order) const {
@@ -203,11 +204,16 @@ void Fen1::ApplyPreviewed(const std::wstring& path, const std::string& bytesShow
     }
     std::optional<std::vector<ForbiddenEntry>> forbidden = ForbiddenListOrTell();
     if (!forbidden) return;
-    ApplyRecordsFromWindow(records, *forbidden, order, UndoFileOf(path, order), unknown);
+    ApplyRecordsFromWindow(records, *forbidden, order, UndoFileOf(path, order), unknown, path);
 }
 
 bool Fen1::ApplyRecordsFromWindow(const std::vector<ConfigRecord>& records, std::vector<ForbiddenEntry> guard,
-                                  ApplyOrder order, const std::wstring& undoFile, const std::vector<std::wstring>& unknown) {
+                                  ApplyOrder order, const std::wstring& undoFile, const std::vector<std::wstring>& unknown,
+                                  const std::wstring& source) {
+    // What the table asked to be done after its application belongs to that file only.
+    std::optional<AfterApplication> after;
+    if (afterApplication_ && !source.empty() && afterApplication_->source == source) after = std::move(afterApplication_);
+    afterApplication_.reset();
     MachineLock lock;
     if (!TakeMachineLock(lock)) return false;
     if (!OriginBeforeChange(true)) return false;
@@ -245,6 +251,10 @@ bool Fen1::ApplyRecordsFromWindow(const std::vector<ConfigRecord>& records, std:
     ApplyReport report = ApplyWithProgress(records, guard, order);
     // The values that mean nothing are told first: applied as the format says (no effect), they are errors.
     std::vector<std::wstring> more = unknown;
+    if (after) {
+        std::vector<std::wstring> lines = after->run(records, guard);
+        more.insert(more.end(), lines.begin(), lines.end());
+    }
     if (undoing) {
         std::vector<std::wstring> ended = FinishUndo(*app.services, undoFile, records, WaitPainting);
         more.insert(more.end(), ended.begin(), ended.end());
@@ -253,6 +263,8 @@ bool Fen1::ApplyRecordsFromWindow(const std::vector<ConfigRecord>& records, std:
     lock.Release();
     ShowClosingReport(report, records, more);
     Skipping([&] { AfficheServ(); });
+    // The table of every service shows the states the application left.
+    if (ServicesWindow* table = app.windows.Find<ServicesWindow>(); table && table->IsOpen()) Skipping([&] { table->Refresh(); });
     return report.outcome == ApplyReport::Outcome::Done && report.Clean() && more.empty();
 }
 
@@ -720,6 +732,7 @@ void Fen1::EnterCreationMode() {
     });
     var.NouvelleConf = true;
     Repaint();
+    if (ServicesWindow* table = app.windows.Find<ServicesWindow>()) table->CreationModeChanged();
 }
 
 void Fen1::LeaveCreationMode() {
@@ -744,6 +757,7 @@ void Fen1::LeaveCreationMode() {
     Skipping([&] { AfficheServ(); });
     Skipping([&] { ChargeListeConf(); });
     Repaint();
+    if (ServicesWindow* table = app.windows.Find<ServicesWindow>()) table->CreationModeChanged();
 }
 
 void Fen1::AddToConfiguration() {
@@ -783,6 +797,93 @@ void Fen1::AddToConfiguration() {
     });
     Skipping([&] { RichTextBox1.SetPlainText(L""); });
     Skipping([&] { CbNomSys.Select(position); });
+}
+
+// ---- The table of every service ----
+
+void Fen1::OnMnuTousServices() {
+    ServicesWindow& table = app.windows.Get<ServicesWindow>(app, *this);
+    table.Open(Handle());
+}
+
+void Fen1::ApplyFromTable(const std::vector<ConfigRecord>& records, const std::wstring& action, std::optional<bool> delayed) {
+    if (records.empty()) return;
+    // The selection is a configuration like any other, in the program's working folder: what the preview
+    // shows is what "Appliquer" applies, and a change of it meanwhile is caught as for any file.
+    std::wstring folder = var.CheminAppli + L"Tmp\\";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    std::wstring path = folder + L"selection.cfg";
+    try {
+        WrittenConfig written = WriteConfigFile(path, records, *app.files);
+        if (!written.refused.empty()) throw UserError(WrittenLines(written).back());
+    } catch (const std::exception& failure) {
+        ShowFileFailure(failure);
+        return;
+    }
+    afterApplication_.reset();
+    if (delayed) {
+        const bool wanted = *delayed;
+        afterApplication_ = AfterApplication{path, [this, wanted](const std::vector<ConfigRecord>& applied,
+                                                                  const std::vector<ForbiddenEntry>& guard) {
+            // The delay is no value of a configuration: set once the start mode is, on each service left
+            // automatic that the guard let be changed.
+            std::vector<std::wstring> lines, names;
+            for (const ConfigRecord& record : applied)
+                if (MarkOf(record.Name, guard) != Mark::Forbidden) names.push_back(record.Name);
+            std::vector<Text> modes;
+            try {
+                modes = app.services->StartModes(names);
+            } catch (const ServiceError&) {
+                modes.assign(names.size(), std::nullopt);
+            }
+            for (size_t i = 0; i < names.size(); ++i) {
+                if (modes[i] != std::optional<std::wstring>(L"Auto")) continue;
+                int code = app.services->SetDelayedAutoStart(names[i], wanted);
+                if (code == ReturnCode::Success) continue;
+                const wchar_t* why = code == ReturnCode::StatusInvalidParameter ? texts::kDelayedRefused : ControlMessage(code);
+                lines.push_back(names[i] + L" : " + (why ? why : std::to_wstring(code)));
+            }
+            return lines;
+        }};
+    }
+    std::wstring heading = texts::kTableApplyHeading + action + L" \u2014 " + std::to_wstring(records.size()) + texts::kTableServices;
+    if (records.size() > 1 || MenuChecked(IDM_APERCUAUTO)) ShowPreview(path, heading, ApplyOrder::Configuration);
+    else ApplyFile(path, ApplyOrder::Configuration);
+}
+
+void Fen1::SelectService(const std::wstring& name) {
+    int position = CbNomSys.FindExact(name);
+    if (position < 0) {
+        // A selective display hides it: the lists are filled whole again.
+        Skipping([&] { ChargeServices(); });
+        position = CbNomSys.FindExact(name);
+    }
+    if (position >= 0) CbNomSys.Select(position);
+    if (IsIconic(Handle())) ShowWindow(Handle(), SW_RESTORE);
+    SetForegroundWindow(Handle());
+}
+
+void Fen1::AddRecordsToConfiguration(const std::vector<ConfigRecord>& records) {
+    std::wstring name = CbListeConf.Text();
+    if (records.empty() || name.empty()) {
+        app.dialogs->Message(Handle(), texts::kCreationMissing, texts::kCreationMissingTitle, BoxStyle::WarningOk);
+        return;
+    }
+    if (!CheckConfigName(name)) return;
+    std::wstring file = var.CheminAppli + L"Config\\" + name + L".cfg";
+    try {
+        size_t first = 0;
+        if (var.NouvelleConf) {
+            KeepReplaced(file, var.CheminAppli);
+            WrittenConfig written = WriteConfigFile(file, {records.front()}, *app.files);
+            if (!written.refused.empty()) throw UserError(WrittenLines(written).back());
+            var.NouvelleConf = false;
+            first = 1;
+        }
+        for (size_t i = first; i < records.size(); ++i) AddRecord(file, records[i]);
+    } catch (const std::exception& e) {
+        ShowFileFailure(e);
+    }
 }
 
 }  // namespace kestrane
