@@ -40,6 +40,7 @@
 #include "profile/ConfigFormat.h"
 #include "profile/Plan.h"
 #include "windows/progress/Fen2.h"
+#include "windows/services/ServicesWindow.h"
 
 #include <commctrl.h>
 #include <richedit.h>
@@ -1011,6 +1012,175 @@ std::wstring EditorFile(int count) {
     return file;
 }
 
+// The floor of the table of every service: one enumeration, shown in a virtual list view sorted by display
+// name, in a window with the same fields and buttons; start modes read on four threads; a search and a sort
+// done on the rows held.
+struct TableFloor {
+    std::vector<Listed> rows;
+    std::vector<size_t> shown;
+    std::vector<DWORD> starts;
+    std::wstring cell;
+    HWND window = nullptr, list = nullptr;
+    HFONT font = kestrane::CreateMessageFont(96);
+
+    static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
+        auto* self = reinterpret_cast<TableFloor*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        if (message == WM_NOTIFY && self && reinterpret_cast<NMHDR*>(lp)->code == LVN_GETDISPINFOW) {
+            auto* info = reinterpret_cast<NMLVDISPINFOW*>(lp);
+            const Listed& row = self->rows[self->shown[static_cast<size_t>(info->item.iItem)]];
+            size_t at = self->shown[static_cast<size_t>(info->item.iItem)];
+            switch (info->item.iSubItem) {
+            case 0: self->cell = row.display; break;
+            case 1: self->cell = row.name; break;
+            case 2: self->cell = StateName(row.state); break;
+            case 3: self->cell = at < self->starts.size() ? ModeName(self->starts[at]) : L""; break;
+            default: self->cell.clear();
+            }
+            lstrcpynW(info->item.pszText, self->cell.c_str(), info->item.cchTextMax);
+            return 0;
+        }
+        return DefWindowProcW(hwnd, message, wp, lp);
+    }
+    // Owned by the main window, as the program's table is: the same activation and painting.
+    void Open(FloorWindow& floor, HWND owner = nullptr) {
+        static bool registered = false;
+        if (!registered) {
+            WNDCLASSW wc{};
+            wc.lpfnWndProc = Procedure;
+            wc.hInstance = GetModuleHandleW(nullptr);
+            wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+            wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+            wc.lpszClassName = L"KestraneBenchTable";
+            RegisterClassW(&wc);
+            registered = true;
+        }
+        rows = floor.Enumerate();
+        starts.clear();
+        shown.resize(rows.size());
+        for (size_t i = 0; i < rows.size(); ++i) shown[i] = i;
+        std::sort(shown.begin(), shown.end(), [&](size_t x, size_t y) {
+            return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, rows[x].display.c_str(), -1, rows[y].display.c_str(), -1) ==
+                   CSTR_LESS_THAN;
+        });
+        window = CreateWindowExW(0, L"KestraneBenchTable", L"floor table", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, 796, 580,
+                                 owner, nullptr, GetModuleHandleW(nullptr), nullptr);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        Child(window, L"STATIC", L"Re&chercher :", SS_LEFT, 12, 10, 78, 24, font);
+        Child(window, L"EDIT", L"", WS_BORDER | ES_AUTOHSCROLL, 94, 10, 300, 24, font);
+        for (int i = 0; i < 2; ++i) {
+            Child(window, L"STATIC", L"&Etat :", SS_LEFT, 400 + 170 * i, 10, 48, 24, font);
+            HWND box = Child(window, L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL, 450 + 170 * i, 10, 110, 200, font);
+            SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"tous"));
+            SendMessageW(box, CB_SETCURSEL, 0, 0);
+        }
+        Child(window, L"STATIC", L"&Liste", SS_LEFT, 12, 40, 700, 20, font);
+        list = Child(window, WC_LISTVIEWW, L"", LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS, 12, 64, 756, 380, font);
+        ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
+        const wchar_t* titles[] = {L"Nom affiché", L"Nom", L"État", L"Mode de démarrage", L"Liste des interdits", L"Type", L"Choix"};
+        for (int c = 0; c < 7; ++c) {
+            LVCOLUMNW column{};
+            column.mask = LVCF_TEXT | LVCF_WIDTH;
+            column.pszText = const_cast<wchar_t*>(titles[c]);
+            column.cx = c == 6 ? 0 : 120;
+            ListView_InsertColumn(list, c, &column);
+        }
+        for (int b = 0; b < 9; ++b) Child(window, L"BUTTON", L"&Bouton", BS_PUSHBUTTON, 12 + 84 * b, 460, 80, 28, font);
+        ListView_SetItemCountEx(list, static_cast<int>(shown.size()), LVSICF_NOSCROLL);
+        ShowWindow(window, SW_SHOWNORMAL);
+        SetForegroundWindow(window);
+    }
+    void ReadModes(FloorWindow& floor) {
+        starts.assign(rows.size(), 0);
+        OnFourThreads(rows.size(), [&](size_t i) { starts[i] = floor.StartType(rows[i].name); });
+        InvalidateRect(list, nullptr, FALSE);
+    }
+    void Search(const std::wstring& text) {
+        shown.clear();
+        std::wstring lower = text;
+        CharLowerBuffW(lower.data(), static_cast<DWORD>(lower.size()));
+        for (size_t i = 0; i < rows.size(); ++i) {
+            std::wstring name = rows[i].name, display = rows[i].display;
+            CharLowerBuffW(name.data(), static_cast<DWORD>(name.size()));
+            CharLowerBuffW(display.data(), static_cast<DWORD>(display.size()));
+            if (name.find(lower) != std::wstring::npos || display.find(lower) != std::wstring::npos) shown.push_back(i);
+        }
+        ListView_SetItemCountEx(list, static_cast<int>(shown.size()), LVSICF_NOSCROLL);
+        InvalidateRect(list, nullptr, FALSE);
+    }
+    void SortByName(bool descending) {
+        std::sort(shown.begin(), shown.end(), [&](size_t x, size_t y) {
+            int c = CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, rows[x].name.c_str(), -1, rows[y].name.c_str(), -1);
+            return descending ? c == CSTR_GREATER_THAN : c == CSTR_LESS_THAN;
+        });
+        InvalidateRect(list, nullptr, FALSE);
+    }
+    void Close() {
+        if (window) DestroyWindow(window);
+        window = list = nullptr;
+    }
+    ~TableFloor() {
+        Close();
+        DeleteObject(font);
+    }
+};
+
+// The table of every service: opened to its first rows, to every start mode shown, a keystroke in its search
+// box and a sort, each beside its floor.
+void TableRows(kestrane::Fen1& fen, kestrane::AppContext& app, FloorWindow& floor, int count, int runs) {
+    auto open = [&] { SendMessageW(fen.Handle(), WM_COMMAND, MAKEWPARAM(IDM_TOUSSERVICES, 0), 0); };
+    auto table = [&] { return app.windows.Find<kestrane::ServicesWindow>(); };
+    auto closeBoth = [&] { CloseWindows(L"KestraneServices"); CloseWindows(L"KestraneBenchTable"); };
+    TableFloor bare;
+    Row("table", count, runs, open, [&] { bare.Open(floor, fen.Handle()); }, [&] {
+        closeBoth();
+        bare.window = bare.list = nullptr;
+    });
+    Row("tablemodes", count, runs, [&] {
+            open();
+            // The start modes are read as the window reads them in use: in short steps between the user's messages.
+            MSG msg;
+            while (!table()->StartModesRead() && GetMessageW(&msg, nullptr, 0, 0) > 0) {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
+        },
+        [&] {
+            bare.Open(floor, fen.Handle());
+            bare.ReadModes(floor);
+        },
+        [&] {
+            closeBoth();
+            bare.window = bare.list = nullptr;
+        });
+    open();
+    table()->ReadAllNow();
+    bare.Open(floor, fen.Handle());
+    bare.ReadModes(floor);
+    CheckSame("table", static_cast<size_t>(ListView_GetItemCount(table()->List())) == bare.shown.size());
+    bool typed = false;
+    Row("search", count, runs, [&] {
+            SetWindowTextW(table()->EdSearch.Handle(), typed ? L"" : L"kstbench01");
+            typed = !typed;
+        },
+        [&] { bare.Search(typed ? L"kstbench01" : L""); });
+    SetWindowTextW(table()->EdSearch.Handle(), L"");
+    bare.Search(L"");
+    bool descending = false;
+    Row("sort", count, runs, [&] {
+            NMLISTVIEW click{};
+            click.hdr = {table()->List(), static_cast<UINT_PTR>(GetDlgCtrlID(table()->List())), LVN_COLUMNCLICK};
+            click.iItem = -1;
+            click.iSubItem = 1;
+            SendMessageW(table()->Handle(), WM_NOTIFY, click.hdr.idFrom, reinterpret_cast<LPARAM>(&click));
+        },
+        [&] {
+            bare.SortByName(descending);
+            descending = !descending;
+        });
+    closeBoth();
+    bare.window = bare.list = nullptr;
+}
+
 int Rows(kestrane::Fen1& fen, kestrane::AppContext& app, SilentDialogs& dialogs, const std::vector<kestrane::ConfigRecord>& a,
          const std::vector<kestrane::ConfigRecord>& b, int runs) {
     if (!fen.Create(true)) return 1;
@@ -1055,6 +1225,7 @@ int Rows(kestrane::Fen1& fen, kestrane::AppContext& app, SilentDialogs& dialogs,
     }, {}, main, bare);
     CheckSame("mode", SendMessageW(floor.names, CB_GETCOUNT, 0, 0) == fen.CbNomSys.Count());
     fen.ChargeServices();
+    TableRows(fen, app, floor, count, runs);
 
     fen.CbNomSys.SelectText(name);
     FloorLook detailsLook;

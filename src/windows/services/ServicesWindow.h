@@ -51,6 +51,8 @@ public:
 
     // Whether start modes are still to be read, and reading all of them now (the wait cursor shown).
     bool Reading() const { return reading_; }
+    // Whether every start mode has been read (delays and triggers may still be on their way).
+    bool StartModesRead() const { return !reading_ || nextMode_ >= table_.Rows().size(); }
     void ReadAllNow();
 
     // What the window shows, for those who check it.
