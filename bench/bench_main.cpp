@@ -1131,7 +1131,7 @@ void TableRows(kestrane::Fen1& fen, kestrane::AppContext& app, FloorWindow& floo
     auto table = [&] { return app.windows.Find<kestrane::ServicesWindow>(); };
     auto closeBoth = [&] { CloseWindows(L"KestraneServices"); CloseWindows(L"KestraneBenchTable"); };
     TableFloor bare;
-    Row("table", count, runs, open, [&] { bare.Open(floor, fen.Handle()); }, [&] {
+    Row("table", count, runs, open, [&] { bare.Open(floor); }, [&] {
         closeBoth();
         bare.window = bare.list = nullptr;
     });
@@ -1145,7 +1145,7 @@ void TableRows(kestrane::Fen1& fen, kestrane::AppContext& app, FloorWindow& floo
             }
         },
         [&] {
-            bare.Open(floor, fen.Handle());
+            bare.Open(floor);
             bare.ReadModes(floor);
         },
         [&] {
@@ -1154,7 +1154,7 @@ void TableRows(kestrane::Fen1& fen, kestrane::AppContext& app, FloorWindow& floo
         });
     open();
     table()->ReadAllNow();
-    bare.Open(floor, fen.Handle());
+    bare.Open(floor);
     bare.ReadModes(floor);
     CheckSame("table", static_cast<size_t>(ListView_GetItemCount(table()->List())) == bare.shown.size());
     bool typed = false;

@@ -2,6 +2,7 @@
 
 #include "service/Responsive.h"
 #include "service/ScmServiceManager.h"
+#include "windows/services/ServicesWindow.h"
 
 namespace kestrane {
 
@@ -29,6 +30,13 @@ int Application::Run() {
         // Tab, Shift+Tab and the arrow keys move between the controls of whichever window has the focus.
         bool key = msg.message == WM_KEYDOWN || msg.message == WM_SYSCHAR;
         if (Window::TakeMnemonic(msg)) continue;
+        // F5 anywhere in the table of every service reads the machine again.
+        if (msg.message == WM_KEYDOWN && msg.wParam == VK_F5)
+            if (ServicesWindow* table = context_.windows.Find<ServicesWindow>();
+                table && table->IsOpen() && GetAncestor(msg.hwnd, GA_ROOT) == table->Handle()) {
+                table->Refresh();
+                continue;
+            }
         // The main window's shortcuts, wherever the focus is in it.
         HWND main = fen1_->Handle();
         if (main && fen1_->Accelerators() && GetAncestor(msg.hwnd, GA_ROOT) == main &&

@@ -287,6 +287,8 @@ inline constexpr const wchar_t* kTableNoSelection = L"sélectionnez d'abord un o
 inline constexpr const wchar_t* kTableNoChoice =
     L"en mode de création, choisissez d'abord un état (Démarrer, Arrêter) et un mode de démarrage pour chaque service sélectionné : ";
 inline constexpr const wchar_t* kTableApplyHeading = L"Ce que changerait : ";
+inline constexpr const wchar_t* kTableDelayOn = L" : début différé, une fois le mode de démarrage Auto (non repris par une annulation)";
+inline constexpr const wchar_t* kTableDelayOff = L" : début différé retiré, une fois le mode de démarrage Auto (non repris par une annulation)";
 inline constexpr const wchar_t* kTableServices = L" service(s) sélectionné(s)";
 inline constexpr const wchar_t* kTableUnreadable = L"la liste des services n'a pas pu être lue : ";
 inline constexpr const wchar_t* kUnattendedBadArguments = L"arguments invalides : ";

@@ -246,12 +246,14 @@ struct Runner {
     int ApplyFileAt(const Command& command, const std::wstring& path, ApplyOrder order) {
         std::optional<std::vector<ForbiddenEntry>> forbidden = Guard(command.force);
         if (!forbidden) return Fail(ExitCode::BadUse, NoGuard());
+        // A configuration that cannot be read is told at once; the original state is read once it is taken.
+        int code = ExitCode::Done;
+        std::optional<std::vector<ConfigRecord>> records;
+        if (order == ApplyOrder::Configuration && !(records = Records(path, code))) return code;
         MachineLock lock;
         if (!lock.Take(command.waitSeconds * 1000)) return Fail(ExitCode::BadUse, texts::kLockTimeout);
         if (!Origin(true)) return ExitCode::BadUse;
-        int code = ExitCode::Done;
-        std::optional<std::vector<ConfigRecord>> records = Records(path, code);
-        if (!records) return code;
+        if (!records && !(records = Records(path, code))) return code;
         CommandScope scope(services);
         std::optional<Plan> plan;
         try {

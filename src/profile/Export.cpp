@@ -299,8 +299,9 @@ SecurityTemplate GroupPolicyTemplate(const std::vector<ExportEntry>& entries) {
         }
         const char* mode = TemplateStartMode(r.StartMode);
         if (!mode) {
-            told.push_back(name + L" : mode de démarrage « " + OneLine(r.StartMode) +
-                           L" » non exprimable dans un modèle de sécurité, laissé tel quel");
+            told.push_back(r.StartMode.empty() ? name + L" : aucun mode de démarrage demandé, rien à écrire"
+                                               : name + L" : mode de démarrage « " + OneLine(r.StartMode) +
+                                                     L" » non exprimable dans un modèle de sécurité, laissé tel quel");
             continue;
         }
         if (entry.mark == Mark::Discouraged)

@@ -145,6 +145,12 @@ TEST_F(Unattended, TheOriginalStateIsTakenOnceBeforeAnyChangeAndIsTheWayHome) {
     DeleteFileW(origin.c_str());
     EXPECT_EQ(Run({L"/comparer", L"/origine"}), 0);
     EXPECT_EQ(report.front(), texts::kOriginTakenAgain + origin);
+    // A first run that changes services takes it before the change.
+    EXPECT_EQ(Run({L"/sauvegarder", L"avant"}), 0);
+    DeleteFileW(origin.c_str());
+    EXPECT_EQ(Run({L"/appliquer", L"b.cfg", L"/forcer"}), 0);
+    EXPECT_EQ(report.front(), texts::kOriginTakenAgain + origin);
+    EXPECT_EQ(ReadFileBytes(origin), ReadFileBytes(folder.App() + L"Config\\avant.cfg"));
     // Where it cannot be written, nothing is changed.
     DeleteFileW(origin.c_str());
     RemoveDirectoryW(OriginFolder(folder.App()).c_str());

@@ -230,7 +230,7 @@ TEST(GroupPolicyTemplate, GoldenFilesAndWhatATemplateCannotCarryIsTold) {
     ExpectGolden(inf.bytes, "poste-leger.inf");
     const std::wstring text = TemplateText(inf.bytes);
     ASSERT_FALSE(text.empty()) << "not UTF-16LE with a byte-order mark";
-    EXPECT_EQ(text.rfind(L"\uFEFF[Unicode]\r\nUnicode=yes\r\n[Version]\r\nsignature=\"$CHICAGO$\"\r\nRevision=1\r\n"
+    EXPECT_EQ(text.rfind(L"[Unicode]\r\nUnicode=yes\r\n[Version]\r\nsignature=\"$CHICAGO$\"\r\nRevision=1\r\n"
                          L"[Service General Setting]\r\n", 0), 0u);
     // File order; the paused state, the boot start mode and the refused service are told, never written.
     EXPECT_NE(text.find(L"\"Spooler\",3,\"\"\r\n\"Fax\",2,\"\"\r\n\"Audiosrv\",2,\"\"\r\n\"wuauserv\",4,\"\"\r\n"),

@@ -224,7 +224,10 @@ TEST_F(ProfileTools, TheOriginalStateIsTakenAtTheFirstStartAndLeadsBackHome) {
     dialogs.answers = {IDYES, IDYES};
     Command(IDM_PRENDREORIGINE);
     EXPECT_NE(ReadFileBytes(origin), taken);
-    EXPECT_EQ(dialogs.shown.back().text.rfind(texts::kOriginReplaced + origin, 0), 0u) << dialogs.shown.back().text;
+    const std::wstring& replaced = dialogs.shown.back().text;
+    EXPECT_EQ(replaced.rfind(texts::kOriginReplaced + origin, 0), 0u);
+    // The one replaced is kept where replaced configurations go.
+    EXPECT_TRUE(replaced.find(texts::kReplacedInBin) != std::wstring::npos || replaced.find(texts::kReplacedKept) != std::wstring::npos);
     Command(IDM_COMPARERORIGINE);
     EXPECT_EQ(window->Lines(), std::vector<std::wstring>{L"aucune différence : la machine correspond à la configuration"});
 }

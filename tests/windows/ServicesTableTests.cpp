@@ -79,8 +79,22 @@ TEST_F(ServicesTableWindow, SortedByEachColumnBothWaysSearchedWithoutCaseOrAccen
     EXPECT_EQ(CellText(Row(L"wuauserv"), TableColumn::StartMode), L"Disabled");
     EXPECT_EQ(CellText(Row(L"RpcSs"), TableColumn::Verdict), L"refusé");
     EXPECT_EQ(CellText(Row(L"Audiosrv"), TableColumn::Verdict), L"déconseillé");
+    // What the list view shows is the row's: its cells asked for as the control asks, the tool tip too.
     int position = static_cast<int>(*table->Table().PositionOf(L"Audiosrv"));
-    EXPECT_EQ(table->ToolTipOf(position), L"déconseillé : Le son s'arrête");
+    wchar_t cell[64] = {};
+    for (int column : {0, 1, 4}) {
+        ListView_GetItemText(table->List(), position, column, cell, 64);
+        EXPECT_EQ(std::wstring(cell), column == 0 ? L"Audio Windows" : column == 1 ? L"Audiosrv" : L"déconseillé");
+    }
+    NMLVGETINFOTIPW tip{};
+    tip.hdr = {table->List(), static_cast<UINT_PTR>(GetDlgCtrlID(table->List())), LVN_GETINFOTIPW};
+    tip.dwFlags = LVGIT_UNFOLDED;
+    tip.pszText = cell;
+    tip.cchTextMax = 64;
+    tip.iItem = position;
+    cell[0] = 0;
+    SendMessageW(table->Handle(), WM_NOTIFY, tip.hdr.idFrom, reinterpret_cast<LPARAM>(&tip));
+    EXPECT_EQ(std::wstring(cell), L"déconseillé : Le son s'arrête");
 
     // Each column, then the same again: its order one way and the other; equal cells in the display name's order.
     const TableColumn columns[] = {TableColumn::DisplayName, TableColumn::Name, TableColumn::State, TableColumn::StartMode,
@@ -140,6 +154,13 @@ TEST_F(ServicesTableWindow, SortedByEachColumnBothWaysSearchedWithoutCaseOrAccen
     SendMessageW(table->List(), WM_KEYDOWN, VK_F5, 1);
     EXPECT_EQ(table->SelectedNames(), std::vector<std::wstring>{L"wuauserv"});
     EXPECT_EQ(table->CountText(), L"&Liste : 1 services affichés, 1 sélectionnés");
+    // Escape closes it; opened again, it shows every service, as its empty fields say.
+    DialogKey(table->Handle(), table->List(), VK_ESCAPE);
+    EXPECT_FALSE(table->IsOpen());
+    SendMessageW(fen->Handle(), WM_COMMAND, MAKEWPARAM(IDM_TOUSSERVICES, 0), 0);
+    ASSERT_TRUE(table->IsOpen());
+    EXPECT_EQ(ShownNames().size(), 8u);
+    EXPECT_EQ(table->EdSearch.Text(), L"");
 }
 
 TEST_F(ServicesTableWindow, ManyServicesChangedAsOneApplicationGuardedUndoneAsOne) {
@@ -161,8 +182,13 @@ TEST_F(ServicesTableWindow, ManyServicesChangedAsOneApplicationGuardedUndoneAsOn
     EXPECT_NE(std::find_if(lines.begin(), lines.end(),
                            [](const std::wstring& l) { return l.find(L"RpcSs") != std::wstring::npos && l.find(L"Windows en a besoin") != std::wstring::npos; }),
               lines.end()) << "the refused service and why";
-    for (const std::wstring& line : lines)
-        for (const wchar_t* other : {L"Spooler", L"Fax", L"wuauserv"}) EXPECT_EQ(line.find(other), std::wstring::npos) << line;
+    for (const std::wstring& line : lines) {
+        bool filtered = false;
+        for (const wchar_t* name : {L"RpcSs", L"Audiosrv", L"Base", L"Client", L"DiagTrack"})
+            filtered = filtered || line.rfind(std::wstring(name) + L" : ", 0) == 0 || line.find(L" : " + std::wstring(name)) != std::wstring::npos;
+        EXPECT_TRUE(filtered) << "a line of a service not shown: " << line.size();
+        for (const wchar_t* other : {L"Spooler", L"Fax", L"wuauserv"}) EXPECT_EQ(line.find(other), std::wstring::npos) << line.size();
+    }
     // Applied: Audiosrv, marked 0, asked first; one undo file; the rows show what the application left.
     dialogs.answers = {IDYES};
     preview->OnAppliquer();
@@ -187,6 +213,21 @@ TEST_F(ServicesTableWindow, ManyServicesChangedAsOneApplicationGuardedUndoneAsOn
     dialogs.answers = {IDYES, IDYES};
     SendMessageW(fen->Handle(), WM_COMMAND, MAKEWPARAM(IDM_ANNULERAPPLI, 0), 0);
     EXPECT_EQ(MachineSnapshot(machine), before);
+
+    // The delay, which no configuration holds: set after the start mode, and shown first in the preview.
+    table->Select({L"Base", L"Client"});
+    Click(table->BtAutoDelayed);
+    ASSERT_TRUE(preview->IsOpen());
+    lines = preview->Lines();
+    EXPECT_NE(std::find_if(lines.begin(), lines.end(), [](const std::wstring& l) { return l.rfind(L"Client : début différé, ", 0) == 0; }),
+              lines.end());
+    preview->OnAppliquer();
+    EXPECT_EQ(machine.Get(L"Base")->DelayedAutoStart, true);
+    EXPECT_EQ(machine.Get(L"Client")->DelayedAutoStart, true);
+    table->Select({L"Client"});
+    Click(table->BtAuto);  // one service: applied at once; "Automatique" starts without delay
+    EXPECT_EQ(machine.Get(L"Client")->DelayedAutoStart, false);
+    EXPECT_EQ(machine.Get(L"Base")->DelayedAutoStart, true);
 }
 
 TEST_F(ServicesTableWindow, ASelectionSavedIsWhatASaveWritesOfThoseServicesAndARowLeadsToTheMainWindow) {

@@ -246,7 +246,9 @@ private:
     void ShowClosingReport(const ApplyReport& report, const std::vector<ConfigRecord>& records,
                            const std::vector<std::wstring>& more);
     // Shows the preview of `records` of `path`; its "Appliquer" applies them with `order`.
-    void ShowPreview(const std::wstring& path, const std::wstring& heading, ApplyOrder order);
+    // `more`: lines the plan does not make (the delays the table sets after the application).
+    void ShowPreview(const std::wstring& path, const std::wstring& heading, ApplyOrder order,
+                     const std::vector<std::wstring>& more = {});
     // The configuration chosen in CbListeConf (its file name) with its records, or nothing (and the user
     // told why).
     std::optional<std::wstring> ChosenConfiguration();

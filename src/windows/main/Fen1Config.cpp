@@ -157,9 +157,10 @@ std::wstring Fen1::UndoFileOf(const std::wstring& path, ApplyOrder order) const 
 }
 
 bool Fen1::OriginBeforeChange(bool lockHeld) {
+    // Taken with the lock when it is free; a single order does not wait for another application (a save,
+    // say), and the original state is taken all the same before it: its file is written whole or not at all.
     MachineLock lock;
-    // Another application is changing the machine: the original state is taken before this one's change.
-    if (!lockHeld && !lock.Take(0)) return true;
+    if (!lockHeld) lock.Take(0);
     std::optional<OriginTaken> taken;
     try {
         WaitCursor busy;
@@ -251,7 +252,8 @@ bool Fen1::ApplyRecordsFromWindow(const std::vector<ConfigRecord>& records, std:
     ApplyReport report = ApplyWithProgress(records, guard, order);
     // The values that mean nothing are told first: applied as the format says (no effect), they are errors.
     std::vector<std::wstring> more = unknown;
-    if (after) {
+    // The delays are set once the application has run its course.
+    if (after && report.outcome == ApplyReport::Outcome::Done) {
         std::vector<std::wstring> lines = after->run(records, guard);
         more.insert(more.end(), lines.begin(), lines.end());
     }
@@ -420,7 +422,8 @@ std::optional<std::wstring> Fen1::ChosenConfiguration() {
     return name;
 }
 
-void Fen1::ShowPreview(const std::wstring& path, const std::wstring& heading, ApplyOrder order) {
+void Fen1::ShowPreview(const std::wstring& path, const std::wstring& heading, ApplyOrder order,
+                       const std::vector<std::wstring>& more) {
     std::optional<std::vector<ForbiddenEntry>> forbidden = ForbiddenListOrTell();
     if (!forbidden) return;
     // What is shown is what "Appliquer" applies: the records read now, with the bytes they came from.
@@ -437,6 +440,7 @@ void Fen1::ShowPreview(const std::wstring& path, const std::wstring& heading, Ap
     }
     std::vector<std::wstring> lines = unknown;
     for (const PlanLine& line : plan.lines) lines.push_back(line.text);
+    lines.insert(lines.end(), more.begin(), more.end());
     if (lines.empty()) lines.push_back(texts::kPreviewNothing);
     app.windows.Get<PreviewWindow>(app).Show(Handle(), texts::kPreviewTitle, heading, lines, [this, path, bytes, records, order, unknown] {
         ApplyPreviewed(path, bytes, records, order, unknown);
@@ -836,8 +840,9 @@ void Fen1::ApplyFromTable(const std::vector<ConfigRecord>& records, const std::w
             } catch (const ServiceError&) {
                 modes.assign(names.size(), std::nullopt);
             }
+            std::vector<bool> now = app.services->DelayedAutoStarts(names);
             for (size_t i = 0; i < names.size(); ++i) {
-                if (modes[i] != std::optional<std::wstring>(L"Auto")) continue;
+                if (modes[i] != std::optional<std::wstring>(L"Auto") || (i < now.size() && now[i] == wanted)) continue;
                 int code = app.services->SetDelayedAutoStart(names[i], wanted);
                 if (code == ReturnCode::Success) continue;
                 const wchar_t* why = code == ReturnCode::StatusInvalidParameter ? texts::kDelayedRefused : ControlMessage(code);
@@ -847,7 +852,21 @@ void Fen1::ApplyFromTable(const std::vector<ConfigRecord>& records, const std::w
         }};
     }
     std::wstring heading = texts::kTableApplyHeading + action + L" \u2014 " + std::to_wstring(records.size()) + texts::kTableServices;
-    if (records.size() > 1 || MenuChecked(IDM_APERCUAUTO)) ShowPreview(path, heading, ApplyOrder::Configuration);
+    // The delay is no value of the file: the preview says where it would change.
+    std::vector<std::wstring> delays;
+    if (delayed) {
+        std::vector<std::wstring> names;
+        for (const ConfigRecord& record : records) names.push_back(record.Name);
+        try {
+            WaitCursor busy;
+            std::vector<bool> now = app.services->DelayedAutoStarts(names);
+            for (size_t i = 0; i < names.size() && i < now.size(); ++i)
+                if (now[i] != *delayed)
+                    delays.push_back(names[i] + (*delayed ? texts::kTableDelayOn : texts::kTableDelayOff));
+        } catch (const ServiceError&) {
+        }
+    }
+    if (records.size() > 1 || MenuChecked(IDM_APERCUAUTO)) ShowPreview(path, heading, ApplyOrder::Configuration, delays);
     else ApplyFile(path, ApplyOrder::Configuration);
 }
 

@@ -24,7 +24,7 @@ constexpr UINT_PTR kReadTimer = 1;
 constexpr UINT kReadMessage = WM_APP + 1;
 constexpr int kWidth = 780, kHeight = 540;
 // Below this the window scrolls rather than squeeze the table.
-constexpr int kMinimumWidth = 540, kMinimumTable = 110;
+constexpr int kMinimumWidth = 570, kMinimumTable = 110;
 constexpr size_t kChunk = 128;  // services read at once, on four threads: some tens of milliseconds under Wine
 
 struct ColumnSpec {
@@ -64,9 +64,13 @@ ServicesWindow::~ServicesWindow() {
 
 void ServicesWindow::Open(HWND owner) {
     if (!Handle()) {
+        // A window of its own, not owned by the main window: a row sent there brings the main window above it.
+        (void)owner;
         if (!CreateTopLevel(L"KestraneServices", texts::kTableTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, kWidth, kHeight,
-                            nullptr, owner))
+                            nullptr, nullptr))
             return;
+        // A new window starts with an empty search and no filter, as its fields show.
+        table_ = ServicesTable();
         KeepInsideWorkArea();
         Load();
     } else {
@@ -127,6 +131,8 @@ void ServicesWindow::ShowRows(const std::set<std::wstring>& selected, int topRow
     if (!list_) return;
     const std::vector<size_t>& shown = table_.Shown();
     SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
+    // Counted once at the end, not at each row selected again.
+    quietCount_ = true;
     ListView_SetItemCountEx(list_, static_cast<int>(shown.size()), LVSICF_NOSCROLL);
     ListView_SetItemState(list_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
     bool focused = false;
@@ -152,13 +158,14 @@ void ServicesWindow::ShowRows(const std::set<std::wstring>& selected, int topRow
         ListView_EnsureVisible(list_, last, FALSE);
         ListView_EnsureVisible(list_, std::min(topRow, last), FALSE);
     }
+    quietCount_ = false;
     SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list_, nullptr, TRUE);
     UpdateCount();
 }
 
 void ServicesWindow::UpdateCount() {
-    if (!LabCount.Handle()) return;
+    if (!LabCount.Handle() || quietCount_) return;
     std::wstring text = texts::kTableCount + std::to_wstring(table_.Shown().size()) + texts::kTableShown +
                         std::to_wstring(ListView_GetSelectedCount(list_)) + texts::kTableSelected;
     if (reading_) text += texts::kTableReading;
@@ -178,8 +185,6 @@ void ServicesWindow::ReadSome(DWORD budgetMs) {
             for (; next < rows.size() && chunk.size() < kChunk; ++next) chunk.push_back(next);
             if (chunk.empty() && next >= rows.size()) {
                 if (!modes) reading_ = false;
-                // Every start mode read: shown at once, before the details.
-                if (modes) break;
                 continue;
             }
             std::vector<std::wstring> names;
@@ -188,6 +193,8 @@ void ServicesWindow::ReadSome(DWORD budgetMs) {
                 std::vector<Text> read = app_.services->StartModes(names);
                 for (size_t k = 0; k < chunk.size() && k < read.size(); ++k)
                     rows[chunk[k]].startMode = read[k] ? read[k] : std::optional<std::wstring>(L"");
+                // Every start mode read: shown at once, before the delays and triggers.
+                if (nextMode_ >= rows.size() && budgetMs != INFINITE) break;
             } else {
                 std::vector<bool> triggers = app_.services->TriggerStarts(names);
                 std::vector<std::wstring> automatic;
@@ -308,8 +315,10 @@ void ServicesWindow::OnAction(Action action) {
     }
     std::vector<ConfigRecord> records;
     for (const std::wstring& name : names) records.push_back({name, state, mode, byName[name]->displayName});
+    // "Automatique" is an automatic start without delay, as the main window's command makes it.
     std::optional<bool> delayed;
     if (action == Action::AutomaticDelayed) delayed = true;
+    if (action == Action::Automatic) delayed = false;
     const wchar_t* captions[] = {texts::kTableStart, texts::kTableStop, texts::kTableAuto, texts::kTableAutoDelayed,
                                  texts::kTableManual, texts::kTableDisabled};
     main_.ApplyFromTable(records, WithoutMnemonic(captions[static_cast<int>(action)]), delayed);
@@ -545,8 +554,23 @@ LRESULT ServicesWindow::OnNotify(NMHDR* header) {
     case LVN_GETINFOTIPW: {
         auto* tip = reinterpret_cast<NMLVGETINFOTIPW*>(header);
         std::wstring text = ToolTipOf(tip->iItem);
-        if (!text.empty() && tip->pszText && tip->cchTextMax > 0) lstrcpynW(tip->pszText, text.c_str(), tip->cchTextMax);
+        if (text.empty() || !tip->pszText || tip->cchTextMax <= 0) return 0;
+        // A cell too narrow for its text comes with that text: the reason follows it.
+        if (!(tip->dwFlags & LVGIT_UNFOLDED) && tip->pszText[0]) text = std::wstring(tip->pszText) + L"\n" + text;
+        lstrcpynW(tip->pszText, text.c_str(), tip->cchTextMax);
         return 0;
+    }
+    case LVN_ODFINDITEMW: {
+        // Typing in the table goes to the next row whose display name begins with what was typed.
+        auto* find = reinterpret_cast<NMLVFINDITEMW*>(header);
+        if (!(find->lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) || !find->lvfi.psz) return -1;
+        const std::vector<size_t>& shown = table_.Shown();
+        const std::wstring typed = FoldForSearch(find->lvfi.psz);
+        for (size_t k = 0; k < shown.size(); ++k) {
+            size_t i = (static_cast<size_t>(std::max(find->iStart, 0)) + k) % shown.size();
+            if (FoldForSearch(table_.Rows()[shown[i]].displayName).rfind(typed, 0) == 0) return static_cast<LRESULT>(i);
+        }
+        return -1;
     }
     case LVN_COLUMNCLICK: {
         int column = reinterpret_cast<NMLISTVIEW*>(header)->iSubItem;
@@ -582,7 +606,10 @@ void ServicesWindow::OnContextMenu(LPARAM lp) {
         int focused = ListView_GetNextItem(list_, -1, LVNI_FOCUSED);
         RECT row{};
         if (focused < 0 || !ListView_GetItemRect(list_, focused, &row, LVIR_LABEL)) GetClientRect(list_, &row);
-        at = {row.left + Scale(8), row.bottom};
+        RECT client{};
+        GetClientRect(list_, &client);
+        // A focused row scrolled out of view: the menu stays on the list.
+        at = {std::clamp<LONG>(row.left + Scale(8), client.left, client.right), std::clamp<LONG>(row.bottom, client.top, client.bottom)};
         ClientToScreen(list_, &at);
     }
     HMENU menu = CreatePopupMenu();

@@ -98,6 +98,7 @@ private:
     std::vector<HWND> captions_;
     std::vector<Control*> buttons_;
     bool reading_ = false;
+    bool quietCount_ = false;
     size_t nextMode_ = 0, nextDetail_ = 0;  // the next rows (in the machine's order) whose values are to be read
     mutable std::wstring cell_;             // the text a list view request is answered with
 };
