@@ -879,6 +879,8 @@ void Fen1::SelectService(const std::wstring& name) {
     }
     if (position >= 0) CbNomSys.Select(position);
     if (IsIconic(Handle())) ShowWindow(Handle(), SW_RESTORE);
+    // Above the table, which is a window of its own, and active.
+    SetWindowPos(Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     SetForegroundWindow(Handle());
 }
 

@@ -77,6 +77,7 @@ void ServicesWindow::Open(HWND owner) {
         Refresh();
     }
     ShowWindow(Handle(), IsIconic(Handle()) ? SW_RESTORE : SW_SHOWNORMAL);
+    SetWindowPos(Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     SetForegroundWindow(Handle());
     SetFocus(EdSearch.Handle());
 }
