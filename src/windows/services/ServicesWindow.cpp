@@ -440,8 +440,8 @@ void ServicesWindow::CreateControls() {
     };
     fill(CbState.Handle(), kStateFilterValues);
     fill(CbMode.Handle(), kModeFilterValues);
+    // The window lays itself out once it has its size (CreateTopLevel), not at the size it is made with.
     SetMinimumLayout(kMinimumWidth, 64 + kMinimumTable + 90);
-    Relayout();
 }
 
 std::vector<RECT> ServicesWindow::ButtonPlaces(int width, int& height) const {
@@ -480,6 +480,12 @@ SIZE ServicesWindow::LayoutSize(SIZE client) const {
 
 void ServicesWindow::Arrange(const RECT& canvas) {
     if (!list_) return;
+    // Each move of a control costs a round trip under Wine: a layout that would not move one is skipped.
+    const bool creation = main_.CreationMode();
+    if (EqualRect(&canvas, &arranged_) && arrangedDpi_ == Dpi() && arrangedCreation_ == creation) return;
+    arranged_ = canvas;
+    arrangedDpi_ = Dpi();
+    arrangedCreation_ = creation;
     const int left = canvas.left + Scale(12), top = canvas.top + Scale(10), h = Scale(24);
     const int width = static_cast<int>(canvas.right - canvas.left);
     // The first line: the search takes what the filters leave.
@@ -666,6 +672,7 @@ LRESULT ServicesWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_NCDESTROY:
         list_ = nullptr;
         reading_ = false;
+        arranged_ = RECT{};
         captions_.clear();
         if (font_) DeleteObject(font_);
         font_ = nullptr;

@@ -99,6 +99,9 @@ private:
     std::vector<Control*> buttons_;
     bool reading_ = false;
     bool quietCount_ = false;
+    RECT arranged_{};  // the canvas, DPI and mode the controls were last placed for
+    UINT arrangedDpi_ = 0;
+    bool arrangedCreation_ = false;
     size_t nextMode_ = 0, nextDetail_ = 0;  // the next rows (in the machine's order) whose values are to be read
     mutable std::wstring cell_;             // the text a list view request is answered with
 };
