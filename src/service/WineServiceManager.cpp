@@ -135,7 +135,7 @@ WineServiceManager::~WineServiceManager() {
 
 std::vector<std::wstring> WineServiceManager::ServicesDependedOn(const std::wstring& name) {
     // The scan that lists who needs whom has read what each service needs: no registry call of its own.
-    const DependentsMap& needs = CurrentMaps().needs;
+    const DependentsMap& needs = MapsKnowing(name).needs;
     auto it = needs.find(name);
     return it == needs.end() ? std::vector<std::wstring>{} : it->second;
 }
@@ -144,7 +144,7 @@ std::vector<std::wstring> WineServiceManager::DependentServices(const std::wstri
 
 const std::vector<std::wstring>& WineServiceManager::DependentsOf(const std::wstring& name) {
     static const std::vector<std::wstring> kNone;
-    const DependentsMap& dependents = CurrentMaps().dependents;
+    const DependentsMap& dependents = MapsKnowing(name).dependents;
     auto it = dependents.find(name);
     return it == dependents.end() ? kNone : it->second;
 }
@@ -162,6 +162,14 @@ const WineServiceManager::DependencyMaps& WineServiceManager::CurrentMaps() {
     // Without the notification the map cannot be known to be current: it is built for every call.
     bool current = dependentsValid_ && changed_ && WaitForSingleObject(changed_.Get(), 0) == WAIT_TIMEOUT;
     if (!current) RebuildDependents();
+    return maps_;
+}
+
+const WineServiceManager::DependencyMaps& WineServiceManager::MapsKnowing(const std::wstring& name) {
+    const DependencyMaps& maps = CurrentMaps();
+    if (maps.keys.count(name) || rereadForUnknown_) return maps;
+    rereadForUnknown_ = true;
+    RebuildDependents();
     return maps_;
 }
 

@@ -48,6 +48,7 @@ public:
     void BeginCommand() override {
         ScmServiceManager::BeginCommand();
         failed_.clear();
+        rereadForUnknown_ = false;
     }
     std::vector<std::wstring> DependentServices(const std::wstring& name) override;
     std::vector<std::wstring> ServicesDependedOn(const std::wstring& name) override;
@@ -74,6 +75,9 @@ private:
     const std::vector<std::wstring>& DependentsOf(const std::wstring& name);
     // The maps, rebuilt first if the service database changed since they were.
     const DependencyMaps& CurrentMaps();
+    // The same, read once more (once a command) when they do not know the service: one created an instant
+    // ago, whose change the notification has not yet told.
+    const DependencyMaps& MapsKnowing(const std::wstring& name);
     void RebuildDependents();
     bool ArmNotification();
     // Who depends on whom, from one scan of the service keys: a key written since `previous` read it is
@@ -91,6 +95,7 @@ private:
     RegKey servicesKey_;
     KernelHandle changed_;
     bool dependentsValid_ = false;
+    bool rereadForUnknown_ = false;
     int rebuilds_ = 0;
     // The first map, built on another thread from construction until its first use.
     std::future<DependencyMaps> prefetch_;
