@@ -226,6 +226,8 @@ struct Runner {
     // changes services calls it holding the lock, and changes nothing without it; the others take it when
     // nobody else is changing the machine.
     bool Origin(bool changing) {
+        // The usual case, every run but the first: one look at the file, no lock.
+        if (HasOrigin(var.CheminAppli)) return true;
         MachineLock lock;
         if (!changing && !lock.Take(0)) return true;
         try {

@@ -10,6 +10,10 @@ std::wstring OriginFolder(const std::wstring& cheminAppli) { return cheminAppli 
 
 std::wstring OriginFile(const std::wstring& cheminAppli) { return OriginFolder(cheminAppli) + L"origine.cfg"; }
 
+bool HasOrigin(const std::wstring& cheminAppli) {
+    return GetFileAttributesW(OriginFile(cheminAppli).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 std::vector<ConfigRecord> SavedRecords(const std::vector<ServiceEntry>& inventory) {
     std::vector<ConfigRecord> records;
     records.reserve(inventory.size());
@@ -37,7 +41,7 @@ OriginTaken WriteOrigin(ServiceManager& services, const std::wstring& cheminAppl
 }  // namespace
 
 std::optional<OriginTaken> TakeOriginIfMissing(ServiceManager& services, const std::wstring& cheminAppli, FileWriter& writer) {
-    if (GetFileAttributesW(OriginFile(cheminAppli).c_str()) != INVALID_FILE_ATTRIBUTES) return std::nullopt;
+    if (HasOrigin(cheminAppli)) return std::nullopt;
     // The folder outlives its file: a file that has gone is taken again, and the user told so.
     bool again = GetFileAttributesW(OriginFolder(cheminAppli).c_str()) != INVALID_FILE_ATTRIBUTES;
     OriginTaken taken = WriteOrigin(services, cheminAppli, writer);

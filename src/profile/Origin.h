@@ -17,6 +17,9 @@ namespace kestrane {
 std::wstring OriginFolder(const std::wstring& cheminAppli);
 std::wstring OriginFile(const std::wstring& cheminAppli);
 
+// Whether the machine's original state is there (one look at its file: no lock, no service read).
+bool HasOrigin(const std::wstring& cheminAppli);
+
 // The records a save writes of the services `inventory` lists (start modes read), in its order.
 std::vector<ConfigRecord> SavedRecords(const std::vector<ServiceEntry>& inventory);
 

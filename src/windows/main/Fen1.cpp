@@ -652,6 +652,7 @@ void Fen1::Form_Load() {
     // Before anything can change, the machine's original state, once for good; the user is told once the
     // window shows. While another application changes the machine it is taken before the first change.
     Skipping([&] {
+        if (HasOrigin(var.CheminAppli)) return;
         MachineLock lock;
         if (!lock.Take(0)) return;
         std::vector<std::wstring> lines;

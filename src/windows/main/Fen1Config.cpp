@@ -157,6 +157,7 @@ std::wstring Fen1::UndoFileOf(const std::wstring& path, ApplyOrder order) const 
 }
 
 bool Fen1::OriginBeforeChange(bool lockHeld) {
+    if (HasOrigin(var.CheminAppli)) return true;
     // Taken with the lock when it is free; a single order does not wait for another application (a save,
     // say), and the original state is taken all the same before it: its file is written whole or not at all.
     MachineLock lock;
