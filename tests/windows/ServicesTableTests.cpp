@@ -154,6 +154,15 @@ TEST_F(ServicesTableWindow, SortedByEachColumnBothWaysSearchedWithoutCaseOrAccen
     SendMessageW(table->List(), WM_KEYDOWN, VK_F5, 1);
     EXPECT_EQ(table->SelectedNames(), std::vector<std::wstring>{L"wuauserv"});
     EXPECT_EQ(table->CountText(), L"&Liste : 1 services affichés, 1 sélectionnés");
+    // Tab goes from the search to the filters, the table and the buttons.
+    std::vector<HWND> order;
+    SetFocus(table->EdSearch.Handle());
+    for (int i = 0; i < 6; ++i) {
+        order.push_back(GetFocus());
+        DialogKey(table->Handle(), GetFocus(), VK_TAB);
+    }
+    EXPECT_EQ(order, (std::vector<HWND>{table->EdSearch.Handle(), table->CbState.Handle(), table->CbMode.Handle(), table->List(),
+                                        table->BtStart.Handle(), table->BtStop.Handle()}));
     // Escape closes it; opened again, it shows every service, as its empty fields say.
     DialogKey(table->Handle(), table->List(), VK_ESCAPE);
     EXPECT_FALSE(table->IsOpen());
