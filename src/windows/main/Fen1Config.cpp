@@ -808,7 +808,7 @@ void Fen1::AddToConfiguration() {
 
 void Fen1::OnMnuTousServices() {
     ServicesWindow& table = app.windows.Get<ServicesWindow>(app, *this);
-    table.Open(Handle());
+    table.Open();
 }
 
 void Fen1::ApplyFromTable(const std::vector<ConfigRecord>& records, const std::wstring& action, std::optional<bool> delayed) {

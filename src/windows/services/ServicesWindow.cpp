@@ -62,10 +62,8 @@ ServicesWindow::~ServicesWindow() {
     if (font_) DeleteObject(font_);
 }
 
-void ServicesWindow::Open(HWND owner) {
+void ServicesWindow::Open() {
     if (!Handle()) {
-        // A window of its own, not owned by the main window: a row sent there brings the main window above it.
-        (void)owner;
         if (!CreateTopLevel(L"KestraneServices", texts::kTableTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, kWidth, kHeight,
                             nullptr, nullptr))
             return;

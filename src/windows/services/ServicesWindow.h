@@ -25,8 +25,9 @@ public:
     ServicesWindow(AppContext& app, Fen1& main);
     ~ServicesWindow() override;
 
-    // Opens the window (or brings it forward) and reads the machine.
-    void Open(HWND owner);
+    // Opens the window (or brings it forward) and reads the machine. It is a window of its own, owned by
+    // none: a row sent to the main window brings that one above it.
+    void Open();
     void Close();
     // Creation mode began or ended: the choice column and "Ajouter à la configuration en cours" follow it.
     void CreationModeChanged() {
