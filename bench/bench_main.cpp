@@ -1041,8 +1041,8 @@ struct TableFloor {
         }
         return DefWindowProcW(hwnd, message, wp, lp);
     }
-    // Owned by the main window, as the program's table is: the same activation and painting.
-    void Open(FloorWindow& floor, HWND owner = nullptr) {
+    // A window of its own, as the program's table is.
+    void Open(FloorWindow& floor) {
         static bool registered = false;
         if (!registered) {
             WNDCLASSW wc{};
@@ -1063,7 +1063,7 @@ struct TableFloor {
                    CSTR_LESS_THAN;
         });
         window = CreateWindowExW(0, L"KestraneBenchTable", L"floor table", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, 796, 580,
-                                 owner, nullptr, GetModuleHandleW(nullptr), nullptr);
+                                 nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
         Child(window, L"STATIC", L"Re&chercher :", SS_LEFT, 12, 10, 78, 24, font);
         Child(window, L"EDIT", L"", WS_BORDER | ES_AUTOHSCROLL, 94, 10, 300, 24, font);

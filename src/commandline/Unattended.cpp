@@ -365,7 +365,7 @@ struct Runner {
         }
         size_t saved = records.size() - written.refused.size();
         report(texts::kSaveDone + std::wstring(L" : ") + path + L" (" + std::to_wstring(saved) + L" services)");
-        if (kept) report(kept->empty() ? std::wstring(texts::kReplacedInBin) : texts::kReplacedKept + *kept);
+        if (kept) report(KeptLine(*kept));
         for (const std::wstring& line : WrittenLines(written)) report(line);
         return written.refused.empty() ? ExitCode::Done : ExitCode::Refused;
     }

@@ -194,4 +194,8 @@ std::optional<std::wstring> KeepReplaced(const std::wstring& path, const std::ws
     return std::wstring();
 }
 
+std::wstring KeptLine(const std::wstring& kept) {
+    return kept.empty() ? std::wstring(texts::kReplacedInBin) : texts::kReplacedKept + kept;
+}
+
 }  // namespace kestrane

@@ -77,6 +77,8 @@ std::wstring ReplacedFolder(const std::wstring& cheminAppli);
 // is. Gives nothing when there is no file at `path`, an empty text when the copy went to the Recycle Bin,
 // the copy's path otherwise. Throws FileError when no copy can be made: then nothing may replace it.
 std::optional<std::wstring> KeepReplaced(const std::wstring& path, const std::wstring& cheminAppli, bool recycleBin = true);
+// What the user is told of where a replaced configuration went (`kept`, as KeepReplaced gives it).
+std::wstring KeptLine(const std::wstring& kept);
 
 // Whether bytes read as a configuration: records of four fields, one a line, at least one.
 bool ReadsAsConfig(std::string_view bytes);

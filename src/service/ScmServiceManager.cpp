@@ -369,32 +369,27 @@ int ScmServiceManager::Delete(const std::wstring& name) {
     return ReturnCode::Success;
 }
 
-std::vector<bool> ScmServiceManager::TriggerStarts(const std::vector<std::wstring>& names) {
+std::vector<bool> ScmServiceManager::ConfigFlags(const std::vector<std::wstring>& names, Text (*query)(SC_HANDLE),
+                                                 Text (ScmServiceManager::*elsewhere)(const std::wstring&) const) {
     std::vector<char> out(names.size(), 0);
     ManagerHandle manager(Session(), SC_MANAGER_CONNECT);
     if (!manager) return std::vector<bool>(names.size(), false);
     ForEachIndex(names.size(), [&](size_t i) {
         ScHandle service(OpenServiceW(manager.Get(), names[i].c_str(), SERVICE_QUERY_CONFIG));
         if (!service) return;
-        Text trigger = QueryTriggerStart(service.Get());
-        if (!trigger) trigger = TriggerStartElsewhere(names[i]);
-        out[i] = trigger == std::optional<std::wstring>(L"True");
+        Text flag = query(service.Get());
+        if (!flag) flag = (this->*elsewhere)(names[i]);
+        out[i] = flag == std::optional<std::wstring>(L"True");
     });
     return std::vector<bool>(out.begin(), out.end());
 }
 
+std::vector<bool> ScmServiceManager::TriggerStarts(const std::vector<std::wstring>& names) {
+    return ConfigFlags(names, QueryTriggerStart, &ScmServiceManager::TriggerStartElsewhere);
+}
+
 std::vector<bool> ScmServiceManager::DelayedAutoStarts(const std::vector<std::wstring>& names) {
-    std::vector<char> out(names.size(), 0);
-    ManagerHandle manager(Session(), SC_MANAGER_CONNECT);
-    if (!manager) return std::vector<bool>(names.size(), false);
-    ForEachIndex(names.size(), [&](size_t i) {
-        ScHandle service(OpenServiceW(manager.Get(), names[i].c_str(), SERVICE_QUERY_CONFIG));
-        if (!service) return;
-        Text delayed = QueryDelayedAutoStart(service.Get());
-        if (!delayed) delayed = DelayedStartElsewhere(names[i]);
-        out[i] = delayed == std::optional<std::wstring>(L"True");
-    });
-    return std::vector<bool>(out.begin(), out.end());
+    return ConfigFlags(names, QueryDelayedAutoStart, &ScmServiceManager::DelayedStartElsewhere);
 }
 
 bool ScmServiceManager::MayChange(const std::wstring& name, Change change) {

@@ -57,6 +57,11 @@ protected:
 
 private:
     int PauseOrResume(const std::wstring& name, bool pause);
+    // Whether each named service answers "True" to `query` of its configuration (asked with `elsewhere`
+    // where the service database does not answer): one opening of each, on several threads; false for one
+    // that cannot be opened.
+    std::vector<bool> ConfigFlags(const std::vector<std::wstring>& names, Text (*query)(SC_HANDLE),
+                                  Text (ScmServiceManager::*elsewhere)(const std::wstring&) const);
 
     DWORD enumBytes_ = 0;  // buffer size the last enumeration needed
     ScHandle session_;

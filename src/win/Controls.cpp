@@ -160,6 +160,15 @@ wchar_t MnemonicOf(const std::wstring& caption) {
     return 0;
 }
 
+std::wstring WithoutMnemonic(const std::wstring& caption) {
+    std::wstring shown;
+    for (size_t i = 0; i < caption.size(); ++i) {
+        if (caption[i] == L'&' && i + 1 < caption.size()) ++i;
+        shown.push_back(caption[i]);
+    }
+    return shown;
+}
+
 void Caption::Place(HWND owner, const RECT& area, const std::wstring& text) {
     owner_ = owner;
     area_ = area;

@@ -16,6 +16,8 @@ std::wstring WindowText(HWND hwnd);
 // The letter a caption marks with '&' as its mnemonic, in lower case ("&&" is an ampersand, not a
 // mark); 0 where it marks none.
 wchar_t MnemonicOf(const std::wstring& caption);
+// A caption as it shows: without its '&' marks ("&&" shows one '&').
+std::wstring WithoutMnemonic(const std::wstring& caption);
 
 class Control {
 public:

@@ -1,5 +1,7 @@
 #include "win/Menu.h"
 
+#include "win/Controls.h"
+
 #include <stdexcept>
 
 namespace kestrane {
@@ -67,14 +69,6 @@ bool MenuTable::Checked(const std::wstring& name) const {
 
 std::wstring MenuTable::RawCaption(const std::wstring& name) const { return At(name).caption; }
 
-std::wstring MenuTable::Caption(const std::wstring& name) const {
-    std::wstring shown;
-    const std::wstring& raw = At(name).caption;
-    for (size_t i = 0; i < raw.size(); ++i) {
-        if (raw[i] == L'&' && i + 1 < raw.size()) ++i;  // "&&" shows one '&'
-        shown.push_back(raw[i]);
-    }
-    return shown;
-}
+std::wstring MenuTable::Caption(const std::wstring& name) const { return WithoutMnemonic(At(name).caption); }
 
 }  // namespace kestrane

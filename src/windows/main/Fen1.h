@@ -108,8 +108,9 @@ public:
     // Selects the service in the three lists (reloading them whole when a filter hides it) and brings the
     // window forward.
     void SelectService(const std::wstring& name);
-    // Creation mode: appends the records to the configuration being made, as each addition does.
-    void AddRecordsToConfiguration(const std::vector<ConfigRecord>& records);
+    // Creation mode: appends the records to the configuration being made (the first addition starts the
+    // file afresh, the one it replaces kept). False, with the message that says why, when nothing was added.
+    bool AddRecordsToConfiguration(const std::vector<ConfigRecord>& records);
     // The name check of a save, with its message; the lock of one application at a time, as a save takes it.
     bool CheckConfigName(const std::wstring& name);
     bool TakeMachineLock(MachineLock& lock);

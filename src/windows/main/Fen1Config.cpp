@@ -96,7 +96,7 @@ void Fen1::OnMnuSauveConf() {
     lock.Release();
     Skipping([&] { ChargeListeConf(); });
     std::wstring done = texts::kSaveDone;
-    if (kept) done += L"\n" + (kept->empty() ? std::wstring(texts::kReplacedInBin) : texts::kReplacedKept + *kept);
+    if (kept) done += L"\n" + KeptLine(*kept);
     for (const std::wstring& line : WrittenLines(lastSave_)) done += L"\n" + line;
     app.dialogs->Message(Handle(), done, texts::kInformationTitle, BoxStyle::InformationOk);
 }
@@ -514,7 +514,7 @@ void Fen1::OnMnuPrendreOrigine() {
     }
     lock.Release();
     std::wstring done = texts::kOriginReplaced + taken.file;
-    if (kept) done += L"\n" + (kept->empty() ? std::wstring(texts::kReplacedInBin) : texts::kReplacedKept + *kept);
+    if (kept) done += L"\n" + KeptLine(*kept);
     for (const std::wstring& line : WrittenLines(taken.written)) done += L"\n" + line;
     app.dialogs->Message(Handle(), done, texts::kOriginTitle, BoxStyle::InformationOk);
 }
@@ -773,24 +773,7 @@ void Fen1::AddToConfiguration() {
         app.dialogs->Message(Handle(), texts::kCreationMissing, texts::kCreationMissingTitle, BoxStyle::WarningOk);
         return;
     }
-    if (!CheckConfigName(name)) return;
-    std::wstring file = var.CheminAppli + L"Config\\" + name + L".cfg";
-    ConfigRecord record{systemName, var.EtatChoisi, var.ModeChoisi, displayName};
-    try {
-        if (var.NouvelleConf) {
-            // The first addition starts the file afresh: written whole beside an older one, then replacing it;
-            // the older one is kept where the user finds it again.
-            KeepReplaced(file, var.CheminAppli);
-            WrittenConfig written = WriteConfigFile(file, {record}, *app.files);
-            if (!written.refused.empty()) throw UserError(WrittenLines(written).back());
-            var.NouvelleConf = false;
-        } else {
-            AddRecord(file, record);
-        }
-    } catch (const std::exception& e) {
-        ShowFileFailure(e);
-        return;
-    }
+    if (!AddRecordsToConfiguration({{systemName, var.EtatChoisi, var.ModeChoisi, displayName}})) return;
     COLORREF unchosen = GetSysColor(COLOR_ACTIVEBORDER);
     for (Label* marker : {&LabStart, &LabStop, &LabAuto, &LabManu, &LabDisa}) SetMarkerColour(*marker, unchosen);
     var.EtatChoisi.clear();
@@ -885,17 +868,19 @@ void Fen1::SelectService(const std::wstring& name) {
     SetForegroundWindow(Handle());
 }
 
-void Fen1::AddRecordsToConfiguration(const std::vector<ConfigRecord>& records) {
+bool Fen1::AddRecordsToConfiguration(const std::vector<ConfigRecord>& records) {
     std::wstring name = CbListeConf.Text();
     if (records.empty() || name.empty()) {
         app.dialogs->Message(Handle(), texts::kCreationMissing, texts::kCreationMissingTitle, BoxStyle::WarningOk);
-        return;
+        return false;
     }
-    if (!CheckConfigName(name)) return;
+    if (!CheckConfigName(name)) return false;
     std::wstring file = var.CheminAppli + L"Config\\" + name + L".cfg";
     try {
         size_t first = 0;
         if (var.NouvelleConf) {
+            // The first addition starts the file afresh: written whole beside an older one, then replacing it;
+            // the older one is kept where the user finds it again.
             KeepReplaced(file, var.CheminAppli);
             WrittenConfig written = WriteConfigFile(file, {records.front()}, *app.files);
             if (!written.refused.empty()) throw UserError(WrittenLines(written).back());
@@ -905,7 +890,9 @@ void Fen1::AddRecordsToConfiguration(const std::vector<ConfigRecord>& records) {
         for (size_t i = first; i < records.size(); ++i) AddRecord(file, records[i]);
     } catch (const std::exception& e) {
         ShowFileFailure(e);
+        return false;
     }
+    return true;
 }
 
 }  // namespace kestrane

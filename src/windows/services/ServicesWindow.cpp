@@ -44,13 +44,6 @@ const wchar_t* const kButtons[] = {texts::kTableStart, texts::kTableStop,     te
                                    texts::kTableSave,  texts::kTableAdd,      texts::kTableRefresh};
 constexpr size_t kActionButtons = 6;
 
-std::wstring WithoutMnemonic(const wchar_t* caption) {
-    std::wstring out;
-    for (const wchar_t* c = caption; *c; ++c)
-        if (*c != L'&') out += *c;
-    return out;
-}
-
 }  // namespace
 
 ServicesWindow::ServicesWindow(AppContext& app, Fen1& main) : app_(app), main_(main) {
@@ -318,9 +311,7 @@ void ServicesWindow::OnAction(Action action) {
     std::optional<bool> delayed;
     if (action == Action::AutomaticDelayed) delayed = true;
     if (action == Action::Automatic) delayed = false;
-    const wchar_t* captions[] = {texts::kTableStart, texts::kTableStop, texts::kTableAuto, texts::kTableAutoDelayed,
-                                 texts::kTableManual, texts::kTableDisabled};
-    main_.ApplyFromTable(records, WithoutMnemonic(captions[static_cast<int>(action)]), delayed);
+    main_.ApplyFromTable(records, WithoutMnemonic(kButtons[static_cast<size_t>(action)]), delayed);
 }
 
 void ServicesWindow::OnSaveSelection() {
@@ -364,7 +355,7 @@ void ServicesWindow::OnSaveSelection() {
     lock.Release();
     main_.ChargeListeConf();
     std::wstring done = texts::kSaveDone + std::wstring(L" : ") + path;
-    if (kept) done += L"\n" + (kept->empty() ? std::wstring(texts::kReplacedInBin) : texts::kReplacedKept + *kept);
+    if (kept) done += L"\n" + KeptLine(*kept);
     for (const std::wstring& line : WrittenLines(written)) done += L"\n" + line;
     app_.dialogs->Message(Handle(), done, texts::kInformationTitle, BoxStyle::InformationOk);
 }
@@ -387,7 +378,7 @@ void ServicesWindow::OnAddToConfiguration() {
         app_.dialogs->Message(Handle(), texts::kTableNoChoice + missing, texts::kWarningTitle, BoxStyle::WarningOk);
         return;
     }
-    main_.AddRecordsToConfiguration(records);
+    if (!main_.AddRecordsToConfiguration(records)) return;
     for (ServiceRow& row : table_.Rows())
         if (std::find(names.begin(), names.end(), row.name) != names.end()) row.chosenState.clear(), row.chosenMode.clear();
     InvalidateRect(list_, nullptr, FALSE);
